@@ -1,0 +1,65 @@
+// The file system through Windows paths ("C:\WINDOWS\Inf\oem3.inf"), on both
+// builds. Names compare without regard to case.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+enum FileAttribute : uint32_t {
+  faReadOnly = 0x1, faHidden = 0x2, faSystem = 0x4, faDirectory = 0x10, faArchive = 0x20, faNormal = 0x80
+};
+
+struct FileEntry {
+  std::string name;        // long name, no folder
+  std::string shortName;   // 8.3 alias, empty when the long name is already one
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+  int64_t writeTime = 0;   // FILETIME: 100 ns units since 1601-01-01 UTC
+  bool isDirectory() const { return (attributes & faDirectory) != 0; }
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  virtual bool exists(const std::string& path) = 0;
+  virtual bool isDirectory(const std::string& path) = 0;
+  virtual std::optional<FileEntry> stat(const std::string& path) = 0;
+  // FindFirstFile semantics: wildcards "*" and "?" in the last component only,
+  // matched without regard to case; "." and ".." are never returned.
+  virtual std::vector<FileEntry> find(const std::string& pattern) = 0;
+
+  virtual bool createDirectory(const std::string& path) = 0;  // one level
+  virtual bool removeDirectory(const std::string& path) = 0;  // must be empty
+  virtual bool deleteFile(const std::string& path) = 0;
+  virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  virtual bool moveFile(const std::string& from, const std::string& to) = 0;
+  virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
+
+  virtual std::optional<std::string> readFile(const std::string& path) = 0;
+  virtual bool writeFile(const std::string& path, const std::string& bytes) = 0;
+
+  virtual std::string currentDirectory() = 0;
+  virtual bool setCurrentDirectory(const std::string& path) = 0;
+  virtual std::optional<std::string> shortPathName(const std::string& path) = 0;
+  virtual std::string tempPath() = 0;  // with a trailing backslash
+  // A new empty file "<folder>\<prefix>XXXX.tmp", created; nullopt on failure.
+  virtual std::optional<std::string> tempFileName(const std::string& folder, const std::string& prefix) = 0;
+
+  // Creates every missing folder of the path.
+  bool forceDirectories(const std::string& path);
+};
+
+// Path helpers for Windows paths, usable on any build.
+std::string joinPath(const std::string& folder, const std::string& name);
+std::string parentPath(const std::string& path);   // "C:\A\b.txt" -> "C:\A"
+std::string fileNamePart(const std::string& path);  // "C:\A\b.txt" -> "b.txt"
+std::string withoutTrailingBackslash(const std::string& path);
+// FindFirstFile-style wildcard match, case-insensitive.
+bool wildcardMatch(const std::string& pattern, const std::string& name);
+
+}  // namespace korvane

@@ -1,0 +1,35 @@
+// One Windows machine as the core sees it: the live system in the Windows
+// build, a machine image folder on Linux.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/Profile.h"
+#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
+#include "platform/Text.h"
+
+namespace korvane {
+
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  virtual std::optional<std::string> get(const std::string& name) = 0;
+};
+
+class Machine {
+ public:
+  virtual ~Machine() = default;
+  virtual Registry& registry() = 0;
+  virtual ProfileFiles& profiles() = 0;
+  virtual FileSystem& files() = 0;
+  virtual SystemInfo& system() = 0;
+  virtual Environment& environment() = 0;
+  virtual CodePages& codePages() = 0;
+  // Writes back what the run changed (machine images); nothing to do live.
+  virtual bool flush(std::string& error) = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,54 @@
+// Facts about the running system: version record, processor, names, folders,
+// language and the critical-error mode.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace korvane {
+
+enum PlatformId : uint32_t { platformWin32s = 0, platformWindows = 1, platformNT = 2 };
+enum ProductType : uint8_t { productWorkstation = 1, productDomainController = 2, productServer = 3 };
+enum ProcessorArchitecture : uint16_t {
+  archIntel = 0, archMips = 1, archAlpha = 2, archPPC = 3, archSHX = 4, archArm = 5, archAmd64 = 9, archUnknown = 0xFFFF
+};
+
+struct VersionRecord {
+  uint32_t platformId = platformNT;
+  uint32_t major = 0;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+  std::string csd;  // service-pack text
+};
+
+struct ProcessorInfo {
+  uint16_t architecture = archUnknown;
+  uint16_t level = 0;
+  uint32_t count = 0;
+};
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  virtual std::optional<VersionRecord> version() = 0;
+  // The extended version record's product type; nullopt where the system has
+  // no extended record.
+  virtual std::optional<uint8_t> productType() = 0;
+  virtual ProcessorInfo processor() = 0;
+  virtual bool plusInstalled() = 0;
+  virtual std::optional<std::string> computerName() = 0;
+  virtual std::optional<std::string> userName() = 0;
+  virtual std::optional<std::string> windowsDirectory() = 0;
+  virtual std::optional<std::string> systemDirectory() = 0;
+  virtual uint16_t defaultLanguageId() = 0;
+  virtual std::optional<std::string> languageName(uint16_t languageId) = 0;
+  virtual int screenWidth() = 0;
+  virtual int screenHeight() = 0;
+  // SetErrorMode: returns the previous mode.
+  virtual unsigned setErrorMode(unsigned mode) = 0;
+};
+
+constexpr unsigned semFailCriticalErrors = 0x0001;
+
+}  // namespace korvane
