@@ -1,0 +1,207 @@
+// The file system through the W functions.
+#include "platform/win32/Win32Util.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+namespace korvane::win32 {
+
+namespace {
+
+int64_t fileTime(const FILETIME& time) {
+  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+bool startsWithFolder(const std::string& path, const std::string& folder) {
+  return path.size() >= folder.size() && equalsIgnoreCase(std::string_view(path).substr(0, folder.size()), folder) &&
+         (path.size() == folder.size() || path[folder.size()] == '\\');
+}
+
+// A 32-bit process on 64-bit Windows sees the 32-bit system folder where the
+// machine's drivers are not. Paths under the system folder go through the
+// "Sysnative" alias instead; turning the redirection off for the whole process
+// would break the loading of system DLLs later on.
+class SystemFolderRedirect {
+ public:
+  SystemFolderRedirect() {
+    if (!runningUnderWow64()) return;
+    const std::wstring system = fillGrowing(GetSystemDirectoryW, 0);
+    const std::wstring windows = fillGrowing(GetWindowsDirectoryW, 0);
+    if (system.empty() || windows.empty()) return;
+    const std::string alias = joinPath(narrow(windows), "Sysnative");
+    // Older 64-bit systems lack the alias: then the 32-bit view is all there is.
+    if (GetFileAttributesW(wide(alias).c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    systemFolder_ = narrow(system);
+    alias_ = alias;
+  }
+
+  std::string toNative(const std::string& path) const { return swapPrefix(path, systemFolder_, alias_); }
+  std::string fromNative(const std::string& path) const { return swapPrefix(path, alias_, systemFolder_); }
+
+ private:
+  static std::string swapPrefix(const std::string& path, const std::string& from, const std::string& to) {
+    if (from.empty() || !startsWithFolder(path, from)) return path;
+    return to + path.substr(from.size());
+  }
+
+  std::string systemFolder_, alias_;
+};
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+FileEntry entryOf(const WIN32_FIND_DATAW& data) {
+  FileEntry entry;
+  entry.name = narrow(data.cFileName);
+  entry.shortName = narrow(data.cAlternateFileName);
+  entry.attributes = data.dwFileAttributes;
+  entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  entry.writeTime = fileTime(data.ftLastWriteTime);
+  return entry;
+}
+
+bool isDotEntry(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool exists(const std::string& path) override { return attributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+  bool isDirectory(const std::string& path) override {
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  std::optional<FileEntry> stat(const std::string& path) override {
+    if (path.find_first_of("*?") != std::string::npos) return std::nullopt;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(native(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    FileEntry entry;
+    entry.attributes = data.dwFileAttributes;
+    entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.writeTime = fileTime(data.ftLastWriteTime);
+    entry.name = fileNamePart(withoutTrailingBackslash(path));
+    // The name as stored, with its short alias (a drive's root has neither).
+    const std::vector<FileEntry> found = find(withoutTrailingBackslash(path));
+    if (found.size() == 1) {
+      entry.name = found.front().name;
+      entry.shortName = found.front().shortName;
+    }
+    return entry;
+  }
+
+  std::vector<FileEntry> find(const std::string& pattern) override {
+    std::vector<FileEntry> entries;
+    WIN32_FIND_DATAW data{};
+    HANDLE search = FindFirstFileExW(native(pattern).c_str(), FindExInfoStandard, &data, FindExSearchNameMatch,
+                                     nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return entries;
+    do {
+      if (!isDotEntry(data.cFileName)) entries.push_back(entryOf(data));
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return entries;
+  }
+
+  bool createDirectory(const std::string& path) override {
+    return CreateDirectoryW(native(path).c_str(), nullptr) != FALSE;
+  }
+  bool removeDirectory(const std::string& path) override { return RemoveDirectoryW(native(path).c_str()) != FALSE; }
+  bool deleteFile(const std::string& path) override { return DeleteFileW(native(path).c_str()) != FALSE; }
+
+  bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    return CopyFileW(native(from).c_str(), native(to).c_str(), failIfExists) != FALSE;
+  }
+  bool moveFile(const std::string& from, const std::string& to) override {
+    return MoveFileW(native(from).c_str(), native(to).c_str()) != FALSE;
+  }
+  bool setAttributes(const std::string& path, uint32_t attributes) override {
+    return SetFileAttributesW(native(path).c_str(), attributes) != FALSE;
+  }
+
+  std::optional<std::string> readFile(const std::string& path) override {
+    FileHandle file(CreateFileW(native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return std::nullopt;
+    // Read to the end rather than trust the size: the file may change meanwhile.
+    std::string bytes;
+    char chunk[65536];
+    try {
+      for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) return std::nullopt;
+        if (got == 0) return bytes;
+        if (bytes.size() + got > maxReadSize) return std::nullopt;
+        bytes.append(chunk, got);
+      }
+    } catch (const std::bad_alloc&) {
+      return std::nullopt;  // a 32-bit process runs out of room long before the limit
+    }
+  }
+
+  bool writeFile(const std::string& path, const std::string& bytes) override {
+    FileHandle file(CreateFileW(native(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!file.valid()) return false;
+    for (size_t written = 0; written < bytes.size();) {
+      const DWORD portion = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, 1u << 20));
+      DWORD done = 0;
+      if (!WriteFile(file.get(), bytes.data() + written, portion, &done, nullptr) || done == 0) return false;
+      written += done;
+    }
+    return true;
+  }
+
+  std::string currentDirectory() override {
+    return redirect_.fromNative(narrow(fillGrowing([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); }, 0)));
+  }
+  bool setCurrentDirectory(const std::string& path) override {
+    return SetCurrentDirectoryW(native(path).c_str()) != FALSE;
+  }
+
+  std::optional<std::string> shortPathName(const std::string& path) override {
+    const std::wstring longPath = native(path);
+    auto shortPath = nonEmpty(fillGrowing(
+        [&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath.c_str(), buffer, size); }, 0));
+    if (!shortPath) return std::nullopt;
+    return redirect_.fromNative(*shortPath);
+  }
+
+  std::string tempPath() override {
+    const std::string path = narrow(fillGrowing([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }, 0));
+    return path.empty() || path.back() == '\\' ? path : path + "\\";
+  }
+
+  std::optional<std::string> tempFileName(const std::string& folder, const std::string& prefix) override {
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(native(folder).c_str(), wide(prefix).c_str(), 0, name)) return std::nullopt;
+    return redirect_.fromNative(narrow(name));
+  }
+
+ private:
+  // Larger files are not Korvane's: INF files, settings, drivers.
+  static constexpr size_t maxReadSize = size_t{1} << 30;
+
+  std::wstring native(const std::string& path) const { return wide(redirect_.toNative(path)); }
+  DWORD attributesOf(const std::string& path) const { return GetFileAttributesW(native(path).c_str()); }
+
+  SystemFolderRedirect redirect_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> makeFileSystem() { return std::make_unique<Win32FileSystem>(); }
+
+}  // namespace korvane::win32

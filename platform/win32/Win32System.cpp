@@ -1,0 +1,158 @@
+// Version record, processor, names, folders and language of the running system;
+// its environment and its code-page tables.
+#include "platform/win32/Win32Util.h"
+
+#include <climits>
+
+namespace korvane::win32 {
+
+bool runningUnderWow64() {
+  using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+  static const bool wow64 = [] {
+    const auto isWow64Process = systemFunction<IsWow64>(L"kernel32.dll", "IsWow64Process");
+    BOOL result = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &result) && result;
+  }();
+  return wow64;
+}
+
+namespace {
+
+class Win32SystemInfo : public SystemInfo {
+ public:
+  std::optional<VersionRecord> version() override {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExW(&info)) return std::nullopt;
+    return VersionRecord{info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+                         narrow(info.szCSDVersion)};
+  }
+
+  // Systems before NT 4 SP6 reject the extended record's size.
+  std::optional<uint8_t> productType() override {
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return std::nullopt;
+    return info.wProductType;
+  }
+
+  // The machine's processor even for a 32-bit process on 64-bit Windows.
+  ProcessorInfo processor() override {
+    using NativeSystemInfo = void(WINAPI*)(LPSYSTEM_INFO);
+    static const auto nativeSystemInfo = systemFunction<NativeSystemInfo>(L"kernel32.dll", "GetNativeSystemInfo");
+    SYSTEM_INFO info{};
+    if (nativeSystemInfo)
+      nativeSystemInfo(&info);
+    else
+      GetSystemInfo(&info);
+    return ProcessorInfo{info.wProcessorArchitecture, info.wProcessorLevel, info.dwNumberOfProcessors};
+  }
+
+  // The 95 family only, where the ANSI call is the one that works.
+  bool plusInstalled() override {
+    const auto record = version();
+    if (!record || record->platformId != platformWindows) return false;
+    return SystemParametersInfoA(SPI_GETWINDOWSEXTENSION, 1, nullptr, 0) != FALSE;
+  }
+
+  std::optional<std::string> computerName() override {
+    return nonEmpty(fillGrowing(
+        [](wchar_t* buffer, DWORD size) {
+          DWORD length = size;
+          if (GetComputerNameW(buffer, &length)) return length;
+          return GetLastError() == ERROR_BUFFER_OVERFLOW ? size : 0;  // size: grow and ask again
+        },
+        0));
+  }
+
+  std::optional<std::string> userName() override {
+    return nonEmpty(fillGrowing(
+        [](wchar_t* buffer, DWORD size) {
+          DWORD length = size;  // counts the terminating NUL
+          if (GetUserNameW(buffer, &length)) return length > 0 ? length - 1 : 0;
+          return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+        },
+        0));
+  }
+
+  std::optional<std::string> windowsDirectory() override { return nonEmpty(fillGrowing(GetWindowsDirectoryW, 0)); }
+  std::optional<std::string> systemDirectory() override { return nonEmpty(fillGrowing(GetSystemDirectoryW, 0)); }
+
+  uint16_t defaultLanguageId() override { return GetSystemDefaultLangID(); }
+
+  std::optional<std::string> languageName(uint16_t languageId) override {
+    return nonEmpty(fillGrowing(
+        [languageId](wchar_t* buffer, DWORD size) { return VerLanguageNameW(languageId, buffer, size); }, 1));
+  }
+
+  int screenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }
+  int screenHeight() override { return GetSystemMetrics(SM_CYSCREEN); }
+  unsigned setErrorMode(unsigned mode) override { return SetErrorMode(mode); }
+};
+
+class Win32Environment : public Environment {
+ public:
+  std::optional<std::string> get(const std::string& name) override {
+    const std::wstring wName = wide(name);
+    SetLastError(ERROR_SUCCESS);
+    const std::wstring value = fillGrowing(
+        [&](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(wName.c_str(), buffer, size); }, 0);
+    // 0 means both "empty" and "not set"; only the error code tells them apart.
+    if (value.empty() && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+    return narrow(value);
+  }
+};
+
+// Code pages whose conversions take no flags at all (UTF-7, UTF-8, symbols,
+// ISO-2022 and a few others): MultiByteToWideChar rejects them there.
+bool takesNoFlags(unsigned codePage) {
+  return codePage == 42 || codePage == CP_UTF7 || codePage == CP_UTF8 || (codePage >= 50220 && codePage <= 50229) ||
+         (codePage >= 57002 && codePage <= 57011);
+}
+
+class Win32CodePages : public CodePages {
+ public:
+  unsigned ansiCodePage() override { return GetACP(); }
+
+  // Bytes that are not valid in the code page fail the conversion.
+  std::optional<std::string> toUtf8(std::string_view bytes, unsigned codePage) override {
+    if (bytes.empty()) return std::string();
+    if (bytes.size() > INT_MAX) return std::nullopt;
+    const DWORD flags = takesNoFlags(codePage) ? 0 : MB_ERR_INVALID_CHARS;
+    const int length = static_cast<int>(bytes.size());
+    const int units = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
+    if (units <= 0) return std::nullopt;
+    std::wstring text(static_cast<size_t>(units), L'\0');
+    if (MultiByteToWideChar(codePage, flags, bytes.data(), length, text.data(), units) != units) return std::nullopt;
+    return narrow(text);
+  }
+
+  // Characters the code page cannot hold fail the conversion instead of
+  // turning into '?' or a look-alike.
+  std::optional<std::string> fromUtf8(std::string_view utf8, unsigned codePage) override {
+    const std::wstring text = wide(utf8);
+    if (narrow(text) != utf8) return std::nullopt;  // malformed UTF-8
+    if (text.empty()) return std::string();
+    if (text.size() > INT_MAX) return std::nullopt;
+    const bool plain = takesNoFlags(codePage);
+    const DWORD flags = plain ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultOut = plain ? nullptr : &usedDefault;
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, usedDefaultOut);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr, usedDefaultOut) != size ||
+        usedDefault)
+      return std::nullopt;
+    return bytes;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<SystemInfo> makeSystemInfo() { return std::make_unique<Win32SystemInfo>(); }
+std::unique_ptr<Environment> makeEnvironment() { return std::make_unique<Win32Environment>(); }
+std::unique_ptr<CodePages> makeCodePages() { return std::make_unique<Win32CodePages>(); }
+
+}  // namespace korvane::win32

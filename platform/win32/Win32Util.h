@@ -1,0 +1,67 @@
+// Helpers shared by the Windows platform files: UTF-8 <-> UTF-16 at the API
+// boundary, optional system functions and calls that fill growing buffers.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Machine.h"
+#include "platform/Text.h"
+
+namespace korvane::win32 {
+
+inline std::wstring wide(std::string_view utf8) {
+  const std::u16string units = utf8ToUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
+}
+
+inline std::string narrow(std::wstring_view text) { return utf16ToUtf8(std::u16string(text.begin(), text.end())); }
+
+// A function that older Windows versions lack; nullptr there.
+template <typename Function>
+Function systemFunction(const wchar_t* module, const char* name) {
+  HMODULE handle = GetModuleHandleW(module);
+  if (!handle) return nullptr;
+  // Through the generic function pointer type, which the compiler accepts for any signature.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
+}
+
+// For the many "fill this buffer, return the length" functions: calls
+// fill(buffer, capacity) with growing buffers until the result fits and
+// returns the text, empty when fill returns 0. A result of capacity - reserve
+// or more counts as truncated (reserve 0 suits the functions that answer a
+// short buffer with the size they need).
+template <typename Fill>
+std::wstring fillGrowing(Fill fill, DWORD reserve) {
+  constexpr DWORD limit = 1u << 24;  // far beyond any real answer; stops a runaway
+  for (DWORD capacity = 264; capacity <= limit; capacity *= 2) {
+    std::wstring buffer(capacity, L'\0');
+    const DWORD length = fill(buffer.data(), capacity);
+    if (length + reserve < capacity) {
+      buffer.resize(length);
+      return buffer;
+    }
+  }
+  return {};
+}
+
+inline std::optional<std::string> nonEmpty(const std::wstring& text) {
+  if (text.empty()) return std::nullopt;
+  return narrow(text);
+}
+
+// True for a 32-bit process on 64-bit Windows.
+bool runningUnderWow64();
+
+std::unique_ptr<Registry> makeRegistry();
+std::unique_ptr<ProfileFiles> makeProfileFiles();
+std::unique_ptr<FileSystem> makeFileSystem();
+std::unique_ptr<SystemInfo> makeSystemInfo();
+std::unique_ptr<Environment> makeEnvironment();
+std::unique_ptr<CodePages> makeCodePages();
+
+}  // namespace korvane::win32
