@@ -1,0 +1,244 @@
+#include "app/BalvikMain.h"
+
+#include "app/StartUp.h"
+#include "platform/Text.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kLanguageItems[kLanguageCount] = {"English1", "French1", "Spanish1",
+                                                        "Russian1", "Chinese1", "ChineseTW"};
+constexpr const char* kLanguageCaptions[kLanguageCount] = {"English", "Français", "Español",
+                                                           "Русский", "简体中文", "繁體中文"};
+
+using ColumnCaptions = std::array<const char*, 6>;
+constexpr ColumnCaptions kColumnCaptions[kLanguageCount] = {
+    {"Description", "INF", "Version", "Date", "Manufacturer", "Device ID"},
+    {"Description", "INF Fichier", "Version", "Date", "Manufacteur", "Device ID"},
+    {"Descripción", "Inf", "Versión", "Fecha", "Fabricante", "Dispositivo ID"},
+    {"Описание", "INF", "Версия", "Дата", "Производитель", "ID Устройства"},
+    {"驱动描述", "驱动特征", "驱动版本", "发布日期", "发布公司", "安装特征"},
+    {"驅動描述", "驅動特征", "驅動版本", "發布日期", "發布公司", "安裝特征"}};
+
+// Files that commands leave in the Windows folder, removed at shutdown.
+constexpr const char* kTemporaryFiles[] = {
+    "\\devmount.exe",      "\\devunmnt.exe",      "\\INF\\Temp0000.tmp", "\\INF\\Temp0007.cab",
+    "\\daemon32.PNF",      "\\INF\\MsSetup6.cab", "\\INF\\MsSetup6.PNF", "\\INF\\msdevupd.ini",
+    "\\INF\\DBxxxXP.inf",  "\\INF\\DBxxx2K.inf",  "\\INF\\DBxxxME.inf",  "\\INF\\DBxxxNT.inf",
+    "\\INF\\DBxxx98.inf",  "\\INF\\DBxxx95.inf"};
+
+constexpr const char* kProductOptions = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
+
+std::string withoutOneTrailingDelimiter(const std::string& path) {
+  return !path.empty() && path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
+}
+
+}  // namespace
+
+TForm1::TForm1(Machine& machine, View& view) : AH(machine), machine_(machine), view_(view) {
+  ListView1.Columns = {{"Description", 220, false}, {"INF", 0, false},           {"Version", 60, false},
+                       {"Date", 70, true},          {"Manufacturer", 114, false}, {"Device ID", 0, false}};
+  for (size_t k = 0; k < kLanguageCount; ++k) Control(kLanguageItems[k]).Caption = kLanguageCaptions[k];
+  Control("French1").Checked = true;  // the stored window's mark; start-up replaces it
+}
+
+std::string TForm1::Text(Msg msg) const { return message(msg, CurrentLanguage).value_or(""); }
+
+void TForm1::FormCreate() {
+  savedErrorMode_ = machine_.system().setErrorMode(semFailCriticalErrors);
+  CurrentLanguage = "English";
+  DefaultFolder = "C:\\Korvane";
+  StopRequested = false;
+  const std::string windir = machine_.environment().get("windir").value_or("");
+  InfFolder = windir + "\\Inf\\";
+  OemInfFolder = InfFolder + "Other\\";
+
+  std::string languageCode = LanguageCodeFromRegistry();
+  const auto version = machine_.system().version();
+  const bool server = version && version->platformId == platformNT && IsServer();
+  OsName = WindowsVersionName(WindowsVersionIndex(version, server));
+  OsName = CorrectedOsName(OsName, AH.OperatingSystem());
+  if (!AH.IsNTFamily()) {
+    const auto locale = machine_.registry().readString(RegRoot::Users, "\\.DEFAULT\\Control Panel\\International",
+                                                       "Locale");
+    if (locale) languageCode = locale->size() > 4 ? locale->substr(4, 4) : std::string();
+  }
+
+  ReadSettings();
+  ApplyProxy();
+  BackupFolder = withoutOneTrailingDelimiter(BackupFolder);
+  BackupAllFolder = withoutOneTrailingDelimiter(BackupAllFolder);
+  if (CurrentLanguage.empty()) CurrentLanguage = LanguageFromCode(languageCode);
+  DriverFileList.clear();
+
+  WriteSystemDetails();
+  if (const auto lang = languageOf(CurrentLanguage)) ApplyLanguage(*lang);
+  if (CurrentLanguage.find("Chinese") == std::string::npos) {
+    Control("Chinese1").Visible = false;
+    Control("ChineseTW").Visible = false;
+  }
+  view_.controlsChanged();
+}
+
+std::string TForm1::LanguageCodeFromRegistry() {
+  return machine_.registry()
+      .readString(RegRoot::LocalMachine, "\\SYSTEM\\CurrentControlSet\\Control\\Nls\\Language", "InstallLanguage")
+      .value_or("");
+}
+
+bool TForm1::IsServer() {
+  if (const auto type = machine_.system().productType()) return *type != productWorkstation;
+  Registry& registry = machine_.registry();
+  const std::string productType = registry.readString(RegRoot::LocalMachine, kProductOptions, "ProductType").value_or("");
+  const bool suite = registry.readValue(RegRoot::LocalMachine, kProductOptions, "SuiteMask").has_value();
+  return upperCase(productType).find("WINNT") == std::string::npos || suite;
+}
+
+void TForm1::ReadSettings() {
+  ProfileFiles& ini = machine_.profiles();
+  CurrentLanguage = ini.readString(kSettingsFile, "Interface", "Language", "");
+  BackupFolder = ini.readString(kSettingsFile, "Folder", "Backup", DefaultFolder);
+  BackupAllFolder = ini.readString(kSettingsFile, "Folder", "BackupAll", DefaultFolder);
+  ProxyAddress = ini.readString(kSettingsFile, "Proxy", "Address", "");
+  ProxyPort = ini.readString(kSettingsFile, "Proxy", "Port", "");
+  ProxyLogin = ini.readString(kSettingsFile, "Proxy", "AuthLoginName", "");
+  ProxyAuthPassword = ini.readString(kSettingsFile, "Proxy", "AuthPassword", "");
+  AutoProxy = ini.readString(kSettingsFile, "Proxy", "AutoProxy", "Oui");
+}
+
+void TForm1::ApplyProxy() {
+  if (AutoProxy != "Non") return;
+  WC1.Proxy = ProxyAddress + ":" + ProxyPort;
+  WC1.ProxyUserID = ProxyLogin;
+  WC1.ProxyPassword = ProxyAuthPassword;
+}
+
+void TForm1::WriteSystemDetails() {
+  const auto lang = languageOf(CurrentLanguage);
+  if (!lang) return;
+  const std::pair<Msg, std::string> lines[] = {
+      {Msg::SysOperatingSystem, OsName},     {Msg::SysServicePack, AH.PlatformCSD()},
+      {Msg::SysBuild, AH.BuildNumber()},     {Msg::SysLanguage, AH.Language()},
+      {Msg::SysComputer, AH.ComputerName()}, {Msg::SysDirectory, AH.DirectoryWindows()},
+      {Msg::SysUser, AH.UserName()}};
+  for (const auto& [label, value] : lines) AddMemoLines(std::string(message(label, *lang)) + value);
+}
+
+void TForm1::ApplyLanguage(Lang lang) {
+  const size_t index = static_cast<size_t>(lang);
+  CurrentLanguage = std::string(languageName(lang));
+  for (size_t k = 0; k < kLanguageCount; ++k) {
+    Control(kLanguageItems[k]).Checked = k == index;
+    // French names Russian in its own way; Spanish leaves two captions alone.
+    const bool keep = lang == Lang::Spanish && (k == 0 || k == 3);
+    if (!keep) Control(kLanguageItems[k]).Caption = kLanguageCaptions[k];
+  }
+  if (lang == Lang::French) Control("Russian1").Caption = "русского";
+  for (size_t column = 0; column < ListView1.Columns.size(); ++column)
+    ListView1.Columns[column].Caption = kColumnCaptions[index][column];
+  Caption = lang == Lang::Chinese ? "Korvane 2005" : "Korvane 3.11";
+  if (lang == Lang::Chinese || lang == Lang::ChineseTW) {
+    ListView1.Columns[2].Width = 70;
+    ListView1.Columns[3].Width = 76;
+  }
+  view_.controlsChanged();
+  ListChanged();
+}
+
+bool TForm1::FormCloseQuery() {
+  if (CurrentLanguage.empty()) CurrentLanguage = "English";
+  Stop1Click();
+  if (!WriteSettings()) return false;
+  DeleteTemporaryFiles();
+  machine_.system().setErrorMode(savedErrorMode_);
+  return true;
+}
+
+bool TForm1::WriteSettings() {
+  const std::tuple<const char*, const char*, const std::string&> settings[] = {
+      {"Interface", "Language", CurrentLanguage}, {"Folder", "Backup", BackupFolder},
+      {"Folder", "BackupAll", BackupAllFolder},   {"Proxy", "Address", ProxyAddress},
+      {"Proxy", "Port", ProxyPort},               {"Proxy", "AuthLoginName", ProxyLogin},
+      {"Proxy", "AuthPassword", ProxyAuthPassword}, {"Proxy", "AutoProxy", AutoProxy}};
+  for (const auto& [section, key, value] : settings) {
+    if (machine_.profiles().writeString(kSettingsFile, section, key, value)) continue;
+    const std::string file = joinPath(AH.DirectoryWindows(), kSettingsFile);
+    std::string text = Text(Msg::UnableToWrite);
+    if (text.empty()) text = std::string(message(Msg::UnableToWrite, Lang::English));
+    view_.showMessage(text.replace(text.find("%s"), 2, file));
+    return false;
+  }
+  return true;
+}
+
+void TForm1::DeleteTemporaryFiles() {
+  const std::string windir = machine_.environment().get("windir").value_or("");
+  FileSystem& files = machine_.files();
+  for (const char* name : kTemporaryFiles) {
+    const std::string path = windir + name;
+    if (files.exists(path)) files.deleteFile(path);
+  }
+}
+
+void TForm1::SetStatus(const std::string& text) {
+  StatusBar1 = text;
+  view_.statusChanged(text);
+}
+
+void TForm1::ClearMemo() {
+  Memo1.clear();
+  view_.memoCleared();
+}
+
+void TForm1::AddMemoLines(const std::string& text) {
+  for (const auto& line : splitLines(text)) {
+    Memo1.push_back(line);
+    view_.memoAppended(line);
+  }
+}
+
+void TForm1::ShowDeviceCount() {
+  SetStatus(Text(Msg::DevicesFoundPrefix) + std::to_string(Inventory.Count) + Text(Msg::DevicesFoundSuffix));
+}
+
+void TForm1::AddDriverRow(int rowNumber) { ListView1.Add(DriverListTexts(Inventory.Row(rowNumber), rowNumber)); }
+
+void TForm1::BitBtn1Click() { CollectAll(false); }
+
+void TForm1::CollectAll(bool fromFastCollect) {
+  ListView1.Visible = true;
+  std::string classRoot = kNTClassRoot;
+  if (AH.OperatingSystem() != TAHMSystemDetails::kWindowsNT) {
+    classRoot = k9xClassRoot;
+    ListView1.Columns[2].Width = 0;
+    ListView1.Columns[4].Width = 112;
+    ListView1.Columns[5].Width = 60;
+  }
+  ListView1.Clear();
+  ListChanged();
+  SetStatus(Text(Msg::StatusCollecting));
+  CollectDrivers(machine_.registry(), classRoot, Inventory);
+  for (int row = 1; row <= Inventory.Count; ++row) AddDriverRow(row);
+  ListChanged();
+  if (!fromFastCollect) {
+    ClearMemo();
+    AddMemoLines(Text(Msg::CollectAllHelp));
+  }
+  ShowDeviceCount();
+}
+
+void TForm1::BitBtn8Click() {
+  CollectAll(true);
+  ListView1.Clear();
+  SetStatus(Text(Msg::StatusSorting));
+  for (int row = 1; row <= Inventory.Count; ++row)
+    if (!IsMicrosoftProvider(Inventory.Row(row).ProviderName)) AddDriverRow(row);
+  ListChanged();
+  ClearMemo();
+  AddMemoLines(Text(Msg::FastCollectHelp));
+  Inventory.Count = static_cast<int>(ListView1.Count());
+  ShowDeviceCount();
+}
+
+}  // namespace korvane

@@ -1,0 +1,98 @@
+// The main window: all application state and one handler per command. It
+// keeps the state of its controls and tells its View what changed.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/Controls.h"
+#include "app/Languages.h"
+#include "app/View.h"
+#include "components/ahmtsystemdetails/TAHMSystemDetails.h"
+#include "inventory/DriverInventory.h"
+#include "platform/Machine.h"
+#include "update/WebCopy.h"
+
+namespace korvane {
+
+class TForm1 {
+ public:
+  TForm1(Machine& machine, View& view);
+
+  // Start-up: settings, version name, language, system details.
+  void FormCreate();
+  // Shutdown: stop, write the settings, delete temporary files. False when the
+  // settings could not be written (the window then stays open).
+  bool FormCloseQuery();
+
+  void Stop1Click() { StopRequested = true; }
+  void BitBtn1Click();  // Collect All
+  void ca1Click() { BitBtn1Click(); }
+  void BitBtn8Click();  // Fast Collect
+  void can1Click() { BitBtn8Click(); }
+
+  // Language commands.
+  void English1Click() { ApplyLanguage(Lang::English); }
+  void French1Click() { ApplyLanguage(Lang::French); }
+  void Spanish1Click() { ApplyLanguage(Lang::Spanish); }
+  void Russian1Click() { ApplyLanguage(Lang::Russian); }
+  void Chinese1Click() { ApplyLanguage(Lang::Chinese); }
+  void ChineseTWClick() { ApplyLanguage(Lang::ChineseTW); }
+
+  // Application state.
+  std::string CurrentLanguage = "English";
+  std::string OsName;
+  std::string DefaultFolder = "C:\\Korvane";
+  std::string BackupFolder;
+  std::string BackupAllFolder;
+  std::string InfFolder;
+  std::string OemInfFolder;
+  bool StopRequested = false;
+  std::string ProxyAddress, ProxyPort, ProxyLogin, ProxyAuthPassword, AutoProxy;
+  std::vector<std::string> DriverFileList;
+  DriverInventory Inventory;
+
+  // Components.
+  TAHMSystemDetails AH;
+  TWebCopy WC1;
+
+  // Controls.
+  TListView ListView1;
+  std::vector<std::string> Memo1;
+  std::string StatusBar1 = "Ready.";
+  std::string Caption = "Korvane 3.11";
+  std::map<std::string, TControl> Controls;
+
+  TControl& Control(const std::string& name) { return Controls[name]; }
+  // The text of a message in the current language; empty when the current
+  // language is none of the six.
+  std::string Text(Msg msg) const;
+
+ private:
+  static constexpr const char* kSettingsFile = "Korvane.ini";
+
+  void ReadSettings();
+  bool WriteSettings();
+  void ApplyProxy();
+  std::string LanguageCodeFromRegistry();
+  bool IsServer();
+  void WriteSystemDetails();
+  void DeleteTemporaryFiles();
+  void ApplyLanguage(Lang lang);
+
+  // Collect All; the memo help text is left out when Fast Collect runs it.
+  void CollectAll(bool fromFastCollect);
+  void AddDriverRow(int rowNumber);
+  void ShowDeviceCount();
+  void SetStatus(const std::string& text);
+  void ClearMemo();
+  void AddMemoLines(const std::string& text);
+  void ListChanged() { view_.listChanged("ListView1", ListView1); }
+
+  Machine& machine_;
+  View& view_;
+  unsigned savedErrorMode_ = 0;
+};
+
+}  // namespace korvane

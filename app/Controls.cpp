@@ -1,0 +1,44 @@
+#include "app/Controls.h"
+
+#include <algorithm>
+
+#include "platform/Text.h"
+
+namespace korvane {
+
+namespace {
+
+std::u16string sortKey(const std::string& text, bool foldCase) {
+  std::u16string key;
+  for (char16_t unit : utf8ToUtf16(foldCase ? upperCase(text) : text))
+    if (unit != u'-' && unit != u'\'') key += unit;
+  return key;
+}
+
+}  // namespace
+
+int compareCaptions(const std::string& a, const std::string& b) {
+  const auto primaryA = sortKey(a, true), primaryB = sortKey(b, true);
+  if (primaryA != primaryB) return primaryA < primaryB ? -1 : 1;
+  // Same letters: lower case sorts first, as in the system's word sort.
+  const auto exactA = sortKey(a, false), exactB = sortKey(b, false);
+  if (exactA != exactB) return exactA > exactB ? -1 : 1;
+  return a == b ? 0 : (a < b ? -1 : 1);
+}
+
+size_t TListView::Add(std::vector<std::string> texts) {
+  const std::string caption = texts.empty() ? std::string() : texts.front();
+  const auto place = std::upper_bound(rows_.begin(), rows_.end(), caption, [](const std::string& c, const auto& row) {
+    return compareCaptions(c, row.empty() ? std::string() : row.front()) < 0;
+  });
+  const size_t index = static_cast<size_t>(place - rows_.begin());
+  rows_.insert(place, std::move(texts));
+  return index;
+}
+
+std::string TListView::Text(size_t index, size_t column) const {
+  const auto& row = rows_.at(index);
+  return column < row.size() ? row[column] : std::string();
+}
+
+}  // namespace korvane

@@ -1,0 +1,331 @@
+#include "platform/image/ImageFileSystem.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <system_error>
+
+#include "platform/Text.h"
+
+namespace korvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool validComponent(const std::string& name) {
+  if (name.empty()) return false;
+  for (unsigned char c : name)
+    if (c < 32 || std::string_view("<>:\"|?*/").find(static_cast<char>(c)) != std::string_view::npos) return false;
+  return true;
+}
+
+std::vector<std::string> components(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+std::vector<std::string> hostNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The entry of a host folder that a Windows name stands for: the exact name,
+// else a case-insensitive match of the long name or of its 8.3 alias.
+std::optional<std::string> matchEntry(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  if (fs::exists(folder / name, ec)) return name;
+  const auto names = hostNames(folder);
+  for (const auto& candidate : names)
+    if (equalsIgnoreCase(candidate, name)) return candidate;
+  if (name.find('~') != std::string::npos)
+    for (const auto& candidate : names)
+      if (equalsIgnoreCase(shortAlias(candidate, names), name)) return candidate;
+  return std::nullopt;
+}
+
+int64_t fileTime(const fs::path& path) {
+  std::error_code ec;
+  const auto written = fs::last_write_time(path, ec);
+  if (ec) return 0;
+  const auto sys = std::chrono::file_clock::to_sys(written);
+  const auto units = std::chrono::duration_cast<std::chrono::duration<int64_t, std::ratio<1, 10000000>>>(
+      sys.time_since_epoch());
+  constexpr int64_t epochDifference = 116444736000000000LL;  // 1601 to 1970 in 100 ns units
+  return units.count() + epochDifference;
+}
+
+FileEntry entryOf(const fs::path& host, const std::vector<std::string>& siblings) {
+  FileEntry entry;
+  entry.name = host.filename().string();
+  entry.shortName = shortAlias(entry.name, siblings);
+  std::error_code ec;
+  const bool directory = fs::is_directory(host, ec);
+  entry.attributes = directory ? faDirectory : faArchive;
+  if (!directory) entry.size = fs::file_size(host, ec);
+  const auto perms = fs::status(host, ec).permissions();
+  if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) entry.attributes |= faReadOnly;
+  entry.writeTime = fileTime(host);
+  return entry;
+}
+
+bool isValidShortName(const std::string& name) {
+  const size_t dot = name.find('.');
+  const std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+  if (base.empty() || base.size() > 8 || ext.size() > 3 || ext.find('.') != std::string::npos) return false;
+  for (unsigned char c : base + ext)
+    if (c >= 0x80 || std::string_view(" +,;=[]").find(static_cast<char>(c)) != std::string_view::npos) return false;
+  return true;
+}
+
+std::string aliasStem(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  std::string base = upperCase(dot == std::string::npos || dot == 0 ? name : name.substr(0, dot));
+  std::string ext = dot == std::string::npos || dot == 0 ? "" : upperCase(name.substr(dot + 1));
+  const auto clean = [](const std::string& text, size_t limit) {
+    std::string out;
+    for (unsigned char c : text) {
+      if (out.size() == limit) break;
+      if (c == ' ' || c == '.') continue;
+      out += (c >= 0x80 || std::string_view("+,;=[]").find(static_cast<char>(c)) != std::string_view::npos)
+                 ? '_'
+                 : static_cast<char>(c);
+    }
+    return out;
+  };
+  return clean(base, 6) + "|" + clean(ext, 3);
+}
+
+}  // namespace
+
+std::string shortAlias(const std::string& name, const std::vector<std::string>& siblings) {
+  if (isValidShortName(name)) return {};
+  const std::string stem = aliasStem(name);
+  int number = 1;
+  for (const auto& other : siblings)
+    if (other < name && !isValidShortName(other) && aliasStem(other) == stem) ++number;
+  const size_t bar = stem.find('|');
+  const std::string ext = stem.substr(bar + 1);
+  return stem.substr(0, bar) + "~" + std::to_string(number) + (ext.empty() ? "" : "." + ext);
+}
+
+ImageFileSystem::ImageFileSystem(std::map<char, fs::path> drives, std::string currentDirectory,
+                                 std::string tempFolder)
+    : drives_(std::move(drives)), current_(std::move(currentDirectory)), temp_(std::move(tempFolder)) {
+  if (!temp_.empty() && temp_.back() != '\\') temp_ += '\\';
+}
+
+std::optional<std::string> ImageFileSystem::fullPath(const std::string& path) const {
+  std::string absolute;
+  if (path.size() >= 2 && path[1] == ':') {
+    absolute = path.size() == 2 || (path[2] != '\\' && path[2] != '/')
+                   ? (current_.size() >= 2 && std::toupper(current_[0]) == std::toupper(path[0])
+                          ? current_ + "\\" + path.substr(2)
+                          : path.substr(0, 2) + "\\" + path.substr(2))
+                   : path;
+  } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+    if (path.size() > 1 && (path[1] == '\\' || path[1] == '/')) return std::nullopt;  // no network shares here
+    absolute = current_.substr(0, 2) + path;
+  } else {
+    absolute = current_ + "\\" + path;
+  }
+  if (absolute.size() < 2 || absolute[1] != ':') return std::nullopt;
+  const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(absolute[0])));
+  std::vector<std::string> parts;
+  for (auto& part : components(absolute.substr(2))) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();  // ".." at the root stays at the root, as on Windows
+      continue;
+    }
+    if (!validComponent(part)) return std::nullopt;
+    parts.push_back(part);
+  }
+  std::string out(1, drive);
+  out += ":";
+  for (const auto& part : parts) out += "\\" + part;
+  if (parts.empty()) out += "\\";
+  return out;
+}
+
+std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const {
+  const auto full = fullPath(path);
+  if (!full) return std::nullopt;
+  const auto drive = drives_.find((*full)[0]);
+  if (drive == drives_.end()) return std::nullopt;
+  fs::path host = drive->second;
+  bool matching = true;
+  for (const auto& part : components(full->substr(2))) {
+    const auto entry = matching ? matchEntry(host, part) : std::nullopt;
+    matching = entry.has_value();
+    host /= entry.value_or(part);
+  }
+  return host;
+}
+
+bool ImageFileSystem::exists(const std::string& path) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  return host && fs::exists(*host, ec);
+}
+
+bool ImageFileSystem::isDirectory(const std::string& path) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  return host && fs::is_directory(*host, ec);
+}
+
+std::optional<FileEntry> ImageFileSystem::stat(const std::string& path) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::exists(*host, ec)) return std::nullopt;
+  return entryOf(*host, hostNames(host->parent_path()));
+}
+
+std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
+  const size_t slash = pattern.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? current_ : pattern.substr(0, slash + 1);
+  const std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  const auto host = hostPath(folder);
+  std::vector<FileEntry> found;
+  std::error_code ec;
+  if (!host || !fs::is_directory(*host, ec) || mask.empty()) return found;
+  const auto names = hostNames(*host);
+  for (const auto& name : names) {
+    FileEntry entry = entryOf(*host / name, names);
+    if (wildcardMatch(mask, name) || (!entry.shortName.empty() && wildcardMatch(mask, entry.shortName)))
+      found.push_back(std::move(entry));
+  }
+  return found;
+}
+
+bool ImageFileSystem::createDirectory(const std::string& path) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || fs::exists(*host, ec) || !fs::is_directory(host->parent_path(), ec)) return false;
+  return fs::create_directory(*host, ec);
+}
+
+bool ImageFileSystem::removeDirectory(const std::string& path) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::is_directory(*host, ec) || !fs::is_empty(*host, ec)) return false;
+  return fs::remove(*host, ec);
+}
+
+bool ImageFileSystem::deleteFile(const std::string& path) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::is_regular_file(*host, ec)) return false;
+  if ((fs::status(*host, ec).permissions() & fs::perms::owner_write) == fs::perms::none) return false;  // read-only
+  return fs::remove(*host, ec);
+}
+
+bool ImageFileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  const auto source = hostPath(from), target = hostPath(to);
+  std::error_code ec;
+  if (!source || !target || !fs::is_regular_file(*source, ec) || !fs::is_directory(target->parent_path(), ec))
+    return false;
+  if (fs::exists(*target, ec)) {
+    if (failIfExists || fs::is_directory(*target, ec)) return false;
+    if (fs::equivalent(*source, *target, ec)) return true;
+  }
+  return fs::copy_file(*source, *target, fs::copy_options::overwrite_existing, ec);
+}
+
+bool ImageFileSystem::moveFile(const std::string& from, const std::string& to) {
+  const auto source = hostPath(from), target = hostPath(to);
+  std::error_code ec;
+  if (!source || !target || !fs::exists(*source, ec) || fs::exists(*target, ec) ||
+      !fs::is_directory(target->parent_path(), ec))
+    return false;
+  fs::rename(*source, *target, ec);
+  return !ec;
+}
+
+bool ImageFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::exists(*host, ec)) return false;
+  // Only the read-only flag has a host equivalent; the others are accepted and not kept.
+  const auto write = fs::perms::owner_write;
+  fs::permissions(*host, write, (attributes & faReadOnly) ? fs::perm_options::remove : fs::perm_options::add, ec);
+  return !ec;
+}
+
+std::optional<std::string> ImageFileSystem::readFile(const std::string& path) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::is_regular_file(*host, ec)) return std::nullopt;
+  std::ifstream in(*host, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+bool ImageFileSystem::writeFile(const std::string& path, const std::string& bytes) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::is_directory(host->parent_path(), ec) || fs::is_directory(*host, ec)) return false;
+  std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+bool ImageFileSystem::setCurrentDirectory(const std::string& path) {
+  const auto full = fullPath(path);
+  if (!full || !isDirectory(*full)) return false;
+  current_ = withoutTrailingBackslash(*full);
+  return true;
+}
+
+std::optional<std::string> ImageFileSystem::shortPathName(const std::string& path) {
+  const auto full = fullPath(path);
+  if (!full || !exists(*full)) return std::nullopt;
+  std::string shortPath = full->substr(0, 2);
+  std::string longPath = shortPath;
+  for (const auto& part : components(full->substr(2))) {
+    const auto host = hostPath(longPath + "\\");
+    const auto names = host ? hostNames(*host) : std::vector<std::string>{};
+    const auto entry = host ? matchEntry(*host, part) : std::nullopt;
+    const std::string actual = entry.value_or(part);
+    const std::string alias = shortAlias(actual, names);
+    shortPath += "\\" + (alias.empty() ? part : alias);
+    longPath += "\\" + actual;
+  }
+  if (shortPath.size() == 2) shortPath += "\\";
+  return shortPath;
+}
+
+std::optional<std::string> ImageFileSystem::tempFileName(const std::string& folder, const std::string& prefix) {
+  if (!isDirectory(folder)) return std::nullopt;
+  const std::string stem = prefix.substr(0, 3);
+  for (unsigned number = 1; number <= 0xFFFF; ++number) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", number);
+    const std::string candidate = joinPath(folder, stem + hex + ".tmp");
+    if (!exists(candidate) && writeFile(candidate, "")) return candidate;
+  }
+  return std::nullopt;
+}
+
+}  // namespace korvane

@@ -1,0 +1,192 @@
+#include "platform/image/ImageMachine.h"
+
+#include <fstream>
+#include <map>
+#include <utility>
+
+#include "platform/image/IconvCodePages.h"
+#include "platform/image/ImageFileSystem.h"
+#include "platform/image/ImageProfileFiles.h"
+#include "platform/image/ImageRegistry.h"
+#include "platform/image/ProfileText.h"
+
+namespace korvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// machine.ini, read once when the image is opened.
+class MachineIni {
+ public:
+  explicit MachineIni(ProfileText text) : text_(std::move(text)) {}
+  std::optional<std::string> text(const char* section, const char* key) const { return text_.value(section, key); }
+  std::optional<uint32_t> number(const char* section, const char* key, int base = 10) const {
+    const auto value = text(section, key);
+    if (!value || value->empty()) return std::nullopt;
+    try {
+      size_t used = 0;
+      const unsigned long parsed = std::stoul(*value, &used, base);
+      if (used != value->size()) return std::nullopt;
+      return static_cast<uint32_t>(parsed);
+    } catch (const std::exception&) {
+      return std::nullopt;
+    }
+  }
+  std::vector<std::string> keys(const char* section) const {
+    return text_.keyNames(section).value_or(std::vector<std::string>{});
+  }
+
+ private:
+  ProfileText text_;
+};
+
+class ImageSystemInfo : public SystemInfo {
+ public:
+  explicit ImageSystemInfo(const MachineIni& ini) : ini_(ini) {}
+
+  std::optional<VersionRecord> version() override {
+    const auto platform = ini_.number("Version", "Platform");
+    if (!platform) return std::nullopt;
+    VersionRecord record;
+    record.platformId = *platform;
+    record.major = ini_.number("Version", "Major").value_or(0);
+    record.minor = ini_.number("Version", "Minor").value_or(0);
+    record.build = ini_.number("Version", "Build", 0).value_or(0);
+    record.csd = ini_.text("Version", "ServicePack").value_or("");
+    return record;
+  }
+  std::optional<uint8_t> productType() override {
+    const auto type = ini_.number("Version", "ProductType");
+    if (!type) return std::nullopt;
+    return static_cast<uint8_t>(*type);
+  }
+  ProcessorInfo processor() override {
+    ProcessorInfo info;
+    info.architecture = static_cast<uint16_t>(ini_.number("System", "ProcessorArchitecture").value_or(archUnknown));
+    info.level = static_cast<uint16_t>(ini_.number("System", "ProcessorLevel").value_or(0));
+    info.count = ini_.number("System", "Processors").value_or(1);
+    return info;
+  }
+  bool plusInstalled() override { return ini_.number("System", "Plus").value_or(0) != 0; }
+  std::optional<std::string> computerName() override { return ini_.text("System", "ComputerName"); }
+  std::optional<std::string> userName() override { return ini_.text("System", "UserName"); }
+  std::optional<std::string> windowsDirectory() override { return ini_.text("System", "WindowsDirectory"); }
+  std::optional<std::string> systemDirectory() override { return ini_.text("System", "SystemDirectory"); }
+  uint16_t defaultLanguageId() override {
+    return static_cast<uint16_t>(ini_.number("System", "LanguageId", 16).value_or(0));
+  }
+  std::optional<std::string> languageName(uint16_t languageId) override {
+    if (languageId != defaultLanguageId()) return std::nullopt;
+    return ini_.text("System", "LanguageName");
+  }
+  int screenWidth() override { return static_cast<int>(ini_.number("System", "ScreenWidth").value_or(0)); }
+  int screenHeight() override { return static_cast<int>(ini_.number("System", "ScreenHeight").value_or(0)); }
+  unsigned setErrorMode(unsigned mode) override { return std::exchange(errorMode_, mode); }
+
+ private:
+  const MachineIni& ini_;
+  unsigned errorMode_ = 0;
+};
+
+class ImageEnvironment : public Environment {
+ public:
+  explicit ImageEnvironment(const MachineIni& ini) {
+    for (const auto& name : ini.keys("Environment"))
+      variables_[upperCase(name)] = ini.text("Environment", name.c_str()).value_or("");
+  }
+  std::optional<std::string> get(const std::string& name) override {
+    const auto found = variables_.find(upperCase(name));
+    if (found == variables_.end()) return std::nullopt;
+    return found->second;
+  }
+
+ private:
+  std::map<std::string, std::string> variables_;
+};
+
+class ImageMachine : public Machine {
+ public:
+  ImageMachine(MachineIni ini, std::map<char, fs::path> drives)
+      : ini_(std::move(ini)),
+        codePages_(ini_.number("System", "CodePage").value_or(1252)),
+        system_(ini_),
+        environment_(ini_),
+        files_(std::move(drives), ini_.text("System", "CurrentDirectory").value_or("C:\\"), tempFolder()),
+        profiles_(files_, codePages_, ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS")) {}
+
+  bool loadRegistry(const fs::path& folder, std::string& error) {
+    std::error_code ec;
+    registry_ = fs::is_directory(folder, ec) ? ImageRegistry::load(folder, codePages_, error)
+                                             : ImageRegistry::empty(folder);
+    return registry_ != nullptr;
+  }
+
+  Registry& registry() override { return *registry_; }
+  ProfileFiles& profiles() override { return profiles_; }
+  FileSystem& files() override { return files_; }
+  SystemInfo& system() override { return system_; }
+  Environment& environment() override { return environment_; }
+  CodePages& codePages() override { return codePages_; }
+  bool flush(std::string& error) override { return registry_->save(error); }
+
+ private:
+  // GetTempPath's order: TMP, TEMP, USERPROFILE, the Windows folder.
+  std::string tempFolder() {
+    for (const char* name : {"TMP", "TEMP", "USERPROFILE"})
+      if (auto value = environment_.get(name); value && !value->empty()) return *value;
+    return ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS");
+  }
+
+  MachineIni ini_;
+  IconvCodePages codePages_;
+  ImageSystemInfo system_;
+  ImageEnvironment environment_;
+  ImageFileSystem files_;
+  ImageProfileFiles profiles_;
+  std::unique_ptr<ImageRegistry> registry_;
+};
+
+std::optional<std::string> readHostText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  return bytes;
+}
+
+}  // namespace
+
+std::unique_ptr<Machine> openImageMachine(const fs::path& folder, std::string& error) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    error = "machine image not found: " + folder.string() + " is not a folder";
+    return nullptr;
+  }
+  const auto text = readHostText(folder / "machine.ini");
+  if (!text) {
+    error = "not a machine image: " + folder.string() + " has no machine.ini";
+    return nullptr;
+  }
+  MachineIni ini(ProfileText::parse(*text));
+  std::map<char, fs::path> drives;
+  for (const auto& letter : ini.keys("Drives")) {
+    const std::string target = ini.text("Drives", letter.c_str()).value_or("");
+    const fs::path drive = folder / target;
+    if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])) || target.empty() ||
+        !fs::is_directory(drive, ec)) {
+      error = (folder / "machine.ini").string() + ": drive " + letter + " maps to a missing folder '" + target + "'";
+      return nullptr;
+    }
+    drives[static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])))] = drive;
+  }
+  if (drives.empty()) {
+    error = (folder / "machine.ini").string() + ": the [Drives] section maps no drive letter";
+    return nullptr;
+  }
+  auto machine = std::make_unique<ImageMachine>(std::move(ini), std::move(drives));
+  if (!machine->loadRegistry(folder / "registry", error)) return nullptr;
+  return machine;
+}
+
+}  // namespace korvane

@@ -1,0 +1,33 @@
+#include "support/ScriptedView.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane::test {
+
+void ScriptedView::listChanged(const std::string& name, const TListView& list) {
+  log.push_back("list: " + name + " " + std::to_string(list.Count()));
+}
+
+bool ScriptedView::askYesNo(const std::string& text) {
+  log.push_back("ask: " + text);
+  if (answers.empty()) {
+    ADD_FAILURE() << "unscripted question: " << text;
+    return false;
+  }
+  const bool answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void ScriptedView::processMessages() {
+  if (onPump) onPump();
+}
+
+std::vector<std::string> ScriptedView::entries(const std::string& prefix) const {
+  std::vector<std::string> found;
+  for (const auto& line : log)
+    if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line.substr(prefix.size()));
+  return found;
+}
+
+}  // namespace korvane::test

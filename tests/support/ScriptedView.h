@@ -1,0 +1,35 @@
+// A view for tests: records every call as a line and answers questions from a script.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Controls.h"
+#include "app/View.h"
+
+namespace korvane::test {
+
+class ScriptedView : public View {
+ public:
+  void listChanged(const std::string& name, const TListView& list) override;
+  void memoCleared() override { log.push_back("memo-clear"); }
+  void memoAppended(const std::string& line) override { log.push_back("memo: " + line); }
+  void statusChanged(const std::string& text) override { log.push_back("status: " + text); }
+  void controlsChanged() override { log.push_back("controls"); }
+  void showMessage(const std::string& text) override { log.push_back("message: " + text); }
+  // Answers with the next scripted answer; a question nobody scripted fails the test.
+  bool askYesNo(const std::string& text) override;
+  void processMessages() override;
+
+  // The lines of the log that start with the prefix, with the prefix removed.
+  std::vector<std::string> entries(const std::string& prefix) const;
+
+  std::vector<std::string> log;
+  std::deque<bool> answers;
+  // Runs on every pump, e.g. to press Stop in the middle of a long command.
+  std::function<void()> onPump;
+};
+
+}  // namespace korvane::test
