@@ -1,6 +1,7 @@
 #include "app/Controls.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/Text.h"
 
@@ -8,10 +9,18 @@ namespace korvane {
 
 namespace {
 
-std::u16string sortKey(const std::string& text, bool foldCase) {
-  std::u16string key;
+// Symbols sort before digits, digits before letters, as in the system's sort.
+uint32_t weight(char16_t unit) {
+  const uint32_t group = unit >= 0x80 || (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') ? 2
+                         : (unit >= u'0' && unit <= u'9')                                              ? 1
+                                                                                                        : 0;
+  return (group << 16) | unit;
+}
+
+std::vector<uint32_t> sortKey(const std::string& text, bool foldCase) {
+  std::vector<uint32_t> key;
   for (char16_t unit : utf8ToUtf16(foldCase ? upperCase(text) : text))
-    if (unit != u'-' && unit != u'\'') key += unit;
+    if (unit != u'-' && unit != u'\'') key.push_back(weight(unit));
   return key;
 }
 

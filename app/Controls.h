@@ -32,9 +32,9 @@ class TListView {
   std::vector<std::vector<std::string>> rows_;
 };
 
-// The order the system's string comparison gives captions: letters compare
-// without regard to case first, hyphens and apostrophes are ignored, and only
-// then does lower case come before upper case.
+// The order the system's string comparison gives captions: symbols before
+// digits before letters, letters without regard to case first, hyphens and
+// apostrophes ignored, and only then lower case before upper case.
 int compareCaptions(const std::string& a, const std::string& b);
 
 struct TControl {

@@ -49,9 +49,14 @@ bool matchFrom(const std::u16string& p, size_t pi, const std::u16string& n, size
         if (matchFrom(p, pi, n, k)) return true;
       return false;
     }
+    // FindFirstFile lets "?" match nothing at the end of the name or before a
+    // dot ("ab?.inf" finds "ab.inf"), and a "." match the end ("*.*" finds "README").
+    if (p[pi] == u'?' && (ni == n.size() || n[ni] == u'.')) {
+      if (matchFrom(p, pi + 1, n, ni)) return true;
+      if (ni == n.size()) return false;
+    }
     if (ni == n.size()) {
-      // FindFirstFile lets "?" and "." match the end of the name ("*.*" matches "README").
-      if (p[pi] == u'?' || p[pi] == u'.') {
+      if (p[pi] == u'.') {
         ++pi;
         continue;
       }

@@ -321,8 +321,8 @@ std::optional<std::string> ImageFileSystem::tempFileName(const std::string& fold
   const std::string stem = prefix.substr(0, 3);
   for (unsigned number = 1; number <= 0xFFFF; ++number) {
     char hex[8];
-    std::snprintf(hex, sizeof hex, "%X", number);
-    const std::string candidate = joinPath(folder, stem + hex + ".tmp");
+    std::snprintf(hex, sizeof hex, "%04X", number);
+    const std::string candidate = joinPath(folder, stem + hex + ".TMP");
     if (!exists(candidate) && writeFile(candidate, "")) return candidate;
   }
   return std::nullopt;

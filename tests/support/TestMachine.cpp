@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <random>
@@ -10,6 +11,7 @@
 #include "platform/win32/Win32Machine.h"
 #else
 #include "platform/image/ImageMachine.h"
+#include "platform/image/ProfileText.h"
 #endif
 
 namespace korvane::test {
@@ -86,6 +88,52 @@ ScratchMachine makeScratchMachine() {
   scratch.scratch = "C:\\scratch";
   return scratch;
 }
+
+ImageBuilder::ImageBuilder() : host_(std::make_unique<TempDir>()) {
+  const auto text = ProfileText::parse(kScratchMachineIni);
+  for (const auto& section : text.sectionNames()) {
+    ini_.push_back({section, {}});
+    for (const auto& key : text.keyNames(section).value_or(std::vector<std::string>{}))
+      ini_.back().second.push_back({key, text.value(section, key).value_or("")});
+  }
+  for (const char* folder : {"drive_c/WINDOWS/system32/drivers", "drive_c/WINDOWS/inf", "drive_c/TEMP"})
+    fs::create_directories(host_->path() / folder);
+}
+
+ImageBuilder& ImageBuilder::set(const std::string& section, const std::string& key, const std::string& value) {
+  auto place = std::find_if(ini_.begin(), ini_.end(), [&](const auto& s) { return s.first == section; });
+  if (place == ini_.end()) place = ini_.insert(ini_.end(), {section, {}});
+  auto& keys = place->second;
+  keys.erase(std::remove_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first == key; }), keys.end());
+  if (!value.empty()) keys.push_back({key, value});
+  return *this;
+}
+
+ImageBuilder& ImageBuilder::registry(const std::string& fileName, const std::string& body) {
+  writeHostFile(host_->path() / "registry" / fileName,
+                "\xFF\xFE" + utf8ToUtf16leBytes("Windows Registry Editor Version 5.00\r\n\r\n" + body));
+  return *this;
+}
+
+ImageBuilder& ImageBuilder::file(const std::string& pathOnC, const std::string& bytes) {
+  std::string relative = pathOnC;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  writeHostFile(host_->path() / "drive_c" / relative, bytes);
+  return *this;
+}
+
+Machine& ImageBuilder::open() {
+  std::string text;
+  for (const auto& [section, keys] : ini_) {
+    text += "[" + section + "]\n";
+    for (const auto& [key, value] : keys) text += key + "=" + value + "\n";
+  }
+  writeHostFile(host_->path() / "machine.ini", text);
+  machine_ = openOrFail(host_->path());
+  return *machine_;
+}
+
+std::unique_ptr<Machine> ImageBuilder::reopen() const { return openOrFail(host_->path()); }
 
 SampleMachine copySample(const std::string& name) {
   SampleMachine sample;

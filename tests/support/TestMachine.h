@@ -38,6 +38,30 @@ struct SampleMachine {
 };
 SampleMachine copySample(const std::string& name);
 
+// Linux only: builds a machine image in a temporary folder, piece by piece,
+// then opens it. Starts as a Windows XP workstation with drive C.
+class ImageBuilder {
+ public:
+  ImageBuilder();
+  // Replaces a machine.ini key (an empty value removes the key).
+  ImageBuilder& set(const std::string& section, const std::string& key, const std::string& value);
+  // A registry export file of the image, given as UTF-8 text without the
+  // header and written as a version 5 export (UTF-16LE).
+  ImageBuilder& registry(const std::string& fileName, const std::string& body);
+  // A file on drive C, by its path below the drive ("WINDOWS\\inf\\oem1.inf").
+  ImageBuilder& file(const std::string& pathOnC, const std::string& bytes);
+  const std::filesystem::path& root() const { return host_->path(); }
+  // The opened machine; the builder keeps the folder alive.
+  Machine& open();
+  // A second machine on the same folder, to see what the first one left there.
+  std::unique_ptr<Machine> reopen() const;
+
+ private:
+  std::unique_ptr<TempDir> host_;
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> ini_;
+  std::unique_ptr<Machine> machine_;
+};
+
 // Writes a host file, creating its folders.
 void writeHostFile(const std::filesystem::path& file, const std::string& bytes);
 

@@ -1,0 +1,130 @@
+// Windows paths on a machine image: drive mapping, case, names Windows
+// refuses, wildcard rules, short names, temporary names.
+#include <gtest/gtest.h>
+
+#include "platform/image/ImageFileSystem.h"
+#include "support/TestMachine.h"
+
+namespace korvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImageFiles : public ::testing::Test {
+ protected:
+  ImageFiles() {
+    fs::create_directories(host.path() / "c/WINDOWS/System32/Drivers");
+    fs::create_directories(host.path() / "d");
+    writeHostFile(host.path() / "c/WINDOWS/System32/Drivers/Orvik.SYS", "driver");
+    writeHostFile(host.path() / "c/WINDOWS/Program Files Long Name.txt", "a");
+  }
+  TempDir host;
+  ImageFileSystem files{{{'C', host.path() / "c"}, {'D', host.path() / "d"}}, "C:\\WINDOWS", "C:\\TEMP"};
+};
+
+TEST_F(ImageFiles, LookupsIgnoreCase) {
+  EXPECT_TRUE(files.exists("c:\\windows\\system32\\drivers\\orvik.sys"));
+  EXPECT_EQ(files.readFile("C:\\WINDOWS\\SYSTEM32\\DRIVERS\\ORVIK.SYS").value_or(""), "driver");
+  EXPECT_TRUE(files.isDirectory("C:\\Windows\\System32"));
+  EXPECT_FALSE(files.exists("C:\\WINDOWS\\nothing.sys"));
+  EXPECT_FALSE(files.exists("E:\\anything")) << "a drive the image does not have";
+}
+
+TEST_F(ImageFiles, NewFilesKeepTheirCaseInsideExistingFolders) {
+  ASSERT_TRUE(files.writeFile("c:\\windows\\NewFile.Txt", "x"));
+  EXPECT_TRUE(fs::exists(host.path() / "c/WINDOWS/NewFile.Txt"));
+  EXPECT_FALSE(files.writeFile("C:\\Missing\\file.txt", "x")) << "the folder must exist, as on Windows";
+}
+
+TEST_F(ImageFiles, DotDotNeverLeavesTheDrive) {
+  EXPECT_EQ(files.fullPath("C:\\..\\..\\WINDOWS\\.\\x").value_or(""), "C:\\WINDOWS\\x");
+  ASSERT_TRUE(files.writeFile("D:\\..\\..\\..\\escape.txt", "x"));
+  EXPECT_TRUE(fs::exists(host.path() / "d/escape.txt"));
+  EXPECT_FALSE(fs::exists(host.path() / "escape.txt"));
+}
+
+TEST_F(ImageFiles, RelativePathsUseTheCurrentFolder) {
+  EXPECT_EQ(files.fullPath("System32").value_or(""), "C:\\WINDOWS\\System32");
+  EXPECT_EQ(files.fullPath("\\boot.ini").value_or(""), "C:\\boot.ini");
+  ASSERT_TRUE(files.setCurrentDirectory("system32\\drivers\\"));
+  EXPECT_EQ(files.currentDirectory(), "C:\\WINDOWS\\system32\\drivers");
+  EXPECT_TRUE(files.exists("orvik.sys"));
+  EXPECT_FALSE(files.setCurrentDirectory("C:\\nowhere"));
+}
+
+TEST_F(ImageFiles, NamesWindowsRefusesAreRefused) {
+  EXPECT_FALSE(files.writeFile("C:\\WINDOWS\\a<b.txt", "x"));
+  EXPECT_FALSE(files.writeFile("C:\\WINDOWS\\a|b.txt", "x"));
+  EXPECT_FALSE(files.createDirectory("C:\\WINDOWS\\what?"));
+  EXPECT_FALSE(files.exists("\\\\server\\share\\x")) << "no network shares on an image";
+}
+
+TEST_F(ImageFiles, FindFollowsTheSystemWildcardRules) {
+  writeHostFile(host.path() / "c/WINDOWS/README", "r");
+  writeHostFile(host.path() / "c/WINDOWS/a.inf", "i");
+  writeHostFile(host.path() / "c/WINDOWS/b.INF", "i");
+  const auto names = [&](const std::string& pattern) {
+    std::vector<std::string> out;
+    for (const auto& entry : files.find(pattern)) out.push_back(entry.name);
+    return out;
+  };
+  EXPECT_EQ(names("C:\\WINDOWS\\*.inf"), (std::vector<std::string>{"a.inf", "b.INF"}));
+  const auto all = names("C:\\WINDOWS\\*.*");
+  EXPECT_NE(std::find(all.begin(), all.end(), "README"), all.end()) << "*.* matches names without a dot";
+  EXPECT_NE(std::find(all.begin(), all.end(), "System32"), all.end());
+  EXPECT_EQ(names("C:\\WINDOWS\\?.inf"), (std::vector<std::string>{"a.inf", "b.INF"}));
+  EXPECT_EQ(names("C:\\WINDOWS\\READM?"), (std::vector<std::string>{"README"}));
+  EXPECT_EQ(names("C:\\WINDOWS\\README?"), (std::vector<std::string>{"README"})) << "? may match the end";
+  EXPECT_TRUE(names("C:\\nowhere\\*").empty());
+}
+
+TEST_F(ImageFiles, ShortNamesResolveBothWays) {
+  const auto shortPath = files.shortPathName("C:\\WINDOWS\\Program Files Long Name.txt");
+  ASSERT_TRUE(shortPath);
+  EXPECT_EQ(*shortPath, "C:\\WINDOWS\\PROGRA~1.TXT");
+  EXPECT_EQ(files.readFile(*shortPath).value_or(""), "a");
+  EXPECT_FALSE(files.shortPathName("C:\\WINDOWS\\missing file.txt"));
+}
+
+TEST(ShortAlias, NumbersCollidingNamesInOrder) {
+  const std::vector<std::string> siblings = {"Program Files", "Programs Old", "setup.inf"};
+  EXPECT_EQ(shortAlias("Program Files", siblings), "PROGRA~1");
+  EXPECT_EQ(shortAlias("Programs Old", siblings), "PROGRA~2");
+  EXPECT_EQ(shortAlias("setup.inf", siblings), "") << "already a short name";
+  EXPECT_EQ(shortAlias("a+b.text", {}), "A_B~1.TEX");
+}
+
+TEST_F(ImageFiles, CopyMoveAndDelete) {
+  ASSERT_TRUE(files.copyFile("C:\\WINDOWS\\System32\\Drivers\\orvik.sys", "D:\\orvik.sys", true));
+  EXPECT_FALSE(files.copyFile("C:\\WINDOWS\\System32\\Drivers\\orvik.sys", "D:\\orvik.sys", true));
+  EXPECT_TRUE(files.copyFile("C:\\WINDOWS\\System32\\Drivers\\orvik.sys", "D:\\orvik.sys", false));
+  EXPECT_FALSE(files.copyFile("C:\\missing.sys", "D:\\x.sys", false));
+  ASSERT_TRUE(files.setAttributes("D:\\orvik.sys", faReadOnly));
+  EXPECT_TRUE(files.stat("D:\\orvik.sys")->attributes & faReadOnly);
+  EXPECT_FALSE(files.deleteFile("D:\\orvik.sys")) << "read-only files are not deleted";
+  ASSERT_TRUE(files.setAttributes("D:\\orvik.sys", faNormal));
+  EXPECT_TRUE(files.moveFile("D:\\orvik.sys", "D:\\moved.sys"));
+  EXPECT_TRUE(files.deleteFile("D:\\moved.sys"));
+  EXPECT_FALSE(files.exists("D:\\moved.sys"));
+}
+
+TEST_F(ImageFiles, TemporaryNamesAreNewFiles) {
+  fs::create_directories(host.path() / "c/TEMP");
+  EXPECT_EQ(files.tempPath(), "C:\\TEMP\\");
+  const auto first = files.tempFileName("C:\\TEMP", "korvane");
+  const auto second = files.tempFileName("C:\\TEMP", "korvane");
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(*first, *second);
+  EXPECT_EQ(first->rfind("C:\\TEMP\\kor", 0), 0u);
+  EXPECT_TRUE(files.exists(*first));
+  EXPECT_FALSE(files.tempFileName("C:\\nowhere", "x"));
+}
+
+TEST_F(ImageFiles, ForceDirectoriesCreatesEveryLevel) {
+  ASSERT_TRUE(files.forceDirectories("D:\\a\\b\\c\\"));
+  EXPECT_TRUE(fs::is_directory(host.path() / "d/a/b/c"));
+  EXPECT_TRUE(files.forceDirectories("D:\\a\\b")) << "existing folders are fine";
+}
+
+}  // namespace
+}  // namespace korvane::test
