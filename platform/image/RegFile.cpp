@@ -153,7 +153,8 @@ class Parser {
       key.path.emplace_back(name);
       start = end;
     }
-    if (key.path.size() > kMaxRegKeyDepth) fail(lineNumber(), "key path deeper than " + std::to_string(kMaxRegKeyDepth) + " levels");
+    if (key.path.size() > kMaxRegKeyDepth)
+      fail(lineNumber(), "key path deeper than " + std::to_string(kMaxRegKeyDepth) + " levels");
     if (key.remove && key.path.empty()) fail(lineNumber(), "a root key cannot be deleted");
     keys_.push_back(std::move(key));
   }
@@ -203,7 +204,8 @@ class Parser {
       if (!number) fail(lineNumber(), "bad dword value " + shown(data.substr(6)));
       return RegValue::fromDword(*number);
     }
-    if (startsWithNoCase(data, "hex:")) return RegValue{static_cast<uint32_t>(RegType::Binary), readHexBytes(data.substr(4))};
+    if (startsWithNoCase(data, "hex:"))
+      return RegValue{static_cast<uint32_t>(RegType::Binary), readHexBytes(data.substr(4))};
     if (startsWithNoCase(data, "hex(")) return readTypedHex(data);
     fail(lineNumber(), "unknown value data " + shown(data));
   }
@@ -367,6 +369,8 @@ std::string writeRegFile(const std::vector<RegFileKey>& keys) {
   return "\xFF\xFE" + utf8ToUtf16leBytes(text);
 }
 
-bool isWritableRegName(std::string_view name) { return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos; }
+bool isWritableRegName(std::string_view name) {
+  return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
 
 }  // namespace korvane
