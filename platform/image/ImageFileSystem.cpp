@@ -43,7 +43,11 @@ std::vector<std::string> hostNames(const fs::path& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     names.push_back(it->path().filename().string());
-  std::sort(names.begin(), names.end());
+  // NTFS gives a folder's entries in the order of their upper-cased names.
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const auto keyA = utf8ToUtf16(upperCase(a)), keyB = utf8ToUtf16(upperCase(b));
+    return keyA != keyB ? keyA < keyB : a < b;
+  });
   return names;
 }
 

@@ -128,3 +128,18 @@ TEST_F(ImageFiles, ForceDirectoriesCreatesEveryLevel) {
 
 }  // namespace
 }  // namespace korvane::test
+
+namespace korvane::test {
+namespace {
+
+TEST(ImageFilesOrder, FindListsEntriesByUpperCasedName) {
+  TempDir host;
+  for (const char* name : {"b.sys", "A.sys", "_x.sys", "C.sys"}) writeHostFile(host.path() / "c" / name, "x");
+  ImageFileSystem files{{{'C', host.path() / "c"}}, "C:\\", "C:\\"};
+  std::vector<std::string> names;
+  for (const auto& entry : files.find("C:\\*")) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"A.sys", "b.sys", "C.sys", "_x.sys"}));
+}
+
+}  // namespace
+}  // namespace korvane::test
