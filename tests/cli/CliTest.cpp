@@ -1,0 +1,106 @@
+// The korvane command on sample machines: its output contract and its errors.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/TestMachine.h"
+
+namespace korvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out, err;
+  std::vector<std::string> outLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+std::string slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+CliRun korvane(const std::string& arguments) {
+  TempDir capture;
+  const fs::path out = capture.path() / "out", err = capture.path() / "err";
+  const std::string command = std::string("'") + KORVANE_CLI + "' " + arguments + " >'" + out.string() + "' 2>'" +
+                              err.string() + "' </dev/null";
+  CliRun run;
+  const int status = std::system(command.c_str());
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = slurp(out);
+  run.err = slurp(err);
+  return run;
+}
+
+std::string machineArgument(const SampleMachine& sample) { return "--machine '" + sample.host->path().string() + "'"; }
+
+TEST(Cli, FastCollectPrintsMemoThenTabSeparatedRows) {
+  const auto sample = copySample("xp");
+  const CliRun run = korvane(machineArgument(sample) + " collect --fast");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const auto lines = run.outLines();
+  ASSERT_GT(lines.size(), 10u);
+  EXPECT_EQ(lines[0], "Operating System: Microsoft Windows XP");
+  EXPECT_EQ(lines[7], "The above shows the drivers you need to backup now.");
+  std::vector<std::string> rows(lines.begin() + 10, lines.end());
+  EXPECT_EQ(rows.size(), 18u);
+  for (const auto& row : rows) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 5) << row;
+  // Providers "microsoft" and "Microsoft Corporation" are not exactly "Microsoft".
+  const auto listed = [&](const std::string& start) {
+    return std::any_of(rows.begin(), rows.end(), [&](const std::string& row) { return row.rfind(start, 0) == 0; });
+  };
+  EXPECT_TRUE(listed("Aldmoor SMBus Controller\toem4.inf\t5.1.2600.0\t7-1-2001\tmicrosoft\t"));
+  EXPECT_TRUE(listed("USB Wheel Mouse\t"));
+  EXPECT_FALSE(listed("Standard")) << "no driver of the Microsoft provider";
+  EXPECT_NE(run.err.find("status: 18 devices are found.\n"), std::string::npos) << run.err;
+  // Shutdown wrote the settings into the image's Windows folder.
+  EXPECT_NE(slurp(sample.host->path() / "drive_c/WINDOWS/Korvane.ini").find("AutoProxy=Oui"), std::string::npos);
+}
+
+TEST(Cli, CollectAllListsMoreThanFastCollect) {
+  const auto sample = copySample("xp");
+  const CliRun run = korvane(machineArgument(sample) + " collect");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("\tMicrosoft Corporation\t"), std::string::npos);
+  EXPECT_NE(run.err.find("status: 41 devices are found."), std::string::npos) << run.err;
+}
+
+TEST(Cli, SysinfoOnWindows98) {
+  const auto sample = copySample("win98");
+  const CliRun run = korvane(machineArgument(sample) + " sysinfo");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.outLines().at(0), "Operating System: Microsoft Windows 98");
+  EXPECT_EQ(run.outLines().at(2), "Build Numbered: 2222");
+  EXPECT_EQ(run.outLines().size(), 7u) << "sysinfo fills no list";
+}
+
+TEST(Cli, ErrorsSayWhatIsWrong) {
+  CliRun run = korvane("collect");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("--machine"), std::string::npos);
+
+  run = korvane("--machine /nonexistent/image collect");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("/nonexistent/image"), std::string::npos) << run.err;
+
+  const auto sample = copySample("xp");
+  run = korvane(machineArgument(sample) + " frobnicate");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("frobnicate"), std::string::npos) << run.err;
+
+  run = korvane("--help");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.out.find("collect --fast"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvane::test
