@@ -179,5 +179,25 @@ TEST_F(ProfileConformance, Utf16FileKeepsTextBeyondTheCodePage) {
   EXPECT_EQ(bytes->substr(0, 2), "\xFF\xFE") << "a write keeps the file in UTF-16";
 }
 
+TEST_F(ProfileConformance, LongValuesAndListsComeBackWhole) {
+  const std::string longValue(3000, 'v');
+  std::string text = "[Long]\r\nvalue=" + longValue + "\r\n";
+  Strings sections, keys;
+  for (int k = 0; k < 300; ++k) {
+    keys.push_back("key" + std::to_string(k));
+    text += keys.back() + "=" + std::to_string(k) + "\r\n";
+  }
+  for (int k = 0; k < 300; ++k) {
+    sections.push_back("Section" + std::to_string(k));
+    text += "[" + sections.back() + "]\r\n";
+  }
+  const std::string ini = writeIni("long.ini", text);
+  EXPECT_EQ(read(ini, "Long", "value"), longValue);
+  keys.insert(keys.begin(), "value");
+  EXPECT_EQ(profiles().keyNames(ini, "Long"), keys);
+  sections.insert(sections.begin(), "Long");
+  EXPECT_EQ(profiles().sectionNames(ini), sections);
+}
+
 }  // namespace
 }  // namespace korvane::test

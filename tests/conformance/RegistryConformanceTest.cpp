@@ -121,6 +121,17 @@ TEST_F(RegistryConformance, ValuesEnumerateEachNameOnce) {
   EXPECT_FALSE(registry().readValue(kUser, key(), "alpha"));
 }
 
+TEST_F(RegistryConformance, LongNamesAndLargeValuesComeBackWhole) {
+  const std::string longKey(255, 'k');  // the longest key name the registry takes
+  const std::string longValueName(1000, 'n');
+  RegValue large{static_cast<uint32_t>(RegType::Binary), std::vector<uint8_t>(100000)};
+  for (size_t k = 0; k < large.data.size(); ++k) large.data[k] = static_cast<uint8_t>(k * 13);
+  ASSERT_TRUE(registry().writeValue(kUser, key(longKey), longValueName, large));
+  EXPECT_EQ(registry().subkeyNames(kUser, key()), (Strings{longKey}));
+  EXPECT_EQ(registry().valueNames(kUser, key(longKey)), (Strings{longValueName}));
+  EXPECT_EQ(registry().readValue(kUser, key(longKey), longValueName), large);
+}
+
 TEST_F(RegistryConformance, DeleteTreeRemovesTheKeyWithEverythingBelow) {
   ASSERT_TRUE(registry().writeString(kUser, key("Enum\\PCI\\VEN_1\\3&1"), "Driver", "x"));
   ASSERT_TRUE(registry().writeString(kUser, key("Enum\\PCI\\VEN_2"), "Driver", "y"));
