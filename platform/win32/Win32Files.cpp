@@ -13,41 +13,6 @@ int64_t fileTime(const FILETIME& time) {
   return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
-bool startsWithFolder(const std::string& path, const std::string& folder) {
-  return path.size() >= folder.size() && equalsIgnoreCase(std::string_view(path).substr(0, folder.size()), folder) &&
-         (path.size() == folder.size() || path[folder.size()] == '\\');
-}
-
-// A 32-bit process on 64-bit Windows sees the 32-bit system folder where the
-// machine's drivers are not. Paths under the system folder go through the
-// "Sysnative" alias instead; turning the redirection off for the whole process
-// would break the loading of system DLLs later on.
-class SystemFolderRedirect {
- public:
-  SystemFolderRedirect() {
-    if (!runningUnderWow64()) return;
-    const std::wstring system = fillGrowing(GetSystemDirectoryW, 0);
-    const std::wstring windows = fillGrowing(GetWindowsDirectoryW, 0);
-    if (system.empty() || windows.empty()) return;
-    const std::string alias = joinPath(narrow(windows), "Sysnative");
-    // Older 64-bit systems lack the alias: then the 32-bit view is all there is.
-    if (GetFileAttributesW(wide(alias).c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    systemFolder_ = narrow(system);
-    alias_ = alias;
-  }
-
-  std::string toNative(const std::string& path) const { return swapPrefix(path, systemFolder_, alias_); }
-  std::string fromNative(const std::string& path) const { return swapPrefix(path, alias_, systemFolder_); }
-
- private:
-  static std::string swapPrefix(const std::string& path, const std::string& from, const std::string& to) {
-    if (from.empty() || !startsWithFolder(path, from)) return path;
-    return to + path.substr(from.size());
-  }
-
-  std::string systemFolder_, alias_;
-};
-
 class FileHandle {
  public:
   explicit FileHandle(HANDLE handle) : handle_(handle) {}
@@ -197,7 +162,7 @@ class Win32FileSystem : public FileSystem {
   std::wstring native(const std::string& path) const { return wide(redirect_.toNative(path)); }
   DWORD attributesOf(const std::string& path) const { return GetFileAttributesW(native(path).c_str()); }
 
-  SystemFolderRedirect redirect_;
+  const SystemFolderRedirect& redirect_ = SystemFolderRedirect::instance();
 };
 
 }  // namespace

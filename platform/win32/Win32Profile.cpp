@@ -28,11 +28,14 @@ std::optional<std::string> keyOfLine(const std::string& line) {
   return key;
 }
 
+// INF files may live under the system folder too.
+std::wstring nativeFile(const std::string& file) { return wide(SystemFolderRedirect::instance().toNative(file)); }
+
 class Win32ProfileFiles : public ProfileFiles {
  public:
   std::string readString(const std::string& file, const std::string& section, const std::string& key,
                          const std::string& fallback) override {
-    const std::wstring wFile = wide(file), wSection = wide(section), wKey = wide(key), wFallback = wide(fallback);
+    const std::wstring wFile = nativeFile(file), wSection = wide(section), wKey = wide(key), wFallback = wide(fallback);
     // A truncated value comes back one short of the buffer.
     return narrow(fillGrowing(
         [&](wchar_t* buffer, DWORD size) {
@@ -42,7 +45,7 @@ class Win32ProfileFiles : public ProfileFiles {
   }
 
   std::vector<std::string> sectionNames(const std::string& file) override {
-    const std::wstring wFile = wide(file);
+    const std::wstring wFile = nativeFile(file);
     // Truncated lists come back two short of the buffer.
     return splitNulList(fillGrowing(
         [&](wchar_t* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, wFile.c_str()); }, 2));
@@ -51,7 +54,7 @@ class Win32ProfileFiles : public ProfileFiles {
   // Not GetPrivateProfileString without a key: Wine leaves out the lines
   // without "=", which Windows counts as keys.
   std::vector<std::string> keyNames(const std::string& file, const std::string& section) override {
-    const std::wstring wFile = wide(file), wSection = wide(section);
+    const std::wstring wFile = nativeFile(file), wSection = wide(section);
     const std::wstring lines = fillGrowing(
         [&](wchar_t* buffer, DWORD size) {
           return GetPrivateProfileSectionW(wSection.c_str(), buffer, size, wFile.c_str());
@@ -66,7 +69,7 @@ class Win32ProfileFiles : public ProfileFiles {
   bool writeString(const std::string& file, const std::string& section, const std::string& key,
                    const std::string& value) override {
     return WritePrivateProfileStringW(wide(section).c_str(), wide(key).c_str(), wide(value).c_str(),
-                                      wide(file).c_str()) != FALSE;
+                                      nativeFile(file).c_str()) != FALSE;
   }
 };
 

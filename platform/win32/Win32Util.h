@@ -57,6 +57,21 @@ inline std::optional<std::string> nonEmpty(const std::wstring& text) {
 // True for a 32-bit process on 64-bit Windows.
 bool runningUnderWow64();
 
+// A 32-bit process on 64-bit Windows sees the 32-bit system folder where the
+// machine's drivers are not. Paths under the system folder go through the
+// "Sysnative" alias instead; turning the redirection off for the whole process
+// would break the loading of system DLLs later on.
+class SystemFolderRedirect {
+ public:
+  static const SystemFolderRedirect& instance();
+  std::string toNative(const std::string& path) const;
+  std::string fromNative(const std::string& path) const;
+
+ private:
+  SystemFolderRedirect();
+  std::string systemFolder_, alias_;  // both empty when nothing is redirected
+};
+
 std::unique_ptr<Registry> makeRegistry();
 std::unique_ptr<ProfileFiles> makeProfileFiles();
 std::unique_ptr<FileSystem> makeFileSystem();

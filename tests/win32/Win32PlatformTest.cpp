@@ -48,6 +48,10 @@ TEST_F(Win32Platform, SystemFolderMeansTheMachinesOwnUnderWow64) {
   const bool inWow64Folder = rawExists(joinPath(joinPath(windows, "SysWOW64"), name));
   EXPECT_EQ(machine_->files().readFile(probe), "probe");
   EXPECT_EQ(machine_->files().find(joinPath(system, "korvane-probe-*")).size(), 1u);
+  ASSERT_TRUE(machine_->profiles().writeString(probe, "Probe", "Key", "value"));
+  EXPECT_EQ(machine_->profiles().readString(probe, "Probe", "Key", ""), "value");
+  EXPECT_TRUE(machine_->files().readFile(probe).value_or("").find("Key=value") != std::string::npos)
+      << "the profile functions and the file functions see the same file";
   EXPECT_TRUE(machine_->files().deleteFile(probe));
   EXPECT_TRUE(inNativeFolder);
   EXPECT_FALSE(inWow64Folder);
