@@ -22,21 +22,11 @@ std::string_view languageName(Lang lang);
 // The 8-bit code page of a language's texts.
 unsigned languageCodePage(Lang lang);
 
+// Message keys; the texts are in app/catalogue/*.inc.
 enum class Msg {
-  StatusCollecting,
-  StatusSorting,
-  DevicesFoundPrefix,
-  DevicesFoundSuffix,
-  CollectAllHelp,
-  FastCollectHelp,
-  SysOperatingSystem,
-  SysServicePack,
-  SysBuild,
-  SysLanguage,
-  SysComputer,
-  SysDirectory,
-  SysUser,
-  UnableToWrite,
+#define KORVANE_MESSAGE(key, ...) key,
+#include "app/catalogue/All.inc"
+#undef KORVANE_MESSAGE
   Count
 };
 
