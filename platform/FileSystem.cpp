@@ -40,39 +40,63 @@ std::string withoutTrailingBackslash(const std::string& path) {
 
 namespace {
 
-bool matchFrom(const std::u16string& p, size_t pi, const std::u16string& n, size_t ni) {
-  while (pi < p.size()) {
-    if (p[pi] == u'*') {
-      while (pi < p.size() && p[pi] == u'*') ++pi;
-      if (pi == p.size()) return true;
-      for (size_t k = ni; k <= n.size(); ++k)
-        if (matchFrom(p, pi, n, k)) return true;
-      return false;
+// The file system's own wildcard rules: "?"s before a dot or at the end may
+// match nothing, a "." before a wildcard or at the end may match the end of
+// the name ("*.*" finds "README"), and a "*" before a dot stops at the name's
+// last dot ("*." finds only names without an extension).
+enum class Token : char16_t { Star = 1, DosStar, Qm, DosQm, DosDot };
+
+std::u16string tokenize(const std::u16string& pattern) {
+  std::u16string tokens;
+  for (size_t k = 0; k < pattern.size(); ++k) {
+    const char16_t next = k + 1 < pattern.size() ? pattern[k + 1] : u'\0';
+    // A run of "?" counts as before the dot when the run ends there.
+    size_t runEnd = k;
+    while (runEnd < pattern.size() && pattern[runEnd] == u'?') ++runEnd;
+    const bool beforeDotOrEnd = runEnd == pattern.size() || pattern[runEnd] == u'.';
+    switch (pattern[k]) {
+      case u'*': tokens += static_cast<char16_t>(next == u'.' ? Token::DosStar : Token::Star); break;
+      case u'?': tokens += static_cast<char16_t>(beforeDotOrEnd ? Token::DosQm : Token::Qm); break;
+      case u'.':
+        tokens += next == u'*' || next == u'?' || next == u'\0' ? static_cast<char16_t>(Token::DosDot) : u'.';
+        break;
+      default: tokens += pattern[k];
     }
-    // FindFirstFile lets "?" match nothing at the end of the name or before a
-    // dot ("ab?.inf" finds "ab.inf"), and a "." match the end ("*.*" finds "README").
-    if (p[pi] == u'?' && (ni == n.size() || n[ni] == u'.')) {
-      if (matchFrom(p, pi + 1, n, ni)) return true;
-      if (ni == n.size()) return false;
-    }
-    if (ni == n.size()) {
-      if (p[pi] == u'.') {
-        ++pi;
-        continue;
-      }
-      return false;
-    }
-    if (p[pi] != u'?' && p[pi] != n[ni]) return false;
-    ++pi;
-    ++ni;
   }
-  return ni == n.size();
+  return tokens;
+}
+
+bool matchFrom(const std::u16string& p, size_t pi, const std::u16string& n, size_t ni) {
+  if (pi == p.size()) return ni == n.size();
+  const char16_t token = p[pi];
+  const bool atEnd = ni == n.size();
+  switch (static_cast<Token>(token)) {
+    case Token::Star:
+      for (size_t k = ni; k <= n.size(); ++k)
+        if (matchFrom(p, pi + 1, n, k)) return true;
+      return false;
+    case Token::DosStar: {
+      const size_t lastDot = n.find_last_of(u'.');
+      const size_t limit = lastDot == std::u16string::npos || lastDot < ni ? n.size() : lastDot;
+      for (size_t k = ni; k <= limit; ++k)
+        if (matchFrom(p, pi + 1, n, k)) return true;
+      return false;
+    }
+    case Token::Qm: return !atEnd && matchFrom(p, pi + 1, n, ni + 1);
+    case Token::DosQm:
+      if (atEnd || n[ni] == u'.') return matchFrom(p, pi + 1, n, ni);
+      return matchFrom(p, pi + 1, n, ni + 1);
+    case Token::DosDot:
+      if (atEnd) return matchFrom(p, pi + 1, n, ni);
+      return n[ni] == u'.' && matchFrom(p, pi + 1, n, ni + 1);
+  }
+  return !atEnd && n[ni] == token && matchFrom(p, pi + 1, n, ni + 1);
 }
 
 }  // namespace
 
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
-  return matchFrom(utf8ToUtf16(upperCase(pattern)), 0, utf8ToUtf16(upperCase(name)), 0);
+  return matchFrom(tokenize(utf8ToUtf16(upperCase(pattern))), 0, utf8ToUtf16(upperCase(name)), 0);
 }
 
 }  // namespace korvane

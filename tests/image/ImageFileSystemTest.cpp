@@ -143,3 +143,40 @@ TEST(ImageFilesOrder, FindListsEntriesByUpperCasedName) {
 
 }  // namespace
 }  // namespace korvane::test
+
+namespace korvane {
+namespace {
+
+TEST(Wildcards, FollowTheFileSystemRules) {
+  EXPECT_TRUE(wildcardMatch("*.*", "README"));
+  EXPECT_TRUE(wildcardMatch("*.*", "a.b.c"));
+  EXPECT_TRUE(wildcardMatch("*.", "README"));
+  EXPECT_FALSE(wildcardMatch("*.", "readme.txt")) << "\"*.\" finds only names without an extension";
+  EXPECT_TRUE(wildcardMatch("*.inf", "OEM3.INF"));
+  EXPECT_FALSE(wildcardMatch("*.inf", "oem3.inf.bak"));
+  EXPECT_TRUE(wildcardMatch("ab?.inf", "ab.inf"));
+  EXPECT_TRUE(wildcardMatch("ab?.inf", "abc.inf"));
+  EXPECT_FALSE(wildcardMatch("ab?.inf", "abcd.inf"));
+  EXPECT_TRUE(wildcardMatch("a?c", "abc"));
+  EXPECT_FALSE(wildcardMatch("a?c", "ac")) << "a ? in the middle needs a character";
+  EXPECT_TRUE(wildcardMatch("*", ""));
+  EXPECT_TRUE(wildcardMatch("*.sys", ".sys"));
+  EXPECT_TRUE(wildcardMatch("oem*.inf", "oem12.inf"));
+  EXPECT_FALSE(wildcardMatch("oem*.inf", "xoem12.inf"));
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST(Wildcards, RunsOfQuestionMarksBeforeADotMayMatchNothing) {
+  EXPECT_TRUE(wildcardMatch("ab??.inf", "ab.inf"));
+  EXPECT_TRUE(wildcardMatch("ab??.inf", "abcd.inf"));
+  EXPECT_FALSE(wildcardMatch("ab??.inf", "abcde.inf"));
+  EXPECT_TRUE(wildcardMatch("a??", "a"));
+}
+
+}  // namespace
+}  // namespace korvane
