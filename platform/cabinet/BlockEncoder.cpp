@@ -28,11 +28,6 @@ EncodeResult BlockEncoder::run(MsZipEncoder& encoder, const BlockJob& job, Bytes
   }
 }
 
-EncodeResult BlockEncoder::encodeOne(const BlockJob& job, Bytes& output) {
-  if (encoders_.empty()) encoders_.push_back(std::make_unique<MsZipEncoder>());
-  return run(*encoders_.front(), job, output);
-}
-
 EncodeResult BlockEncoder::encode(std::span<const BlockJob> jobs, std::vector<Bytes>& outputs) {
   if (outputs.size() < jobs.size()) outputs.resize(jobs.size());
   size_t threads = type_ == tcompTYPE_NONE ? 1 : threadCount(jobs.size());

@@ -26,7 +26,6 @@ class BlockEncoder {
   TCOMP type() const { return type_; }
   // outputs[i] receives the payload of jobs[i].
   EncodeResult encode(std::span<const BlockJob> jobs, std::vector<Bytes>& outputs);
-  EncodeResult encodeOne(const BlockJob& job, Bytes& output);
 
  private:
   EncodeResult run(MsZipEncoder& encoder, const BlockJob& job, Bytes& output);

@@ -8,6 +8,7 @@
 // blocks. The folder carries on into the next cabinet only when some file
 // crosses the cut, so that a reader always learns of the continuation from a
 // file; otherwise a new folder begins after the cut.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -88,6 +89,9 @@ struct OpenFolder {
   uint64_t fed = 0;        // end of the data given so far
   uint64_t committed = 0;  // end of the blocks written
   uint64_t compressed = 0;
+  // Set once the folder went on in a new cabinet: it ends with the files it
+  // carried there, and later files start a new folder.
+  std::optional<uint64_t> endsAt;
   std::deque<PendingFile> pending;
 };
 
@@ -195,56 +199,73 @@ class FciContext {
 
   // Compressed bytes of the open folder, counting the data still waiting to
   // be encoded at its uncompressed size.
-  uint64_t folderSize() const { return folder_->compressed + (input_.size() - historySize_); }
+  uint64_t folderSize() const { return folder_->compressed + (folder_->fed - folder_->committed); }
 
   void openFolder(TCOMP type) {
     folder_.emplace();
     folder_->type = type;
     if (!encoder_ || encoder_->type() != type) encoder_ = std::make_unique<BlockEncoder>(type);
     input_.clear();
-    historySize_ = 0;
+    inputStart_ = 0;
   }
 
   void feed(intptr_t hf, uint64_t size) {
     while (size > 0) {
-      size_t room = kBatchBytes - (input_.size() - historySize_);
+      size_t room = kBatchBytes - static_cast<size_t>(folder_->fed - folder_->committed);
       size_t chunk = static_cast<size_t>(std::min<uint64_t>(room, size));
       size_t old = input_.size();
       input_.resize(old + chunk);
       io_.readExactly(hf, input_.data() + old, chunk, FCIERR_READ_SRC);
       folder_->fed += chunk;
       size -= chunk;
-      if (input_.size() - historySize_ == kBatchBytes) encodePending(false);
+      if (folder_->fed - folder_->committed == kBatchBytes) encodePending(false);
     }
   }
 
   // ---- encoding and committing blocks
 
-  // Encodes the whole blocks waiting in input_ (and the short last one when
-  // the folder ends), commits them, and keeps the last block as history.
+  // Encodes and commits the blocks waiting in input_: the whole ones, and the
+  // short last one when the folder ends. A cabinet switch can change where
+  // blocks must be cut; the blocks encoded after it are then planned again.
   void encodePending(bool folderEnds) {
-    size_t waiting = input_.size() - historySize_;
-    size_t blocks = folderEnds ? (waiting + kMaxUncompressedBlock - 1) / kMaxUncompressedBlock
-                               : waiting / kMaxUncompressedBlock;
-    if (blocks == 0) return;
+    for (;;) {
+      if (folder_->endsAt && folder_->committed == *folder_->endsAt) restartFolderAt(folder_->committed);
+      planBlocks(folderEnds);
+      if (jobs_.empty()) break;
+      check(encoder_->encode(jobs_, payloads_));
+      for (size_t i = 0; i < jobs_.size(); ++i) {
+        uint64_t switches = switches_;
+        bool committed = commitBlock(jobs_[i], payloads_[i]);
+        if (!committed || switches != switches_) break;
+      }
+      dropHistoryBefore(folder_->committed);
+    }
+  }
+
+  // Blocks are 32 KiB of the folder's stream, except the last one of a folder.
+  void planBlocks(bool folderEnds) {
     jobs_.clear();
-    for (size_t i = 0; i < blocks; ++i) {
-      size_t start = historySize_ + i * kMaxUncompressedBlock;
-      size_t length = std::min(kMaxUncompressedBlock, input_.size() - start);
-      ByteView history = i == 0 ? ByteView(input_.data(), historySize_)
-                                : ByteView(input_.data() + start - kMaxUncompressedBlock, kMaxUncompressedBlock);
-      jobs_.push_back({history, ByteView(input_.data() + start, length)});
+    for (uint64_t start = folder_->committed; start < folder_->fed;) {
+      uint64_t end = std::min<uint64_t>(start + kMaxUncompressedBlock, folder_->fed);
+      bool lastOfFolder = folder_->endsAt && *folder_->endsAt <= end;
+      if (lastOfFolder) end = *folder_->endsAt;
+      if (end - start < kMaxUncompressedBlock && !folderEnds && !lastOfFolder) break;
+      uint64_t historyStart = std::max({folder_->base, inputStart_, start - std::min<uint64_t>(start, kMsZipHistory)});
+      jobs_.push_back({stream(historyStart, start), stream(start, end)});
+      if (lastOfFolder) break;
+      start = end;
     }
-    check(encoder_->encode(jobs_, payloads_));
-    for (size_t i = 0; i < blocks; ++i) commitBlock(jobs_[i], payloads_[i]);
-    size_t lastStart = historySize_ + (blocks - 1) * kMaxUncompressedBlock;
-    if (folderEnds) {
-      input_.clear();
-      historySize_ = 0;
-    } else {
-      input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(lastStart));
-      historySize_ = kMaxUncompressedBlock;
-    }
+  }
+
+  ByteView stream(uint64_t from, uint64_t to) const {
+    return ByteView(input_.data() + (from - inputStart_), static_cast<size_t>(to - from));
+  }
+
+  void dropHistoryBefore(uint64_t offset) {
+    uint64_t keep = offset - std::min<uint64_t>(offset, kMsZipHistory);
+    if (keep <= inputStart_) return;
+    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(keep - inputStart_));
+    inputStart_ = keep;
   }
 
   static void check(EncodeResult result) {
@@ -252,7 +273,10 @@ class FciContext {
     if (result == EncodeResult::Failed) failFci(FCIERR_MCI_FAIL);
   }
 
-  void commitBlock(const BlockJob& job, Bytes& payload) {
+  // Writes one block into the cabinet set, splitting it where a cabinet
+  // fills up. False if the block has to be cut differently first: nothing
+  // of it was written.
+  bool commitBlock(const BlockJob& job, const Bytes& payload) {
     uint64_t start = folder_->committed;
     uint64_t end = start + job.data.size();
     if (cab_->params.fFailOnIncompressible && folder_->type == tcompTYPE_MSZIP && payload.size() > job.data.size())
@@ -278,20 +302,27 @@ class FciContext {
         continue;
       }
       if (!cab_->progress) failFci(FCIERR_CAB_FORMAT_LIMIT);  // even an empty cabinet is too small
-      if (!crossesCut(start)) beginFolderAt(start, job, payload);
+      if (written == 0 && !crossesCut(start)) {
+        restartFolderAt(start);  // the next cabinet begins with a folder of its own
+        switchCabinet(start);
+        return false;
+      }
       switchCabinet(start);
+      if (written == 0 && *folder_->endsAt < end) return false;
     }
     folder_->committed = end;
     folder_->compressed += payload.size();
     status(statusFile, static_cast<uint32_t>(payload.size()), static_cast<uint32_t>(job.data.size()));
+    return true;
   }
 
-  // A new folder starts at the cut: its first block must not refer back.
-  void beginFolderAt(uint64_t start, const BlockJob& job, Bytes& payload) {
+  // The folder as written ends; the stream goes on in a new one, whose first
+  // block does not refer back.
+  void restartFolderAt(uint64_t offset) {
     closeFolderPart();
-    folder_->base = start;
+    folder_->base = offset;
     folder_->compressed = 0;
-    if (!job.history.empty()) check(encoder_->encodeOne({ByteView(), job.data}, payload));
+    folder_->endsAt.reset();
   }
 
   size_t pendingBefore(uint64_t end) const {
@@ -415,8 +446,10 @@ class FciContext {
         if (file.folder != part || file.entry.cbFile == 0 || file.end <= cut) continue;
         file.toNext = true;
         carried.push_back(file);
+        folder_->endsAt = std::max(folder_->endsAt.value_or(0), file.end);
       }
     }
+    switches_++;
     closeFolderPart();
     CCAB next = askNextCabinet(cab_->params, static_cast<uint32_t>(cabinetSize(false)));
     finishCabinet(&next);
@@ -536,8 +569,7 @@ class FciContext {
     uint64_t bytes = pendingBytes(count);
     if (!fits(bytes, count, 0)) {
       if (!cab_->progress) failFci(FCIERR_CAB_FORMAT_LIMIT);
-      closeFolderPart();
-      folder_->base = folder_->fed;
+      restartFolderAt(folder_->fed);
       switchCabinet(folder_->fed);
       if (!fits(bytes, count, 0)) failFci(FCIERR_CAB_FORMAT_LIMIT);
     }
@@ -565,8 +597,9 @@ class FciContext {
   std::optional<CabinetState> cab_;
   std::optional<OpenFolder> folder_;
   std::unique_ptr<BlockEncoder> encoder_;
-  Bytes input_;  // history (the block before) followed by data not yet encoded
-  size_t historySize_ = 0;
+  Bytes input_;  // the folder stream from inputStart_: history, then data not yet encoded
+  uint64_t inputStart_ = 0;
+  uint64_t switches_ = 0;  // cabinet switches so far
   std::vector<BlockJob> jobs_;
   std::vector<Bytes> payloads_;
 };
