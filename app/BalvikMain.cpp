@@ -1,5 +1,6 @@
 #include "app/BalvikMain.h"
 
+#include "app/Captions.h"
 #include "app/StartUp.h"
 #include "platform/Text.h"
 
@@ -12,14 +13,12 @@ constexpr const char* kLanguageItems[kLanguageCount] = {"English1", "French1", "
 constexpr const char* kLanguageCaptions[kLanguageCount] = {"English", "Français", "Español",
                                                            "Русский", "简体中文", "繁體中文"};
 
-using ColumnCaptions = std::array<const char*, 6>;
-constexpr ColumnCaptions kColumnCaptions[kLanguageCount] = {
-    {"Description", "INF", "Version", "Date", "Manufacturer", "Device ID"},
-    {"Description", "INF Fichier", "Version", "Date", "Manufacteur", "Device ID"},
-    {"Descripción", "Inf", "Versión", "Fecha", "Fabricante", "Dispositivo ID"},
-    {"Описание", "INF", "Версия", "Дата", "Производитель", "ID Устройства"},
-    {"驱动描述", "驱动特征", "驱动版本", "发布日期", "发布公司", "安装特征"},
-    {"驅動描述", "驅動特征", "驅動版本", "發布日期", "發布公司", "安裝特征"}};
+// The controls that take the Chinese font.
+constexpr const char* kChineseFontControls[] = {
+    "ListView1", "Memo1",  "BitBtn8", "BitBtn1", "BitBtn2", "BitBtn3", "BitBtn4", "BitBtn5", "SpeedButton1",
+    "SpeedButton2", "SpeedButton3", "SpeedButton4", "Button1", "Button2", "BitBtn6", "BitBtn7", "BitBtn9",
+    "BitBtn10", "BitBtn11"};
+constexpr const char* kChineseFont = "宋体";
 
 // Files that commands leave in the Windows folder, removed at shutdown.
 constexpr const char* kTemporaryFiles[] = {
@@ -135,9 +134,18 @@ void TForm1::ApplyLanguage(Lang lang) {
     if (!keep) Control(kLanguageItems[k]).Caption = kLanguageCaptions[k];
   }
   if (lang == Lang::French) Control("Russian1").Caption = "русского";
+  for (const auto& row : CaptionTable()) Control(std::string(row.control)).Caption = row.texts[index];
   for (size_t column = 0; column < ListView1.Columns.size(); ++column)
-    ListView1.Columns[column].Caption = kColumnCaptions[index][column];
+    ListView1.Columns[column].Caption = Control("ListView1:" + std::to_string(column)).Caption;
   Caption = lang == Lang::Chinese ? "Korvane 2005" : "Korvane 3.11";
+  // Fonts and widths are not put back by the other languages: they stay until the next start.
+  if (lang == Lang::Chinese) {
+    for (const char* name : kChineseFontControls) {
+      Control(name).FontName = kChineseFont;
+      Control(name).FontSize = 9;
+    }
+  }
+  if (lang == Lang::ChineseTW) Control("Memo1").FontSize = 9;
   if (lang == Lang::Chinese || lang == Lang::ChineseTW) {
     ListView1.Columns[2].Width = 70;
     ListView1.Columns[3].Width = 76;
@@ -164,9 +172,8 @@ bool TForm1::WriteSettings() {
   for (const auto& [section, key, value] : settings) {
     if (machine_.profiles().writeString(kSettingsFile, section, key, value)) continue;
     const std::string file = joinPath(AH.DirectoryWindows(), kSettingsFile);
-    std::string text = Text(Msg::UnableToWrite);
-    if (text.empty()) text = std::string(message(Msg::UnableToWrite, Lang::English));
-    view_.showMessage(text.replace(text.find("%s"), 2, file));
+    const auto lang = languageOf(CurrentLanguage).value_or(Lang::English);
+    view_.showMessage(formatMessage(message(Msg::UnableToWrite, lang), {file}));
     return false;
   }
   return true;

@@ -43,4 +43,19 @@ std::optional<std::string> message(Msg msg, std::string_view name) {
   return std::string(message(msg, *lang));
 }
 
+std::string formatMessage(std::string_view text, std::initializer_list<std::string> arguments) {
+  std::string out;
+  auto next = arguments.begin();
+  for (size_t k = 0; k < text.size(); ++k) {
+    const bool placeholder = text[k] == '%' && k + 1 < text.size() && (text[k + 1] == 's' || text[k + 1] == 'd');
+    if (placeholder && next != arguments.end()) {
+      out += *next++;
+      ++k;
+    } else {
+      out += text[k];
+    }
+  }
+  return out;
+}
+
 }  // namespace korvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,5 +36,8 @@ std::string_view message(Msg msg, Lang lang);
 // The message in the language a name stands for; nullopt when the name is not
 // one of the six, where per-language messages are not shown.
 std::optional<std::string> message(Msg msg, std::string_view languageName);
+
+// The text with each "%s" or "%d" replaced by the next argument, in order.
+std::string formatMessage(std::string_view text, std::initializer_list<std::string> arguments);
 
 }  // namespace korvane

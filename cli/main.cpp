@@ -7,6 +7,7 @@
 
 #include "app/BalvikMain.h"
 #include "cli/TerminalView.h"
+#include "platform/Text.h"
 
 #ifdef _WIN32
 #include "platform/win32/Win32Machine.h"
@@ -16,43 +17,44 @@
 
 namespace {
 
+using korvane::Lang;
+using korvane::Msg;
 using korvane::TForm1;
-
-const char* const kUsage =
-    "usage: korvane [--machine DIR] [--yes|--no] COMMAND [OPTIONS]\n"
-    "\n"
-    "Commands:\n"
-    "  collect          list every installed driver (Collect All)\n"
-    "  collect --fast   list the drivers that do not come from Microsoft (Fast Collect)\n"
-    "  sysinfo          show the system details of start-up\n"
-    "\n"
-    "Options:\n"
-#ifdef _WIN32
-    "  --machine DIR    not available here: this build works on the live machine\n"
-#else
-    "  --machine DIR    the machine image to work on (required)\n"
-#endif
-    "  --yes, --no      answer every question with yes or no\n"
-    "  --help           show this text\n";
 
 struct Arguments {
   std::optional<std::string> machine;
   std::optional<bool> answer;
+  bool help = false;
   std::vector<std::string> words;  // the command and its own options
 };
 
-std::optional<Arguments> parseArguments(int argc, char** argv, std::string& error) {
+// Texts of the command line itself, in the interface language once start-up has chosen it.
+struct Texts {
+  Lang lang = Lang::English;
+  std::string operator()(Msg msg, const std::string& argument = {}) const {
+    return korvane::formatMessage(korvane::message(msg, lang), {argument});
+  }
+};
+
+int fail(const std::string& text, int code) {
+  std::cerr << "korvane: " << text << '\n';
+  return code;
+}
+
+std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text, std::string& error) {
   Arguments args;
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
     if (arg == "--machine") {
       if (k + 1 >= argc) {
-        error = "--machine needs the folder of a machine image";
+        error = text(Msg::CliMachineNeedsFolder);
         return std::nullopt;
       }
       args.machine = argv[++k];
     } else if (arg == "--yes" || arg == "--no") {
       args.answer = arg == "--yes";
+    } else if (arg == "--help" || arg == "help") {
+      args.help = true;
     } else {
       args.words.push_back(arg);
     }
@@ -60,8 +62,31 @@ std::optional<Arguments> parseArguments(int argc, char** argv, std::string& erro
   return args;
 }
 
-// Runs the command on a started window; false for an unknown command.
-bool runCommand(TForm1& form, const std::vector<std::string>& words, std::string& error) {
+std::string joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (const auto& word : words) out += (out.empty() ? "" : " ") + word;
+  return out;
+}
+
+// The language command of a name, matched without regard to case.
+bool switchLanguage(TForm1& form, const std::string& name) {
+  for (size_t k = 0; k < korvane::kLanguageCount; ++k) {
+    if (!korvane::equalsIgnoreCase(name, korvane::kLanguageNames[k])) continue;
+    switch (static_cast<Lang>(k)) {
+      case Lang::English: form.English1Click(); break;
+      case Lang::French: form.French1Click(); break;
+      case Lang::Spanish: form.Spanish1Click(); break;
+      case Lang::Russian: form.Russian1Click(); break;
+      case Lang::Chinese: form.Chinese1Click(); break;
+      case Lang::ChineseTW: form.ChineseTWClick(); break;
+    }
+    return true;
+  }
+  return false;
+}
+
+// Runs the command on a started window; false with a message when it cannot.
+bool runCommand(TForm1& form, const std::vector<std::string>& words, Texts& text, std::string& error) {
   const std::string& command = words.front();
   const std::vector<std::string> options(words.begin() + 1, words.end());
   if (command == "collect" && options.empty()) {
@@ -70,25 +95,30 @@ bool runCommand(TForm1& form, const std::vector<std::string>& words, std::string
     form.BitBtn8Click();
   } else if (command == "sysinfo" && options.empty()) {
     // Start-up has written the system details already.
+  } else if (command == "language" && options.size() == 1) {
+    if (!switchLanguage(form, options[0])) {
+      error = text(Msg::CliUnknownLanguage, options[0]);
+      return false;
+    }
+    text.lang = korvane::languageOf(form.CurrentLanguage).value_or(Lang::English);
+    std::cout << text(Msg::CliLanguageSet) << '\n';
   } else {
-    error = "unknown command or option: ";
-    for (const auto& word : words) error += word + " ";
-    error += "(see korvane --help)";
+    error = text(Msg::CliUnknownCommand, joined(words));
     return false;
   }
   return true;
 }
 
-std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, std::string& error) {
+std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, const Texts& text, std::string& error) {
 #ifdef _WIN32
   if (args.machine) {
-    error = "--machine is not available in the Windows build: it works on this machine";
+    error = text(Msg::CliNoMachineOnWindows);
     return nullptr;
   }
   return korvane::openLiveMachine();
 #else
   if (!args.machine) {
-    error = "no machine image given: use --machine DIR (for example --machine samples/xp)";
+    error = text(Msg::CliNoMachine);
     return nullptr;
   }
   return korvane::openImageMachine(*args.machine, error);
@@ -98,33 +128,40 @@ std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, std::string
 }  // namespace
 
 int main(int argc, char** argv) {
+  Texts text;
   std::string error;
-  const auto args = parseArguments(argc, argv, error);
-  if (!args) {
-    std::cerr << "korvane: " << error << '\n';
+  const auto args = parseArguments(argc, argv, text, error);
+  if (!args) return fail(error, 2);
+  if (args->words.empty() && !args->help) {
+    std::cerr << text(Msg::CliUsage) << '\n';
     return 2;
   }
-  if (args->words.empty() || args->words.front() == "--help" || args->words.front() == "help") {
-    (args->words.empty() ? std::cerr : std::cout) << kUsage;
-    return args->words.empty() ? 2 : 0;
-  }
-  auto machine = openMachine(*args, error);
+  auto machine = (args->help && !args->machine) ? nullptr : openMachine(*args, text, error);
   if (!machine) {
-    std::cerr << "korvane: " << error << '\n';
-    return 2;
+    if (args->help) {
+      std::cout << text(Msg::CliUsage) << '\n';
+      return 0;
+    }
+    return fail(error, 2);
   }
 
   korvane::TerminalView view(std::cout, std::cerr, args->answer);
   TForm1 form(*machine, view);
   form.FormCreate();
+  text.lang = korvane::languageOf(form.CurrentLanguage).value_or(Lang::English);
   view.resetListChanges();
-  const bool ran = runCommand(form, args->words, error);
+  bool ran = true;
+  if (args->help) {
+    std::cout << text(Msg::CliUsage) << '\n';
+  } else {
+    ran = runCommand(form, args->words, text, error);
+  }
   view.printListIfChanged();
   const bool closed = form.FormCloseQuery();
   std::string flushError;
   const bool flushed = machine->flush(flushError);
   if (!ran) std::cerr << "korvane: " << error << '\n';
-  if (!flushed) std::cerr << "korvane: could not write the machine's registry back: " << flushError << '\n';
+  if (!flushed) std::cerr << "korvane: " << text(Msg::CliRegistryNotWritten, flushError) << '\n';
   if (!ran) return 2;
   return closed && flushed ? 0 : 1;
 }

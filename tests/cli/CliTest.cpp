@@ -83,6 +83,21 @@ TEST(Cli, SysinfoOnWindows98) {
   EXPECT_EQ(run.outLines().size(), 7u) << "sysinfo fills no list";
 }
 
+TEST(Cli, LanguageIsKeptAndUsedForEveryOutput) {
+  const auto sample = copySample("xp");
+  CliRun run = korvane(machineArgument(sample) + " language french");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("La langue de l'interface est maintenant le français."), std::string::npos) << run.out;
+  run = korvane(machineArgument(sample) + " collect --fast");
+  EXPECT_EQ(run.outLines().at(0), "Système d'exploitation : Microsoft Windows XP");
+  EXPECT_NE(run.err.find("status: 18 périphériques trouvés."), std::string::npos) << run.err;
+  run = korvane(machineArgument(sample) + " nonsense");
+  EXPECT_NE(run.err.find("commande ou option inconnue : nonsense"), std::string::npos) << run.err;
+  run = korvane(machineArgument(sample) + " language Klingon");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("Klingon"), std::string::npos) << run.err;
+}
+
 TEST(Cli, ErrorsSayWhatIsWrong) {
   CliRun run = korvane("collect");
   EXPECT_EQ(run.exitCode, 2);
