@@ -78,7 +78,7 @@ struct WriterCallbacks {
     return fd;
   }
   static unsigned read(intptr_t hf, void* memory, unsigned size, int* err, void* pv) {
-    if (static_cast<TestWriter*>(pv)->failReadsOf == hf) {
+    if (static_cast<TestWriter*>(pv)->failingHandle_ == hf) {
       *err = EIO;
       return static_cast<unsigned>(-1);
     }
@@ -123,7 +123,9 @@ struct WriterCallbacks {
     *date = meta == writer->metadata.end() ? 0 : meta->second.date;
     *time = meta == writer->metadata.end() ? 0 : meta->second.time;
     *attribs = meta == writer->metadata.end() ? _A_ARCH : meta->second.attribs;
-    return open(name, _O_RDONLY | _O_BINARY, 0, err, pv);
+    intptr_t hf = open(name, _O_RDONLY | _O_BINARY, 0, err, pv);
+    if (writer->failReadsOf == name) writer->failingHandle_ = hf;
+    return hf;
   }
   static int nextCabinet(PCCAB ccab, uint32_t previousSize, void* pv) {
     auto* writer = static_cast<TestWriter*>(pv);
@@ -166,6 +168,7 @@ TestWriter::TestWriter(const fs::path& folder, const std::string& firstName, con
   ccab_.iCab = 1;
   ccab_.iDisk = 1;
   ccab_.setID = options.setID;
+  ccab_.fFailOnIncompressible = options.failOnIncompressible;
   std::snprintf(ccab_.szCab, sizeof ccab_.szCab, "%s", firstName.c_str());
   std::snprintf(ccab_.szDisk, sizeof ccab_.szDisk, "Disk1");
   std::snprintf(ccab_.szCabPath, sizeof ccab_.szCabPath, "%s/", folder.string().c_str());
@@ -319,6 +322,52 @@ bool TestReader::isCabinet(const fs::path& file, FDICABINETINFO& info) {
   bool result = FDIIsCabinet(fdi_, fd, &info) != 0;
   ::close(fd);
   return result;
+}
+
+std::string encodeCabinet(RawCabinet cabinet) {
+  using namespace ::korvane::cab;
+  Header& header = cabinet.header;
+  header.cFolders = static_cast<uint16_t>(cabinet.folders.size());
+  header.cFiles = static_cast<uint16_t>(cabinet.files.size());
+  size_t filesStart = header.encodedSize() + cabinet.folders.size() * header.folderEntrySize();
+  size_t dataStart = filesStart;
+  for (const FileEntry& file : cabinet.files) dataStart += file.encodedSize();
+  header.coffFiles = static_cast<uint32_t>(filesStart);
+
+  Bytes folders, data;
+  for (const RawFolder& folder : cabinet.folders) {
+    appendFolder(folders, {static_cast<uint32_t>(dataStart + data.size()), static_cast<uint16_t>(folder.blocks.size()),
+                           folder.type},
+                 header.cbFolderReserve);
+    for (const RawBlock& block : folder.blocks) {
+      Bytes record;
+      append32(record, 0);
+      append16(record, static_cast<uint16_t>(block.payload.size()));
+      append16(record, block.uncompressed);
+      record.insert(record.end(), header.cbDataReserve, 0);
+      ByteView payload(reinterpret_cast<const uint8_t*>(block.payload.data()), block.payload.size());
+      uint32_t sum = block.checksum ? dataBlockChecksum(ByteView(record).subspan(4), payload) : 0;
+      for (int i = 0; i < 4; ++i) record[i] = static_cast<uint8_t>(sum >> (8 * i));
+      data.insert(data.end(), record.begin(), record.end());
+      data.insert(data.end(), payload.begin(), payload.end());
+    }
+  }
+  header.cbCabinet = static_cast<uint32_t>(dataStart + data.size());
+  Bytes out;
+  appendHeader(out, header);
+  out.insert(out.end(), folders.begin(), folders.end());
+  for (const FileEntry& file : cabinet.files) appendFile(out, file);
+  out.insert(out.end(), data.begin(), data.end());
+  return std::string(out.begin(), out.end());
+}
+
+std::vector<RawBlock> storedBlocks(const std::string& bytes) {
+  std::vector<RawBlock> blocks;
+  for (size_t start = 0; start < bytes.size(); start += 32768) {
+    std::string part = bytes.substr(start, 32768);
+    blocks.push_back({part, static_cast<uint16_t>(part.size())});
+  }
+  return blocks;
 }
 
 int runCommand(const std::string& command, std::string* output) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cabinet/CabFormat.h"
 #include "platform/cabinet/Cabinet.h"
 
 namespace korvane::test::cab {
@@ -37,6 +38,7 @@ struct WriterOptions {
   uint32_t folderThreshold = CB_MAX_DISK;
   unsigned reserveHeader = 0, reserveFolder = 0, reserveData = 0;
   uint16_t setID = 0;
+  bool failOnIncompressible = false;
 };
 
 struct Placement {
@@ -80,10 +82,11 @@ class TestWriter {
   };
   std::map<std::string, Metadata> metadata;  // by source path
   fs::path tempFolder;
-  int failReadsOf = -1;  // descriptor whose reads fail, for tests
+  std::string failReadsOf;  // source whose reads fail
 
  private:
   friend struct WriterCallbacks;
+  intptr_t failingHandle_ = -1;
   fs::path folder_;
   std::string firstName_;
   fs::path sources_;
@@ -144,6 +147,26 @@ class TestReader {
   int targetCount_ = 0;
   std::map<intptr_t, std::pair<std::string, fs::path>> open_;
 };
+
+// Cabinets put together field by field: layouts our writer does not make,
+// and damaged ones. Counts, offsets and checksums are filled in.
+struct RawBlock {
+  std::string payload;
+  uint16_t uncompressed = 0;
+  bool checksum = true;
+};
+struct RawFolder {
+  uint16_t type = tcompTYPE_NONE;
+  std::vector<RawBlock> blocks;
+};
+struct RawCabinet {
+  ::korvane::cab::Header header;
+  std::vector<RawFolder> folders;
+  std::vector<::korvane::cab::FileEntry> files;
+};
+std::string encodeCabinet(RawCabinet cabinet);
+// Stored blocks of up to 32 KiB.
+std::vector<RawBlock> storedBlocks(const std::string& bytes);
 
 // Runs a command line; returns its exit status and puts its output in output.
 int runCommand(const std::string& command, std::string* output = nullptr);
