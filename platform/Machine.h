@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/SystemInfo.h"
 #include "platform/Text.h"
 
@@ -28,6 +29,7 @@ class Machine {
   virtual SystemInfo& system() = 0;
   virtual Environment& environment() = 0;
   virtual CodePages& codePages() = 0;
+  virtual Shell& shell() = 0;
   // Writes back what the run changed (machine images); nothing to do live.
   virtual bool flush(std::string& error) = 0;
 };

@@ -8,6 +8,7 @@
 #include "platform/image/ImageFileSystem.h"
 #include "platform/image/ImageProfileFiles.h"
 #include "platform/image/ImageRegistry.h"
+#include "platform/image/ImageShell.h"
 #include "platform/image/ProfileText.h"
 
 namespace korvane {
@@ -113,7 +114,8 @@ class ImageMachine : public Machine {
         system_(ini_),
         environment_(ini_),
         files_(std::move(drives), ini_.text("System", "CurrentDirectory").value_or("C:\\"), tempFolder()),
-        profiles_(files_, codePages_, ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS")) {}
+        profiles_(files_, codePages_, ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS")),
+        shell_(files_) {}
 
   bool loadRegistry(const fs::path& folder, std::string& error) {
     std::error_code ec;
@@ -128,6 +130,7 @@ class ImageMachine : public Machine {
   SystemInfo& system() override { return system_; }
   Environment& environment() override { return environment_; }
   CodePages& codePages() override { return codePages_; }
+  Shell& shell() override { return shell_; }
   bool flush(std::string& error) override { return registry_->save(error); }
 
  private:
@@ -144,6 +147,7 @@ class ImageMachine : public Machine {
   ImageEnvironment environment_;
   ImageFileSystem files_;
   ImageProfileFiles profiles_;
+  ImageShell shell_;
   std::unique_ptr<ImageRegistry> registry_;
 };
 

@@ -14,6 +14,7 @@ class Win32Machine : public Machine {
   SystemInfo& system() override { return *system_; }
   Environment& environment() override { return *environment_; }
   CodePages& codePages() override { return *codePages_; }
+  Shell& shell() override { return *shell_; }
   // Every change already went to the system.
   bool flush(std::string&) override { return true; }
 
@@ -24,6 +25,7 @@ class Win32Machine : public Machine {
   std::unique_ptr<SystemInfo> system_ = win32::makeSystemInfo();
   std::unique_ptr<Environment> environment_ = win32::makeEnvironment();
   std::unique_ptr<CodePages> codePages_ = win32::makeCodePages();
+  std::unique_ptr<Shell> shell_ = win32::makeShell();
 };
 
 }  // namespace

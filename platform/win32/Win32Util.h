@@ -78,5 +78,6 @@ std::unique_ptr<FileSystem> makeFileSystem();
 std::unique_ptr<SystemInfo> makeSystemInfo();
 std::unique_ptr<Environment> makeEnvironment();
 std::unique_ptr<CodePages> makeCodePages();
+std::unique_ptr<Shell> makeShell();
 
 }  // namespace korvane::win32

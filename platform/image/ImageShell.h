@@ -1,0 +1,27 @@
+// The shell of a machine image. File operations follow the Windows shell's
+// rules over the image's file system; there is nobody to answer its
+// questions, so a question the flags do not waive cancels the operation.
+#pragma once
+
+#include "platform/Shell.h"
+#include "platform/image/ImageFileSystem.h"
+
+namespace korvane {
+
+class ImageShell : public Shell {
+ public:
+  explicit ImageShell(ImageFileSystem& files) : files_(files) {}
+
+  // Copy and move: into an existing target folder; a single source to a
+  // missing target takes the target's name, several sources create the
+  // target folder. Existing files are replaced (read-only ones too) or, with
+  // fofRenameOnCollision, the new one is named "Copy of <name>". Every source
+  // must exist before anything is done. A delete with fofAllowUndo moves the
+  // items into the drive's "Recycled" folder.
+  ShellFileResult fileOperation(const ShellFileOperation& operation) override;
+
+ private:
+  ImageFileSystem& files_;
+};
+
+}  // namespace korvane

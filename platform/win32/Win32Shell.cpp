@@ -1,0 +1,49 @@
+// The shell through SHFileOperationW.
+#include "platform/win32/Win32Util.h"
+
+#include <shellapi.h>
+
+namespace korvane::win32 {
+
+namespace {
+
+// The shell's list form: every name ended by a NUL, a second NUL after the
+// last. Paths under the system folder go through the 64-bit view's alias.
+std::wstring nulSeparatedList(const std::vector<std::string>& paths) {
+  const SystemFolderRedirect& redirect = SystemFolderRedirect::instance();
+  std::wstring list;
+  for (const auto& path : paths) {
+    list += wide(redirect.toNative(path));
+    list.push_back(L'\0');
+  }
+  list.push_back(L'\0');
+  return list;
+}
+
+class Win32Shell : public Shell {
+ public:
+  ShellFileResult fileOperation(const ShellFileOperation& operation) override {
+    const std::wstring from = nulSeparatedList(operation.from);
+    const std::wstring to = nulSeparatedList(operation.to);
+    const std::wstring title = wide(operation.progressTitle);
+    SHFILEOPSTRUCTW record{};
+    record.hwnd = nullptr;
+    record.wFunc = operation.function;
+    record.pFrom = from.c_str();
+    record.pTo = to.c_str();
+    record.fFlags = static_cast<FILEOP_FLAGS>(operation.flags);
+    record.lpszProgressTitle = title.c_str();
+    ShellFileResult result;
+    result.code = SHFileOperationW(&record);
+    result.aborted = record.fAnyOperationsAborted != FALSE;
+    // Asked for with fofWantMappingHandle; nobody reads it, but it must be freed.
+    if (record.hNameMappings) SHFreeNameMappings(record.hNameMappings);
+    return result;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Shell> makeShell() { return std::make_unique<Win32Shell>(); }
+
+}  // namespace korvane::win32
