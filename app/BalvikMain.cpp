@@ -35,7 +35,12 @@ std::string withoutOneTrailingDelimiter(const std::string& path) {
 
 }  // namespace
 
-TForm1::TForm1(Machine& machine, View& view) : AH(machine), machine_(machine), view_(view) {
+TForm1::TForm1(Machine& machine, View& view)
+    : AH(machine),
+      FO1(machine, opCopyFile, {opAllowUndo, opNoConfirmation, opNoConfirmMkDir}),
+      FO2(machine, opDeleteFile, {opNoConfirmation, opNoConfirmMkDir, opSilent}),
+      machine_(machine),
+      view_(view) {
   ListView1.Columns = {{"Description", 220, false}, {"INF", 0, false},           {"Version", 60, false},
                        {"Date", 70, true},          {"Manufacturer", 114, false}, {"Device ID", 0, false}};
   for (size_t k = 0; k < kLanguageCount; ++k) Control(kLanguageItems[k]).Caption = kLanguageCaptions[k];

@@ -9,6 +9,7 @@
 #include "app/Controls.h"
 #include "app/Languages.h"
 #include "app/View.h"
+#include "components/ahmtfileoperator/TAHMFileOperator.h"
 #include "components/ahmtsystemdetails/TAHMSystemDetails.h"
 #include "inventory/DriverInventory.h"
 #include "platform/Machine.h"
@@ -55,6 +56,8 @@ class TForm1 {
 
   // Components.
   TAHMSystemDetails AH;
+  TAHMFileOperator FO1;  // copies file sets into a folder, made without a question when missing
+  TAHMFileOperator FO2;  // deletes file sets silently and for good
   TWebCopy WC1;
 
   // Controls.
