@@ -1,0 +1,48 @@
+#include "backup/FileNameIndex.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/Text.h"
+
+namespace korvane {
+
+namespace {
+
+// Names compare as the wildcard matcher compares them: upper-cased UTF-16.
+std::u16string keyOf(const std::string& name) { return utf8ToUtf16(upperCase(name)); }
+
+}  // namespace
+
+void FileNameIndex::addFolder(const std::string& folder, const std::vector<FileEntry>& entries) {
+  const auto folderNumber = static_cast<uint32_t>(folders_.size());
+  folders_.push_back(folder);
+  for (const auto& entry : entries) {
+    if (entry.isDirectory()) continue;
+    const auto position = static_cast<uint32_t>(names_.size());
+    names_.push_back({folderNumber, entry.name});
+    addKey(entry.name, position);
+    if (!entry.shortName.empty()) addKey(entry.shortName, position);
+  }
+}
+
+void FileNameIndex::addKey(const std::string& name, uint32_t position) {
+  firstByKey_.emplace(keyOf(name), position);  // an earlier file keeps the key
+}
+
+std::optional<std::string> FileNameIndex::firstPath(const std::string& name) const {
+  // "a.sys." finds "a.sys." and "a.sys": every trailing dot of the name may
+  // stand for the end of a file's name.
+  std::u16string key = keyOf(name);
+  uint32_t first = std::numeric_limits<uint32_t>::max();
+  while (!key.empty()) {
+    if (const auto hit = firstByKey_.find(key); hit != firstByKey_.end()) first = std::min(first, hit->second);
+    if (key.back() != u'.') break;
+    key.pop_back();
+  }
+  if (first == std::numeric_limits<uint32_t>::max()) return std::nullopt;
+  const Entry& entry = names_[first];
+  return folders_[entry.folder] + "\\" + entry.name;
+}
+
+}  // namespace korvane
