@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/cabinet/Lzx.h"
 #include "platform/cabinet/MsZip.h"
 
 namespace korvane::cab {
@@ -45,6 +46,7 @@ std::unique_ptr<BlockDecoder> makeBlockDecoder(TCOMP type) {
   switch (CompressionTypeFromTCOMP(type)) {
     case tcompTYPE_NONE: return std::make_unique<StoredDecoder>();
     case tcompTYPE_MSZIP: return std::make_unique<MsZipFolderDecoder>();
+    case tcompTYPE_LZX: return makeLzxDecoder(LZXCompressionWindowFromTCOMP(type));
     default: return nullptr;
   }
 }
