@@ -10,6 +10,8 @@
 #include "platform/Text.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "platform/win32/Win32Machine.h"
 #else
 #include "platform/image/ImageMachine.h"
@@ -128,6 +130,10 @@ std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, const Texts
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Every text is UTF-8 inside; the console shows it as such.
+  SetConsoleOutputCP(CP_UTF8);
+#endif
   Texts text;
   std::string error;
   const auto args = parseArguments(argc, argv, text, error);
