@@ -45,6 +45,7 @@ TForm1::TForm1(Machine& machine, View& view)
                        {"Date", 70, true},          {"Manufacturer", 114, false}, {"Device ID", 0, false}};
   for (size_t k = 0; k < kLanguageCount; ++k) Control(kLanguageItems[k]).Caption = kLanguageCaptions[k];
   Control("French1").Checked = true;  // the stored window's mark; start-up replaces it
+  CreateControls();
 }
 
 std::string TForm1::Text(Msg msg) const { return message(msg, CurrentLanguage).value_or(""); }

@@ -41,6 +41,12 @@ class TForm1 {
   void Chinese1Click() { ApplyLanguage(Lang::Chinese); }
   void ChineseTWClick() { ApplyLanguage(Lang::ChineseTW); }
 
+  // ---- Driver details (inventory/DriverDetails.cpp) ----
+  // The selection of a driver list row changed: the memo describes the row.
+  void ListView1SelectItem(size_t item, bool selected);
+  std::string CurrentCatalogFile;  // the catalog named by the last INF read
+  // ---- end of driver details ----
+
   // Application state.
   std::string CurrentLanguage = "English";
   std::string OsName;
@@ -71,6 +77,47 @@ class TForm1 {
   // The text of a message in the current language; empty when the current
   // language is none of the six.
   std::string Text(Msg msg) const;
+
+  // ---- Window layout (BalvikLayout.cpp) ----
+  // Controls keep their place and font in Control(name); the two lists keep
+  // their visibility and columns in ListView1 and ListView2.
+  TListView ListView2;  // update candidates, hidden until a check finds some
+
+  void DownBtnClick();  // second page of the tool column
+  void UpBtnClick();    // first page; also leaves the update view
+  // Resize rule: width and height are the window's outer size, the client
+  // size places the bottom-aligned status bar. The same size always gives the
+  // same layout.
+  void FormResize(int width, int height, int clientWidth, int clientHeight);
+  // Commands set the memo's height here, so that the wide layout keeps its
+  // own 15 pixels on top of it.
+  void SetMemoHeight(int height);
+  // Runs the command of a control or menu item as a click would; false when
+  // the item has no command yet or is hidden or disabled.
+  bool Click(const std::string& name);
+  static bool HasCommand(const std::string& name);
+  static const std::vector<TMenuLayout>& MainMenu();
+  static const TMenuLayout& ListView1Popup();
+  // Every control and menu item of the window, in a fixed order.
+  static const std::vector<std::string>& ControlNames();
+
+ private:
+  struct WindowSize {
+    int width = 0, height = 0, clientWidth = 0, clientHeight = 0;
+  };
+  // Column widths before the window went wide, and those the wide rule set.
+  struct ColumnMemory {
+    std::vector<int> narrow, wide;
+  };
+  void CreateControls();
+  void ApplyLayout();
+  void NarrowLayout();
+  void WideLayout();
+  WindowSize windowSize_;
+  bool wideLayout_ = false;
+  int memoHeight_ = 0;  // the height commands asked for
+  ColumnMemory columns1_, columns2_;
+  // ---- end of window layout ----
 
  private:
   static constexpr const char* kSettingsFile = "Korvane.ini";

@@ -44,6 +44,30 @@ struct TControl {
   bool Checked = false;
   std::string FontName;
   int FontSize = 0;
+  // Place in the window's client area, in pixels.
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+
+  void SetBounds(int left, int top, int width, int height) {
+    Left = left;
+    Top = top;
+    Width = width;
+    Height = height;
+  }
+  // Takes the top and left of another control, keeping its own size.
+  void MoveTo(const TControl& other) {
+    Left = other.Left;
+    Top = other.Top;
+  }
+};
+
+// One drop-down menu of the window: its own item and the items it holds in
+// order, "-" standing for a separator.
+struct TMenuLayout {
+  std::string Item;
+  std::vector<std::string> Items;
 };
 
 }  // namespace korvane
