@@ -162,9 +162,9 @@ class FciContext {
     if (source == nullptr || name == nullptr || openInfo == nullptr) refuseFci(FCIERR_OPEN_SRC);
     if (std::strlen(name) > kMaxNameLength) refuseFci(FCIERR_CAB_FORMAT_LIMIT);
     PendingFile file{name, 0, 0, 0, 0, 0};
-    FciHandle source_file(io_, openSource(source, openInfo, file));
+    FciHandle sourceFile(io_, openSource(source, openInfo, file));
     if (execute) file.attribs |= _A_EXEC;
-    file.size = sourceSize(source_file.get());
+    file.size = sourceSize(sourceFile.get());
 
     if (!cab_) startNewSet();
     if (folder_ && (folder_->type != type || folderSize() >= cab_->params.cbFolderThresh ||
@@ -173,8 +173,8 @@ class FciContext {
     if (!folder_) openFolder(type);
     file.start = folder_->fed;
     folder_->pending.push_back(file);
-    feed(source_file.get(), file.size);
-    source_file.close(FCIERR_READ_SRC);
+    feed(sourceFile.get(), file.size);
+    sourceFile.close(FCIERR_READ_SRC);
   }
 
   intptr_t openSource(const char* source, PFNFCIGETOPENINFO openInfo, PendingFile& file) {
@@ -428,26 +428,25 @@ class FciContext {
     cab_->progress = true;
   }
 
+  // A file of the open folder with data after the cut goes on in the next cabinet.
+  bool reachesPast(const ListedFile& file, uint64_t cut) const {
+    return cab_->folderOpen && file.folder == cab_->folders.size() - 1 && file.entry.cbFile > 0 && file.end > cut;
+  }
+
   bool crossesCut(uint64_t cut) const {
-    if (!cab_->folderOpen) return false;
-    size_t part = cab_->folders.size() - 1;
-    for (auto file = cab_->files.rbegin(); file != cab_->files.rend() && file->folder == part; ++file)
-      if (file->entry.cbFile > 0 && file->end > cut) return true;
-    return false;
+    return std::any_of(cab_->files.rbegin(), cab_->files.rend(),
+                       [&](const ListedFile& file) { return reachesPast(file, cut); });
   }
 
   // Finishes the current cabinet and starts the next of the set; the files
   // of the open folder that reach past the cut are listed in both.
   void switchCabinet(uint64_t cut) {
     std::vector<ListedFile> carried;
-    if (cab_->folderOpen) {
-      size_t part = cab_->folders.size() - 1;
-      for (ListedFile& file : cab_->files) {
-        if (file.folder != part || file.entry.cbFile == 0 || file.end <= cut) continue;
-        file.toNext = true;
-        carried.push_back(file);
-        folder_->endsAt = std::max(folder_->endsAt.value_or(0), file.end);
-      }
+    for (ListedFile& file : cab_->files) {
+      if (!reachesPast(file, cut)) continue;
+      file.toNext = true;
+      carried.push_back(file);
+      folder_->endsAt = std::max(folder_->endsAt.value_or(0), file.end);
     }
     switches_++;
     closeFolderPart();
