@@ -158,7 +158,11 @@ struct WriterCallbacks {
 };
 
 TestWriter::TestWriter(const fs::path& folder, const std::string& firstName, const WriterOptions& options)
-    : tempFolder(scratchFolder("temp")), folder_(folder), firstName_(firstName), sources_(scratchFolder("src")) {
+    : tempFolder(scratchFolder("temp")),
+      ownTemp_(tempFolder),
+      folder_(folder),
+      firstName_(firstName),
+      sources_(scratchFolder("src")) {
   fs::create_directories(folder);
   ccab_.cb = options.cabinetSize;
   ccab_.cbFolderThresh = options.folderThreshold;
@@ -182,7 +186,7 @@ TestWriter::~TestWriter() {
   if (fci_ != nullptr) FCIDestroy(fci_);
   std::error_code ignored;
   fs::remove_all(sources_, ignored);
-  fs::remove_all(tempFolder, ignored);
+  fs::remove_all(ownTemp_, ignored);
 }
 
 bool TestWriter::add(const InputFile& file) {

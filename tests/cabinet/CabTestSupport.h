@@ -87,6 +87,7 @@ class TestWriter {
  private:
   friend struct WriterCallbacks;
   intptr_t failingHandle_ = -1;
+  fs::path ownTemp_;  // removed at the end, whatever tempFolder became
   fs::path folder_;
   std::string firstName_;
   fs::path sources_;
