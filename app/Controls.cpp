@@ -42,7 +42,18 @@ size_t TListView::Add(std::vector<std::string> texts) {
   });
   const size_t index = static_cast<size_t>(place - rows_.begin());
   rows_.insert(place, std::move(texts));
+  selected_.insert(selected_.begin() + static_cast<std::ptrdiff_t>(index), false);
   return index;
+}
+
+size_t TListView::SelectedCount() const {
+  return static_cast<size_t>(std::count(selected_.begin(), selected_.end(), true));
+}
+
+size_t TListView::NextSelected(size_t from) const {
+  for (size_t index = from; index < selected_.size(); ++index)
+    if (selected_[index]) return index;
+  return selected_.size();
 }
 
 std::string TListView::Text(size_t index, size_t column) const {

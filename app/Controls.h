@@ -20,7 +20,10 @@ class TListView {
   std::vector<TListColumn> Columns;
   bool Visible = true;
 
-  void Clear() { rows_.clear(); }
+  void Clear() {
+    rows_.clear();
+    selected_.clear();
+  }
   // Inserts a row at its sorted place (after equal captions) and returns its index.
   size_t Add(std::vector<std::string> texts);
   size_t Count() const { return rows_.size(); }
@@ -28,8 +31,16 @@ class TListView {
   // The text of a column; empty where the row has fewer columns.
   std::string Text(size_t index, size_t column) const;
 
+  // Several rows may be selected; the selection moves with its rows.
+  void Select(size_t index, bool selected) { selected_.at(index) = selected; }
+  bool Selected(size_t index) const { return selected_.at(index); }
+  size_t SelectedCount() const;
+  // The first selected row at or after the index; Count() when there is none.
+  size_t NextSelected(size_t from) const;
+
  private:
   std::vector<std::vector<std::string>> rows_;
+  std::vector<bool> selected_;
 };
 
 // The order the system's string comparison gives captions: symbols before

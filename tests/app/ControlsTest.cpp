@@ -29,5 +29,19 @@ TEST(ListView, EqualCaptionsKeepTheirInsertionOrder) {
   EXPECT_EQ(list.Text(1, 5), "") << "missing columns read as empty";
 }
 
+TEST(ListView, SelectionMovesWithItsRows) {
+  TListView list;
+  list.Add({"b"});
+  list.Select(0, true);
+  list.Add({"a"});  // sorts before the selected row
+  EXPECT_FALSE(list.Selected(0));
+  EXPECT_TRUE(list.Selected(1));
+  EXPECT_EQ(list.SelectedCount(), 1u);
+  EXPECT_EQ(list.NextSelected(0), 1u);
+  EXPECT_EQ(list.NextSelected(2), 2u) << "none after the end";
+  list.Clear();
+  EXPECT_EQ(list.SelectedCount(), 0u);
+}
+
 }  // namespace
 }  // namespace korvane
