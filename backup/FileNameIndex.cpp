@@ -20,7 +20,7 @@ void FileNameIndex::addFolder(const std::string& folder, const std::vector<FileE
   for (const auto& entry : entries) {
     if (entry.isDirectory()) continue;
     const auto position = static_cast<uint32_t>(names_.size());
-    names_.push_back({folderNumber, entry.name});
+    names_.push_back({folderNumber, entry.name, entry.shortName});
     addKey(entry.name, position);
     if (!entry.shortName.empty()) addKey(entry.shortName, position);
   }
@@ -31,18 +31,25 @@ void FileNameIndex::addKey(const std::string& name, uint32_t position) {
 }
 
 std::optional<std::string> FileNameIndex::firstPath(const std::string& name) const {
-  // "a.sys." finds "a.sys." and "a.sys": every trailing dot of the name may
-  // stand for the end of a file's name.
+  // The find rules let a trailing dot of the name stand for the end of a file's
+  // name, so the name with trailing dots taken off gives the candidates; the
+  // wildcard matcher itself decides which of them the find would return.
   std::u16string key = keyOf(name);
   uint32_t first = std::numeric_limits<uint32_t>::max();
   while (!key.empty()) {
-    if (const auto hit = firstByKey_.find(key); hit != firstByKey_.end()) first = std::min(first, hit->second);
+    const auto hit = firstByKey_.find(key);
+    if (hit != firstByKey_.end() && hit->second < first && matches(name, names_[hit->second])) first = hit->second;
     if (key.back() != u'.') break;
     key.pop_back();
   }
   if (first == std::numeric_limits<uint32_t>::max()) return std::nullopt;
   const Entry& entry = names_[first];
   return folders_[entry.folder] + "\\" + entry.name;
+}
+
+// Every file under one key matches alike, so testing the first one suffices.
+bool FileNameIndex::matches(const std::string& name, const Entry& entry) {
+  return wildcardMatch(name, entry.name) || (!entry.shortName.empty() && wildcardMatch(name, entry.shortName));
 }
 
 }  // namespace korvane

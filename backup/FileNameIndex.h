@@ -18,21 +18,22 @@ class FileNameIndex {
   // subfolder entries are left out.
   void addFolder(const std::string& folder, const std::vector<FileEntry>& entries);
 
-  // The path of the first file added that a search for `name` finds: the long
-  // name or the 8.3 alias matched as the file system's find matches a name
-  // without wildcards (no regard to case, trailing dots of the name match the
-  // end). `name` must hold no wildcard.
+  // The path of the first file added that the file system's find would return
+  // for `name`, by its long name or its 8.3 alias, without regard to case.
+  // `name` must hold no wildcard.
   std::optional<std::string> firstPath(const std::string& name) const;
 
   size_t size() const { return names_.size(); }
 
  private:
-  void addKey(const std::string& name, uint32_t position);
-
   struct Entry {
     uint32_t folder;
     std::string name;
+    std::string shortName;
   };
+  void addKey(const std::string& name, uint32_t position);
+  static bool matches(const std::string& name, const Entry& entry);
+
   std::vector<std::string> folders_;
   std::vector<Entry> names_;
   std::unordered_map<std::u16string, uint32_t> firstByKey_;
