@@ -159,6 +159,10 @@ std::optional<std::string> ImageFileSystem::fullPath(const std::string& path) co
       if (!parts.empty()) parts.pop_back();  // ".." at the root stays at the root, as on Windows
       continue;
     }
+    // Windows drops the spaces and dots that end a name ("brnfast.cat " is "brnfast.cat").
+    const size_t end = part.find_last_not_of(". ");
+    if (end == std::string::npos) continue;
+    part.erase(end + 1);
     if (!validComponent(part)) return std::nullopt;
     parts.push_back(part);
   }

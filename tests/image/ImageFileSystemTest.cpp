@@ -180,3 +180,19 @@ TEST(Wildcards, RunsOfQuestionMarksBeforeADotMayMatchNothing) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane::test {
+namespace {
+
+TEST(ImageFilesNames, TrailingSpacesAndDotsAreDropped) {
+  TempDir host;
+  ImageFileSystem files{{{'C', host.path() / "c"}}, "C:\\", "C:\\"};
+  std::filesystem::create_directories(host.path() / "c");
+  ASSERT_TRUE(files.writeFile("C:\\brnfast.cat ", ""));
+  EXPECT_TRUE(std::filesystem::exists(host.path() / "c/brnfast.cat"));
+  EXPECT_TRUE(files.exists("C:\\brnfast.cat..."));
+  EXPECT_EQ(files.fullPath("C:\\dir. \\x").value_or(""), "C:\\dir\\x");
+}
+
+}  // namespace
+}  // namespace korvane::test
