@@ -211,6 +211,11 @@ void TForm1::AddMemoLines(const std::string& text) {
   }
 }
 
+void TForm1::AddMemoLine(const std::string& line) {
+  Memo1.push_back(line);
+  view_.memoAppended(line);
+}
+
 void TForm1::ShowDeviceCount() {
   SetStatus(Text(Msg::DevicesFoundPrefix) + std::to_string(Inventory.Count) + Text(Msg::DevicesFoundSuffix));
 }

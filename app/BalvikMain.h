@@ -3,12 +3,14 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/Controls.h"
 #include "app/Languages.h"
 #include "app/View.h"
+#include "backup/DriverFolder.h"
 #include "components/ahmtfileoperator/TAHMFileOperator.h"
 #include "components/ahmtsystemdetails/TAHMSystemDetails.h"
 #include "inventory/DriverInventory.h"
@@ -78,6 +80,21 @@ class TForm1 {
   // language is none of the six.
   std::string Text(Msg msg) const;
 
+  // ---- Backup to a folder (backup/BackupToFolder.cpp) ----
+  enum class BackupMode { Folder, Package };
+  enum class PackageKind { Cab, Exe };
+  BackupMode CurrentBackupMode = BackupMode::Folder;
+  PackageKind CurrentPackageKind = PackageKind::Cab;
+  bool StartFinished = false;               // set at the end of every Start
+  std::optional<size_t> ProcessingRow;      // the row of a multi-driver run
+  void BitBtn2Click();                      // Backup: analyse the selected drivers
+  void Button1Click();                      // Start
+  void Button2Click();                      // Cancel
+  void Edit1Change();                       // the folder box's text changed
+  void maClick();                           // Backup > Backup only selected
+  void PopBackup1Click();                   // pop-up: Backup to specified folder
+  // ---- end of backup to a folder ----
+
   // ---- Window layout (BalvikLayout.cpp) ----
   // Controls keep their place and font in Control(name); the two lists keep
   // their visibility and columns in ListView1 and ListView2.
@@ -138,7 +155,15 @@ class TForm1 {
   void SetStatus(const std::string& text);
   void ClearMemo();
   void AddMemoLines(const std::string& text);
+  void AddMemoLine(const std::string& line);  // exactly one line, empty ones too
   void ListChanged() { view_.listChanged("ListView1", ListView1); }
+
+  // Backup to a folder.
+  bool AnalyseRow(size_t row);
+  void ShowDestinationPanel(bool visible);
+  bool WaitForStart();
+  DriverFolderNames runFolderNames_;  // the driver folders the current run has given out
+  std::string runDestination_;        // chosen at the first Start of a multi-driver run
 
   Machine& machine_;
   View& view_;

@@ -3,6 +3,7 @@
 // the terminal.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -25,7 +26,11 @@ class TerminalView : public View {
   void controlsChanged() override {}
   void showMessage(const std::string& text) override;
   bool askYesNo(const std::string& text) override;
-  void processMessages() override {}
+  void processMessages() override {
+    if (onPump) onPump();
+  }
+  // Stands in for the user between the steps of a long command (pressing Start).
+  std::function<void()> onPump;
 
   // Forgets list changes made so far (start-up's own).
   void resetListChanges() { listChanged_ = false; }

@@ -87,14 +87,68 @@ bool switchLanguage(TForm1& form, const std::string& name) {
   return false;
 }
 
+// Rows of the driver list by their 1-based number, as collect prints them.
+std::optional<std::vector<size_t>> parseRows(const std::vector<std::string>& words, size_t rowCount) {
+  std::vector<size_t> rows;
+  for (const auto& word : words) {
+    if (word.empty() || word.find_first_not_of("0123456789") != std::string::npos || word.size() > 9) return std::nullopt;
+    const size_t row = std::stoul(word);
+    if (row == 0 || row > rowCount) return std::nullopt;
+    rows.push_back(row - 1);
+  }
+  if (rows.empty()) return std::nullopt;
+  return rows;
+}
+
+// backup ROW... [--to DIR] [--fast]: collects, selects the rows, runs Backup
+// and presses Start for the user, with the folder box set to DIR if given.
+bool backupCommand(TForm1& form, korvane::TerminalView& view, std::vector<std::string> options, const Texts& text,
+                   std::string& error) {
+  std::optional<std::string> destination;
+  bool fast = false;
+  std::vector<std::string> rowWords;
+  for (size_t k = 0; k < options.size(); ++k) {
+    if (options[k] == "--fast") {
+      fast = true;
+    } else if (options[k] == "--to" && k + 1 < options.size()) {
+      destination = options[++k];
+    } else {
+      rowWords.push_back(options[k]);
+    }
+  }
+  fast ? form.BitBtn8Click() : form.BitBtn1Click();
+  const auto rows = parseRows(rowWords, form.ListView1.Count());
+  if (!rows) {
+    error = text(Msg::CliBadRows, std::to_string(form.ListView1.Count()));
+    return false;
+  }
+  for (size_t row : *rows) form.ListView1.Select(row, true);
+  const auto pressStart = [&] {
+    if (!form.Control("Button1").Visible || form.StartFinished) return;
+    if (destination) {
+      form.Control("Edit1").Caption = *destination;
+      form.Edit1Change();
+    }
+    form.Button1Click();
+  };
+  view.onPump = pressStart;
+  form.BitBtn2Click();
+  pressStart();  // a single driver waits for Start after the command
+  view.onPump = nullptr;
+  return true;
+}
+
 // Runs the command on a started window; false with a message when it cannot.
-bool runCommand(TForm1& form, const std::vector<std::string>& words, Texts& text, std::string& error) {
+bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& words, Texts& text,
+                std::string& error) {
   const std::string& command = words.front();
   const std::vector<std::string> options(words.begin() + 1, words.end());
   if (command == "collect" && options.empty()) {
     form.BitBtn1Click();
   } else if (command == "collect" && options == std::vector<std::string>{"--fast"}) {
     form.BitBtn8Click();
+  } else if (command == "backup") {
+    return backupCommand(form, view, options, text, error);
   } else if (command == "sysinfo" && options.empty()) {
     // Start-up has written the system details already.
   } else if (command == "language" && options.size() == 1) {
@@ -160,7 +214,7 @@ int main(int argc, char** argv) {
   if (args->help) {
     std::cout << text(Msg::CliUsage) << '\n';
   } else {
-    ran = runCommand(form, args->words, text, error);
+    ran = runCommand(form, view, args->words, text, error);
   }
   view.printListIfChanged();
   const bool closed = form.FormCloseQuery();

@@ -1,0 +1,178 @@
+// Backup of the selected drivers to a folder: the analysis that finds a
+// driver's files, the destination panel, and Start that copies them into a
+// folder of their own with the descriptor Setup.DIY.
+#include "app/BalvikMain.h"
+#include "backup/DriverFileSearch.h"
+#include "backup/DriverFolder.h"
+#include "inventory/InfReader.h"
+#include "platform/RichText.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr int kShortMemoHeight = 67;   // while the destination panel shows
+constexpr int kTallMemoHeight = 167;
+constexpr const char* kDestinationPanel[] = {"Label1", "Edit1", "Button1", "Button2"};
+
+// A catalog placeholder is only ever a plain name inside the driver folder.
+bool isPlainFileName(const std::string& name) {
+  return !name.empty() && name.find_first_of("\\/:") == std::string::npos && !IsUnusableFolderName(name);
+}
+
+}  // namespace
+
+void TForm1::maClick() {
+  CurrentBackupMode = BackupMode::Folder;
+  BitBtn2Click();
+}
+
+void TForm1::PopBackup1Click() { maClick(); }
+
+void TForm1::Edit1Change() {
+  if (!BackupFolder.empty()) BackupFolder = Control("Edit1").Caption;
+}
+
+void TForm1::ShowDestinationPanel(bool visible) {
+  for (const char* name : kDestinationPanel) Control(name).Visible = visible;
+  SetMemoHeight(visible ? kShortMemoHeight : kTallMemoHeight);
+  view_.controlsChanged();
+}
+
+void TForm1::BitBtn2Click() {
+  machine_.system().setErrorMode(semFailCriticalErrors);
+  const size_t selected = ListView1.SelectedCount();
+  if (selected == 0) {
+    view_.showMessage(Text(ListView1.Count() > 0 ? Msg::SelectDriverToBackup : Msg::ClickFastCollectFirst));
+    return;
+  }
+  runFolderNames_ = DriverFolderNames();
+  runDestination_.clear();
+  if (selected == 1) {
+    ProcessingRow.reset();
+    AnalyseRow(ListView1.NextSelected(0));
+    return;
+  }
+  // Several rows: the first waits for the user's Start, the others follow at once.
+  bool first = true;
+  for (size_t row = ListView1.NextSelected(0); row < ListView1.Count(); row = ListView1.NextSelected(row + 1)) {
+    DriverFileList.clear();
+    ProcessingRow = row;
+    if (!AnalyseRow(row)) break;
+    if (first ? !WaitForStart() : (Button1Click(), false)) break;
+    first = false;
+    if (StopRequested) break;
+  }
+  ProcessingRow.reset();
+}
+
+// Pumps messages until Start has run. Cancel (which hides the panel), Stop and
+// closing the window end the wait, and with it the run.
+bool TForm1::WaitForStart() {
+  while (!StartFinished) {
+    if (StopRequested || !Control("Button1").Visible) return false;
+    view_.processMessages();
+  }
+  return true;
+}
+
+bool TForm1::AnalyseRow(size_t row) {
+  StopRequested = false;
+  const std::string description = ListView1.Text(row, 0);
+  ClearMemo();
+  AddMemoLine(formatMessage(Text(Msg::PreparingPackage), {description}));
+  AddMemoLine("");
+  const auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, ListView1.Text(row, 1));
+  if (!inf) {
+    AddMemoLines(Text(Msg::InfNotFound));
+    return false;
+  }
+  SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"2"}));
+  CurrentCatalogFile = InfCatalog(machine_, *inf);
+  AddMemoLine(*inf);
+  SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"3"}));
+  const InfBackupSet set = InfBackupFileSet(machine_, *inf);
+
+  const std::string windir = machine_.environment().get("windir").value_or("");
+  SearchWindow window{[this](const std::string& text) { SetStatus(text); }, [this] { view_.processMessages(); },
+                      [this] { return StopRequested; }, [this] { return CurrentLanguage; }};
+  DriverFileSearch search(machine_.files(), SearchFolders{windir, AH.IsNTFamily(), InfFolder}, window);
+  for (const auto& name : set.Names) {
+    view_.processMessages();
+    if (StopRequested) break;
+    if (const auto found = search.Resolve(name)) {
+      DriverFileList.push_back(found->path);
+      AddMemoLine(found->path);
+    }
+  }
+  for (const std::string& folder : {InfFolder, OemInfFolder}) {
+    const std::string path = folder + ListView1.Text(row, 1);
+    if (machine_.files().exists(path)) DriverFileList.push_back(path);
+  }
+
+  const std::string count = std::to_string(DriverFileList.size());
+  AddMemoLine("");
+  AddMemoLine(formatMessage(Text(Msg::FilesToBackup), {count}));
+  SetStatus(formatMessage(Text(Msg::DriverFilesCollected), {count}));
+  if (!BackupFolder.empty()) Control("Edit1").Caption = BackupFolder;
+  ShowDestinationPanel(true);
+  AddMemoLine("");
+  StartFinished = false;
+  return true;
+}
+
+void TForm1::Button1Click() {
+  ShowDestinationPanel(false);
+  ClearMemo();
+  FileSystem& files = machine_.files();
+  // Every driver of a multi-driver run goes where the first Start sent it.
+  if (!ProcessingRow || runDestination_.empty()) runDestination_ = withoutTrailingBackslash(Control("Edit1").Caption);
+  const std::string destination = runDestination_;
+  if (!files.isDirectory(destination))
+    AddMemoLine(formatMessage(Text(files.createDirectory(destination) ? Msg::DirectoryCreated : Msg::CannotCreateDirectory),
+                              {destination}));
+  files.setCurrentDirectory(destination);
+
+  const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
+  if (row >= ListView1.Count()) return;
+  const std::string description = ListView1.Text(row, 0);
+  const std::string folder = joinPath(destination, runFolderNames_.Next(description, ListView1.Text(row, 1)));
+  AddMemoLine(formatMessage(Text(files.createDirectory(folder) || files.isDirectory(folder) ? Msg::DirectoryCreated
+                                                                                            : Msg::CannotCreateDirectory),
+                            {folder}));
+
+  AddMemoLine(Text(Msg::RetrievingFiles));
+  for (const auto& path : DriverFileList) AddMemoLine(path);
+  bool copied = false;
+  if (!DriverFileList.empty()) {
+    FO1.FilesFrom = DriverFileList;
+    FO1.DirFrom.clear();
+    FO1.DirTo = folder;
+    try {
+      copied = FO1.Execute();
+    } catch (const EAHMFileOperator&) {
+      copied = false;
+    }
+  }
+  AddMemoLine("");
+  AddMemoLine(Text(copied ? Msg::PackageCreated : Msg::CopyFailed));
+  for (int k = 0; k < 4; ++k) AddMemoLine("");
+
+  if (isPlainFileName(CurrentCatalogFile) && !files.exists(joinPath(folder, CurrentCatalogFile)))
+    files.writeFile(joinPath(folder, CurrentCatalogFile), "");
+  if (copied) view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {description}));
+  const std::string shortFolder = files.shortPathName(folder).value_or(folder);
+  WriteSetupDiy(*makeRichText(machine_), shortFolder, {ListView1.Text(row, 5), ListView1.Text(row, 1)});
+  if (copied) SetStatus(Text(Msg::PackageCreated));
+  StartFinished = true;
+}
+
+void TForm1::Button2Click() {
+  Control("BitBtn2").Enabled = true;
+  ShowDestinationPanel(false);
+  DriverFileList.clear();
+  ClearMemo();
+  SetStatus(Text(Msg::BackupCancelled));
+}
+
+}  // namespace korvane

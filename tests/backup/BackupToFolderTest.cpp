@@ -1,0 +1,230 @@
+// Backup of selected drivers to a folder, through the main window on images.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/AppTestSupport.h"
+#include "platform/RichText.h"
+
+namespace korvane::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+size_t rowOf(TForm1& form, const std::string& caption) {
+  for (size_t row = 0; row < form.ListView1.Count(); ++row)
+    if (form.ListView1.Text(row, 0) == caption) return row;
+  ADD_FAILURE() << "no row " << caption;
+  return 0;
+}
+
+std::vector<std::string> filesIn(Machine& machine, const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : machine.files().find(folder + "\\*")) names.push_back(entry.name);
+  return names;
+}
+
+bool memoHas(const TForm1& form, const std::string& line) {
+  return std::find(form.Memo1.begin(), form.Memo1.end(), line) != form.Memo1.end();
+}
+
+// A started window on a copy of the XP sample, after Fast Collect.
+struct SampleWindow {
+  SampleMachine sample = copySample("xp");
+  ScriptedView view;
+  TForm1 form{*sample.machine, view};
+  SampleWindow() {
+    form.FormCreate();
+    form.BitBtn8Click();
+  }
+  void pressStartOnPump(const std::string& destination) {
+    view.onPump = [this, destination] {
+      if (!form.Control("Button1").Visible || form.StartFinished) return;
+      form.Control("Edit1").Caption = destination;
+      form.Button1Click();
+    };
+  }
+};
+
+constexpr const char* kBrennet = "Brennet FastLink 10/100 PCI Ethernet Adapter";
+constexpr const char* kBrennetFolder = "C:\\OUT\\Brennet FastLink 10 100 PCI Ethernet Adapter";
+
+TEST(BackupToFolder, AnalysisListsTheFilesAndShowsTheDestinationPanel) {
+  SampleWindow w;
+  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.BitBtn2Click();
+  EXPECT_EQ(w.form.Memo1.front(), std::string("Preparing to generate the driver package for ") + kBrennet + "  ........");
+  EXPECT_TRUE(memoHas(w.form, "There are 4 files to backup."));
+  EXPECT_TRUE(memoHas(w.form, "C:\\WINDOWS\\inf\\oem5.inf"));
+  EXPECT_EQ(w.form.StatusBar1, "Driver search and collect successfully. There are 4 files to be packaged now.");
+  EXPECT_TRUE(w.form.Control("Button1").Visible);
+  EXPECT_EQ(w.form.Control("Edit1").Caption, "C:\\Korvane") << "the folder box shows BackupFolder";
+  EXPECT_EQ(w.form.DriverFileList.size(), 4u) << "the INF, its driver, and its catalog found in the catalog folder";
+}
+
+TEST(BackupToFolder, StartCopiesIntoTheDriverFolderWithDescriptorAndPlaceholder) {
+  SampleWindow w;
+  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.BitBtn2Click();
+  w.form.Control("Edit1").Caption = "C:\\OUT\\";  // a trailing backslash is used without it
+  w.form.Button1Click();
+  Machine& machine = *w.sample.machine;
+  EXPECT_THAT(filesIn(machine, kBrennetFolder),
+              UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat", "Setup.DIY"));
+  EXPECT_GT(machine.files().stat(std::string(kBrennetFolder) + "\\brnfast.cat")->size, 0u)
+      << "the catalog itself, not a placeholder";
+  const auto descriptor = ReadSetupDiy(*makeRichText(machine), kBrennetFolder);
+  ASSERT_TRUE(descriptor);
+  EXPECT_EQ(descriptor->hardwareId, "pci\\ven_1e91&dev_0a10");
+  EXPECT_EQ(descriptor->infName, "oem5.inf");
+  EXPECT_TRUE(memoHas(w.form, "New directory created C:\\OUT"));
+  EXPECT_TRUE(memoHas(w.form, "Package created successfully!"));
+  EXPECT_THAT(w.view.entries("message: "),
+              ElementsAre(std::string(kBrennet) + " Installation Package created successfully!"));
+  EXPECT_EQ(w.form.StatusBar1, "Package created successfully!");
+  EXPECT_FALSE(w.form.Control("Button1").Visible);
+  EXPECT_TRUE(w.form.StartFinished);
+}
+
+TEST(BackupToFolder, MissingCatalogGetsAnEmptyPlaceholder) {
+  StartedWindow w;
+  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Signed"}, {"InfPath", "oem1.inf"}}));
+  w.image.file("WINDOWS\\inf\\oem1.inf", "[Version]\r\nCatalogFile=signed.cat\r\n");
+  TForm1& form = w.start();
+  form.BitBtn1Click();
+  form.ListView1.Select(0, true);
+  form.BitBtn2Click();
+  form.Control("Edit1").Caption = "C:\\OUT";
+  form.Button1Click();
+  auto machine = w.image.reopen();
+  EXPECT_THAT(filesIn(*machine, "C:\\OUT\\Signed"), UnorderedElementsAre("oem1.inf", "signed.cat", "Setup.DIY"));
+  EXPECT_EQ(machine->files().stat("C:\\OUT\\Signed\\signed.cat")->size, 0u);
+}
+
+TEST(BackupToFolder, CatalogNamesThatLeaveTheFolderMakeNoPlaceholder) {
+  StartedWindow w;
+  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Sly"}, {"InfPath", "oem1.inf"}}));
+  w.image.file("WINDOWS\\inf\\oem1.inf", "[Version]\r\nCatalogFile=..\\..\\evil.cat\r\n");
+  TForm1& form = w.start();
+  form.BitBtn1Click();
+  form.ListView1.Select(0, true);
+  form.BitBtn2Click();
+  form.Control("Edit1").Caption = "C:\\OUT";
+  form.Button1Click();
+  auto machine = w.image.reopen();
+  EXPECT_FALSE(machine->files().exists("C:\\evil.cat"));
+  EXPECT_FALSE(machine->files().exists("C:\\OUT\\evil.cat"));
+}
+
+TEST(BackupToFolder, NothingSelected) {
+  SampleWindow w;
+  w.form.BitBtn2Click();
+  EXPECT_THAT(w.view.entries("message: "), ElementsAre("Please select the driver you want to backup."));
+  StartedWindow empty;
+  empty.start().BitBtn2Click();
+  EXPECT_THAT(empty.view.entries("message: "), ElementsAre("Please click the button 'Fast Collect' first."));
+}
+
+TEST(BackupToFolder, MissingInfEndsTheCommand) {
+  SampleWindow w;
+  w.form.ListView1.Select(rowOf(w.form, "Kestrow VPN Virtual Adapter"), true);
+  w.form.BitBtn2Click();
+  EXPECT_TRUE(memoHas(w.form, "Maybe this driver has already been removed from your system."));
+  EXPECT_FALSE(w.form.Control("Button1").Visible);
+}
+
+TEST(BackupToFolder, ThreeDriversAfterOneStart) {
+  SampleWindow w;
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64", "Velmar TouchPad"})
+    w.form.ListView1.Select(rowOf(w.form, caption), true);
+  w.pressStartOnPump("C:\\OUT");
+  int starts = 0;
+  const auto press = w.view.onPump;
+  w.view.onPump = [&] {
+    const bool waiting = w.form.Control("Button1").Visible && !w.form.StartFinished;
+    press();
+    starts += waiting ? 1 : 0;
+  };
+  w.form.BitBtn2Click();
+  EXPECT_EQ(starts, 1) << "the user presses Start once";
+  Machine& machine = *w.sample.machine;
+  EXPECT_THAT(filesIn(machine, "C:\\OUT"), UnorderedElementsAre("Brennet FastLink 10 100 PCI Ethernet Adapter",
+                                                                "Orvik SoundWave 64", "Velmar TouchPad"));
+  EXPECT_THAT(filesIn(machine, "C:\\OUT\\Velmar TouchPad"), Contains("Setup.DIY"));
+  EXPECT_EQ(w.view.entries("message: ").size(), 3u) << "every driver's copy ends with its own message box";
+}
+
+TEST(BackupToFolder, CancelWhileTheRunWaitsEndsTheRun) {
+  SampleWindow w;
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  w.view.onPump = [&] {
+    if (w.form.Control("Button2").Visible) w.form.Button2Click();
+  };
+  w.form.BitBtn2Click();
+  EXPECT_EQ(w.form.StatusBar1, "Cancelled.");
+  EXPECT_FALSE(w.sample.machine->files().exists("C:\\Korvane"));
+  EXPECT_FALSE(w.form.ProcessingRow);
+}
+
+TEST(BackupToFolder, StopOrClosingWhileTheRunWaitsEndsTheRun) {
+  SampleWindow w;
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  int pumps = 0;
+  w.view.onPump = [&] {
+    if (++pumps == 3) w.form.Stop1Click();
+  };
+  w.form.BitBtn2Click();
+  EXPECT_FALSE(w.sample.machine->files().exists("C:\\Korvane"));
+}
+
+TEST(BackupToFolder, DriversThatMapToOneFolderGetTheirOwn) {
+  StartedWindow w;
+  std::string reg;
+  const std::pair<const char*, const char*> drivers[] = {{"A/B", "a.inf"}, {"A?B", "b.inf"}, {"CON", "con1.inf"}};
+  int instance = 0;
+  for (const auto& [description, inf] : drivers) {
+    reg += driver("{A}", "000" + std::to_string(instance++), {{"DriverDesc", description}, {"InfPath", inf},
+                                                             {"MatchingDeviceID", "root\\\\x"}});
+    w.image.file(std::string("WINDOWS\\inf\\") + inf, "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
+  }
+  w.image.registry("c.reg", reg);
+  TForm1& form = w.start();
+  form.BitBtn1Click();
+  for (size_t row = 0; row < form.ListView1.Count(); ++row) form.ListView1.Select(row, true);
+  w.view.onPump = [&] {
+    if (!form.Control("Button1").Visible || form.StartFinished) return;
+    form.Control("Edit1").Caption = "C:\\OUT";
+    form.Button1Click();
+  };
+  form.BitBtn2Click();
+  auto machine = w.image.reopen();
+  EXPECT_THAT(filesIn(*machine, "C:\\OUT"), UnorderedElementsAre("A B", "A B (2)", "con1"));
+  EXPECT_THAT(filesIn(*machine, "C:\\OUT\\A B"), UnorderedElementsAre("a.inf", "Setup.DIY"));
+  EXPECT_THAT(filesIn(*machine, "C:\\OUT\\A B (2)"), UnorderedElementsAre("b.inf", "Setup.DIY"));
+}
+
+TEST(BackupToFolder, FolderBoxChangesBackupFolder) {
+  SampleWindow w;
+  w.form.Control("Edit1").Caption = "D:\\Elsewhere";
+  w.form.Edit1Change();
+  EXPECT_EQ(w.form.BackupFolder, "D:\\Elsewhere");
+  w.form.BackupFolder.clear();
+  w.form.Control("Edit1").Caption = "E:\\Ignored";
+  w.form.Edit1Change();
+  EXPECT_EQ(w.form.BackupFolder, "") << "an empty setting is not taken over";
+}
+
+TEST(BackupToFolder, CancelClearsTheAnalysis) {
+  SampleWindow w;
+  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.BitBtn2Click();
+  w.form.Button2Click();
+  EXPECT_TRUE(w.form.DriverFileList.empty());
+  EXPECT_TRUE(w.form.Memo1.empty());
+  EXPECT_FALSE(w.form.Control("Edit1").Visible);
+  EXPECT_EQ(w.form.StatusBar1, "Cancelled.");
+}
+
+}  // namespace
+}  // namespace korvane::test
