@@ -98,6 +98,24 @@ TEST(Cli, LanguageIsKeptAndUsedForEveryOutput) {
   EXPECT_NE(run.err.find("Klingon"), std::string::npos) << run.err;
 }
 
+TEST(Cli, BackupCopiesTheRowsIntoTheirFolders) {
+  const auto sample = copySample("xp");
+  const CliRun run = korvane(machineArgument(sample) + " backup 1 2 3 --to 'C:\\OUT' --fast");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const fs::path out = sample.host->path() / "drive_c/OUT";
+  for (const char* folder : {"__ No Description 20 __", "Aldmoor SMBus Controller",
+                             "Brennet FastLink 10 100 PCI Ethernet Adapter"}) {
+    EXPECT_TRUE(fs::exists(out / folder / "Setup.DIY")) << folder;
+  }
+  EXPECT_TRUE(fs::exists(out / "Brennet FastLink 10 100 PCI Ethernet Adapter/brnfast.sys"));
+  EXPECT_NE(run.err.find("message: Aldmoor SMBus Controller Installation Package created successfully!"),
+            std::string::npos) << run.err;
+
+  const CliRun bad = korvane(machineArgument(sample) + " backup 99 --fast");
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("1 to 18"), std::string::npos) << bad.err;
+}
+
 TEST(Cli, ErrorsSayWhatIsWrong) {
   CliRun run = korvane("collect");
   EXPECT_EQ(run.exitCode, 2);
