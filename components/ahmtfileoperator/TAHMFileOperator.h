@@ -13,9 +13,9 @@
 
 namespace korvane {
 
-enum TAHMFileFunction { opCopyFile, opDeleteFile, opMoveFile, opRenameFile };
+enum TAHMFileFunction : int { opCopyFile, opDeleteFile, opMoveFile, opRenameFile };
 
-enum TAHMFileFlag {
+enum TAHMFileFlag : int {
   opAllowUndo, opConfirmMouse, opFilesOnly, opMultiDestFiles, opNoConfirmation,
   opNoConfirmMkDir, opRenameOnCollision, opSilent, opSimpleProgress, opWantMappingHandle
 };
