@@ -138,6 +138,49 @@ bool backupCommand(TForm1& form, korvane::TerminalView& view, std::vector<std::s
   return true;
 }
 
+// Keeps a stream quiet while it lives: the output of steps the user did not ask to see.
+class Silenced {
+ public:
+  explicit Silenced(std::ostream& stream) : stream_(stream), buffer_(stream.rdbuf(nullptr)) {}
+  ~Silenced() {
+    stream_.rdbuf(buffer_);
+    stream_.clear();
+  }
+  Silenced(const Silenced&) = delete;
+  Silenced& operator=(const Silenced&) = delete;
+
+ private:
+  std::ostream& stream_;
+  std::streambuf* buffer_;
+};
+
+// details ROW [--fast]: collects without showing the list, selects the row and
+// prints what the details view writes to the memo.
+bool detailsCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
+                    const Texts& text, std::string& error) {
+  bool fast = false;
+  std::vector<std::string> rowWords;
+  for (const auto& option : options) {
+    if (option == "--fast")
+      fast = true;
+    else
+      rowWords.push_back(option);
+  }
+  {
+    Silenced quiet(std::cout);
+    fast ? form.BitBtn8Click() : form.BitBtn1Click();
+  }
+  view.resetListChanges();
+  const auto rows = parseRows(rowWords, form.ListView1.Count());
+  if (!rows || rows->size() != 1) {
+    error = text(Msg::CliBadDetailsRow, std::to_string(form.ListView1.Count()));
+    return false;
+  }
+  form.ListView1.Select(rows->front(), true);
+  form.ListView1SelectItem(rows->front(), true);
+  return true;
+}
+
 // Runs the command on a started window; false with a message when it cannot.
 bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& words, Texts& text,
                 std::string& error) {
@@ -149,6 +192,8 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
     form.BitBtn8Click();
   } else if (command == "backup") {
     return backupCommand(form, view, options, text, error);
+  } else if (command == "details") {
+    return detailsCommand(form, view, options, text, error);
   } else if (command == "sysinfo" && options.empty()) {
     // Start-up has written the system details already.
   } else if (command == "language" && options.size() == 1) {

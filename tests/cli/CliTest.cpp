@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/BalvikMain.h"
+#include "support/ScriptedView.h"
 #include "support/TestMachine.h"
 
 namespace korvane::test {
@@ -114,6 +116,39 @@ TEST(Cli, BackupCopiesTheRowsIntoTheirFolders) {
   const CliRun bad = korvane(machineArgument(sample) + " backup 99 --fast");
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("1 to 18"), std::string::npos) << bad.err;
+}
+
+// details prints, after start-up's lines, what selecting the row shows in the window.
+TEST(Cli, DetailsPrintsWhatSelectingTheRowShows) {
+  const auto sample = copySample("xp");
+  ScriptedView view;
+  TForm1 form(*sample.machine, view);
+  form.FormCreate();
+  const size_t startUpLines = form.Memo1.size();
+  form.BitBtn8Click();
+  for (size_t row = 0; row < form.ListView1.Count(); row += 4) {
+    form.ListView1SelectItem(row, true);
+    const CliRun run = korvane(machineArgument(sample) + " details " + std::to_string(row + 1) + " --fast");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto lines = run.outLines();
+    ASSERT_GT(lines.size(), startUpLines);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(startUpLines), lines.end()),
+              form.Memo1)
+        << "row " << row + 1;
+  }
+}
+
+TEST(Cli, DetailsTakesExactlyOneRowOfTheList) {
+  const auto sample = copySample("xp");
+  for (const char* rows : {"0", "19", "1 2", "x", ""}) {
+    const CliRun run = korvane(machineArgument(sample) + " details " + rows + " --fast");
+    EXPECT_EQ(run.exitCode, 2) << rows;
+    EXPECT_NE(run.err.find("1 to 18"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("Designed for"), std::string::npos) << "nothing described for '" << rows << "'";
+  }
+  const CliRun all = korvane(machineArgument(sample) + " details 41");
+  EXPECT_EQ(all.exitCode, 0) << "Collect All lists every driver";
+  EXPECT_EQ(all.out.find("\t"), std::string::npos) << "the list itself is not printed";
 }
 
 TEST(Cli, ErrorsSayWhatIsWrong) {
