@@ -48,11 +48,11 @@ void TForm1::ListView1SelectItem(size_t item, bool) {
                (catalog.empty() ? Text(Msg::SignatureNotAvailable) : formatMessage(Text(Msg::SignatureLab), {catalog})));
   const auto names = InfDetailsFileSet(machine_, *inf);
   if (names.empty()) {
-    AddMemoLines(" ");
+    AddMemoLine(" ");
     AddMemoLines(Text(Msg::SuppliedWithWindows));
   }
   // After an empty line, the count of files with the INF itself.
-  AddMemoLines("\n");
+  AddMemoLine("");
   const size_t files = names.empty() ? 0 : names.size() + 1;
   AddMemoLines(formatMessage(Text(Msg::FilesToBePackaged), {std::to_string(files)}));
 }
