@@ -1,0 +1,540 @@
+#include "app/win32/Win32View.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <vector>
+
+#include "app/win32/ControlIds.h"
+#include "platform/win32/Win32Util.h"
+
+namespace korvane {
+
+namespace {
+
+using win32::wide;
+
+constexpr int kClientWidth = 567;
+constexpr int kClientHeight = 373;
+constexpr COLORREF kBackground = RGB(128, 128, 192);
+constexpr const wchar_t* kDefaultFont = L"MS Sans Serif";
+constexpr int kDefaultFontHeight = -11;
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+
+constexpr const char* kToolBitBtns[] = {"BitBtn1", "BitBtn2", "BitBtn3", "BitBtn4", "BitBtn5", "BitBtn8"};
+
+// A "\r" alone breaks a caption into lines; Windows wants "\r\n".
+std::wstring windowsText(const std::string& utf8) {
+  std::wstring text;
+  const std::wstring units = wide(utf8);
+  for (size_t k = 0; k < units.size(); ++k) {
+    text += units[k];
+    if (units[k] == L'\r' && (k + 1 == units.size() || units[k + 1] != L'\n')) text += L'\n';
+  }
+  return text;
+}
+
+bool hasStyle(HWND window, LONG style) { return (GetWindowLongW(window, GWL_STYLE) & style) != 0; }
+
+void setVisible(HWND window, bool visible) {
+  if (hasStyle(window, WS_VISIBLE) != visible) ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void setEnabled(HWND window, bool enabled) {
+  if ((IsWindowEnabled(window) != FALSE) != enabled) EnableWindow(window, enabled);
+}
+
+// Our own character set for each language's code page, so that the system
+// picks a font that has its letters.
+unsigned charSetOfCodePage(unsigned codePage) {
+  switch (codePage) {
+    case 936: return GB2312_CHARSET;
+    case 950: return CHINESEBIG5_CHARSET;
+    case 1251: return RUSSIAN_CHARSET;
+    default: return DEFAULT_CHARSET;
+  }
+}
+
+void drawArrow(HDC dc, const RECT& box, bool up) {
+  const int cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2, half = 4;
+  const POINT down[] = {{cx - half, cy - 2}, {cx + half, cy - 2}, {cx, cy + 2}};
+  const POINT upward[] = {{cx - half, cy + 2}, {cx + half, cy + 2}, {cx, cy - 2}};
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+  Polygon(dc, up ? upward : down, 3);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+}
+
+// Draws a caption of one or more lines in the middle of the box.
+void drawCaption(HDC dc, const RECT& box, const std::wstring& caption, bool enabled) {
+  RECT measured = box;
+  const UINT format = DT_CENTER | DT_WORDBREAK;
+  DrawTextW(dc, caption.c_str(), -1, &measured, format | DT_CALCRECT);
+  RECT place = box;
+  place.top += ((box.bottom - box.top) - (measured.bottom - measured.top)) / 2;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  DrawTextW(dc, caption.c_str(), -1, &place, format);
+}
+
+}  // namespace
+
+Win32View::Win32View(HINSTANCE instance) : instance_(instance), background_(CreateSolidBrush(kBackground)) {}
+
+Win32View::~Win32View() {
+  for (const auto& [key, font] : fonts_) DeleteObject(font);
+  DeleteObject(background_);
+}
+
+bool Win32View::create(TForm1& form) {
+  form_ = &form;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance_;
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  windowClass.hbrBackground = background_;
+  windowClass.lpszClassName = kMainWindowClass;
+  if (!RegisterClassExW(&windowClass)) return false;
+
+  // The designed client area, with the window centred on the screen.
+  RECT frame{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  window_ = CreateWindowExW(0, kMainWindowClass, wide(form.Caption).c_str(), kWindowStyle, left, top, width, height,
+                            nullptr, nullptr, instance_, this);
+  if (!window_ || !createControls()) return false;
+  statusChanged(form.StatusBar1);
+  controlsChanged();
+  listChanged("ListView1", form.ListView1);
+  resized();
+  return true;
+}
+
+void Win32View::show(int showCommand) {
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+}
+
+int Win32View::run() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+Win32View::Kind Win32View::kindOf(const std::string& name) {
+  if (name.rfind("ListView", 0) == 0) return Kind::List;
+  if (name == "Memo1") return Kind::Memo;
+  if (name == "StatusBar1") return Kind::StatusBar;
+  if (name == "TV1") return Kind::Tree;
+  if (name == "Label1") return Kind::Label;
+  if (name == "Edit1") return Kind::Edit;
+  if (name == "DownBtn" || name == "UpBtn") return Kind::ArrowButton;
+  if (name.rfind("SpeedButton", 0) == 0) return Kind::ToolButton;
+  for (const char* tool : kToolBitBtns)
+    if (name == tool) return Kind::ToolButton;
+  return Kind::PushButton;
+}
+
+bool Win32View::createControls() {
+  auto addMenu = [this](const TMenuLayout& menu) {
+    menuItems_.insert(menu.Item);
+    menuItems_.insert(menu.Items.begin(), menu.Items.end());
+  };
+  for (const auto& menu : TForm1::MainMenu()) addMenu(menu);
+  addMenu(TForm1::ListView1Popup());
+  for (const auto& name : TForm1::ControlNames()) {
+    if (menuItems_.count(name)) continue;
+    const Kind kind = kindOf(name);
+    HWND control = createControl(name, kind);
+    if (!control) return false;
+    controls_[name] = {control, kind};
+  }
+  return true;
+}
+
+HWND Win32View::createControl(const std::string& name, Kind kind) {
+  struct Recipe {
+    const wchar_t* className;
+    DWORD style;
+    DWORD exStyle;
+  };
+  constexpr DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
+  const Recipe recipe = [kind]() -> Recipe {
+    switch (kind) {
+      case Kind::List: return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+      case Kind::Memo:
+        return {L"EDIT", child | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE};
+      case Kind::StatusBar: return {STATUSCLASSNAMEW, child, 0};
+      case Kind::Tree:
+        return {WC_TREEVIEWW, child | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                WS_EX_CLIENTEDGE};
+      case Kind::Label: return {L"STATIC", child | SS_LEFT | SS_NOPREFIX, 0};
+      case Kind::Edit: return {L"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+      case Kind::ToolButton:
+      case Kind::ArrowButton: return {L"BUTTON", child | BS_OWNERDRAW, 0};
+      case Kind::PushButton: break;
+    }
+    return {L"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
+  }();
+  HWND control = CreateWindowExW(recipe.exStyle, recipe.className, L"", recipe.style, 0, 0, 0, 0, window_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(name))), instance_, nullptr);
+  if (!control) return nullptr;
+  if (kind == Kind::List)
+    SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  if (kind == Kind::Memo) {
+    SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+    // The memo's context menu is an empty one: no edit menu at all.
+    SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(memoProc));
+  }
+  if (kind == Kind::StatusBar) {
+    int wholeWidth = -1;
+    SendMessageW(control, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&wholeWidth));
+  }
+  return control;
+}
+
+LRESULT CALLBACK Win32View::memoProc(HWND memo, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CONTEXTMENU) return 0;
+  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(memo, GWLP_USERDATA));
+  return CallWindowProcW(original, memo, message, wParam, lParam);
+}
+
+const TControl* Win32View::find(const std::string& name) const {
+  const auto found = form_->Controls.find(name);
+  return found == form_->Controls.end() ? nullptr : &found->second;
+}
+
+HWND Win32View::controlWindow(const std::string& name) const {
+  const auto found = controls_.find(name);
+  return found == controls_.end() ? nullptr : found->second.first;
+}
+
+const TListView* Win32View::listNamed(const std::string& name) const {
+  if (name == "ListView1") return &form_->ListView1;
+  if (name == "ListView2") return &form_->ListView2;
+  return nullptr;
+}
+
+// ---- what the form tells ----
+
+void Win32View::controlsChanged() {
+  if (!window_) return;
+  const std::wstring title = wide(form_->Caption);
+  if (title != shownTitle_) {
+    SetWindowTextW(window_, title.c_str());
+    shownTitle_ = title;
+  }
+  for (const auto& [name, entry] : controls_) syncControl(name, entry.first, entry.second);
+  syncMenus();
+}
+
+void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
+  const TControl* model = find(name);
+  if (!model) return;
+  if (kind == Kind::StatusBar) {
+    SendMessageW(control, WM_SIZE, 0, 0);  // it keeps itself at the bottom
+  } else {
+    SetWindowPos(control, nullptr, model->Left, model->Top, model->Width, model->Height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  const TListView* list = listNamed(name);
+  setVisible(control, list ? list->Visible : model->Visible);
+  const bool runnable = kind != Kind::ToolButton && kind != Kind::ArrowButton && kind != Kind::PushButton;
+  setEnabled(control, model->Enabled && (runnable || TForm1::HasCommand(name)));
+  HFONT font = fontFor(*model);
+  if (shownFonts_[control] != font) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    shownFonts_[control] = font;
+  }
+  if (list) syncColumns(name, control, *list);
+  const bool captioned = kind == Kind::Label || kind == Kind::ToolButton || kind == Kind::PushButton;
+  if (captioned) {
+    const std::wstring caption = windowsText(model->Caption);
+    if (captions_[control] != caption) {
+      SetWindowTextW(control, caption.c_str());
+      captions_[control] = caption;
+      InvalidateRect(control, nullptr, TRUE);
+    }
+  }
+}
+
+void Win32View::syncColumns(const std::string& name, HWND list, const TListView& model) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  const int shown = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  for (size_t k = 0; k < model.Columns.size(); ++k) {
+    const TListColumn& column = model.Columns[k];
+    // The language's caption of a column where it has one, else the list's own.
+    const TControl* translated = find(name + ":" + std::to_string(k));
+    std::wstring caption = wide(translated && !translated->Caption.empty() ? translated->Caption : column.Caption);
+    LVCOLUMNW entry{};
+    entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    entry.fmt = column.RightAligned && k > 0 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+    entry.cx = column.Width;
+    entry.pszText = caption.data();
+    const UINT message = static_cast<int>(k) < shown ? LVM_SETCOLUMNW : LVM_INSERTCOLUMNW;
+    SendMessageW(list, message, k, reinterpret_cast<LPARAM>(&entry));
+  }
+}
+
+void Win32View::listChanged(const std::string& name, const TListView& list) {
+  HWND control = controlWindow(name);
+  if (!control) return;
+  syncControl(name, control, Kind::List);
+  SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(control, LVM_DELETEALLITEMS, 0, 0);
+  for (size_t row = 0; row < list.Count(); ++row) {
+    const auto& texts = list.Row(row);
+    for (size_t column = 0; column < texts.size() && column < list.Columns.size(); ++column) {
+      std::wstring text = wide(texts[column]);
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = static_cast<int>(row);
+      item.iSubItem = static_cast<int>(column);
+      item.pszText = text.data();
+      SendMessageW(control, column == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, column == 0 ? 0 : row,
+                   reinterpret_cast<LPARAM>(&item));
+    }
+  }
+  SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(control, nullptr, TRUE);
+}
+
+void Win32View::memoCleared() {
+  HWND memo = controlWindow("Memo1");
+  if (!memo) return;
+  SetWindowTextW(memo, L"");
+  memoLines_ = 0;
+}
+
+void Win32View::memoAppended(const std::string& line) {
+  HWND memo = controlWindow("Memo1");
+  if (!memo) return;
+  const std::wstring text = (memoLines_ ? L"\r\n" : L"") + wide(line);
+  const int end = GetWindowTextLengthW(memo);
+  SendMessageW(memo, EM_SETSEL, end, end);
+  SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  ++memoLines_;
+}
+
+void Win32View::statusChanged(const std::string& text) {
+  HWND statusBar = controlWindow("StatusBar1");
+  if (!statusBar) return;
+  const std::wstring shown = wide(text);
+  SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+}
+
+void Win32View::showMessage(const std::string& text) {
+  MessageBoxW(window_, windowsText(text).c_str(), wide(form_->Caption).c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+bool Win32View::askYesNo(const std::string& text) {
+  return MessageBoxW(window_, windowsText(text).c_str(), wide(form_->Caption).c_str(), MB_YESNO | MB_ICONQUESTION) ==
+         IDYES;
+}
+
+void Win32View::processMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+// ---- menus ----
+
+std::string Win32View::menuSignature() const {
+  std::string signature;
+  for (const auto& name : menuItems_) {
+    const TControl* item = find(name);
+    if (!item) continue;
+    signature += name + '\x1f' + item->Caption + (item->Visible ? 'v' : '-') + (item->Checked ? 'c' : '-') +
+                 (item->Enabled ? 'e' : '-') + '\x1e';
+  }
+  return signature;
+}
+
+HMENU Win32View::buildMenu(const TMenuLayout& menu) {
+  HMENU popup = CreatePopupMenu();
+  bool separatorDue = false;
+  for (const auto& name : menu.Items) {
+    if (name == "-") {
+      separatorDue = GetMenuItemCount(popup) > 0;
+      continue;
+    }
+    const TControl* item = find(name);
+    if (!item || !item->Visible) continue;
+    if (separatorDue) AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    separatorDue = false;
+    UINT flags = MF_STRING;
+    if (item->Checked) flags |= MF_CHECKED;
+    if (!item->Enabled || !TForm1::HasCommand(name)) flags |= MF_GRAYED;
+    AppendMenuW(popup, flags, static_cast<UINT_PTR>(controlId(name)), wide(item->Caption).c_str());
+  }
+  return popup;
+}
+
+void Win32View::syncMenus() {
+  const std::string signature = menuSignature();
+  if (signature == shownMenus_) return;
+  shownMenus_ = signature;
+  HMENU bar = CreateMenu();
+  for (const auto& menu : TForm1::MainMenu()) {
+    const TControl* top = find(menu.Item);
+    if (!top || !top->Visible) continue;
+    AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(buildMenu(menu)), wide(top->Caption).c_str());
+  }
+  HMENU old = GetMenu(window_);
+  SetMenu(window_, bar);
+  if (old) DestroyMenu(old);
+  DrawMenuBar(window_);
+}
+
+void Win32View::showListPopup(LPARAM position) {
+  POINT at{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+  if (position == -1) {  // from the keyboard: the list's corner
+    RECT box;
+    GetWindowRect(controlWindow("ListView1"), &box);
+    at = {box.left + 10, box.top + 10};
+  }
+  HMENU popup = buildMenu(TForm1::ListView1Popup());
+  TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+  DestroyMenu(popup);
+}
+
+// ---- fonts and drawing ----
+
+unsigned Win32View::charSet() const {
+  const auto lang = languageOf(form_->CurrentLanguage);
+  return lang ? charSetOfCodePage(languageCodePage(*lang)) : DEFAULT_CHARSET;
+}
+
+HFONT Win32View::fontFor(const TControl& control) {
+  const std::wstring face = control.FontName.empty() ? std::wstring(kDefaultFont) : wide(control.FontName);
+  int height = kDefaultFontHeight;
+  if (control.FontSize > 0) {
+    HDC screen = GetDC(nullptr);
+    height = -MulDiv(control.FontSize, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+  }
+  const FontKey key{face, height, static_cast<int>(charSet())};
+  auto& font = fonts_[key];
+  if (!font)
+    font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, static_cast<DWORD>(std::get<2>(key)),
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       face.c_str());
+  return font;
+}
+
+void Win32View::drawButton(const DRAWITEMSTRUCT& item) {
+  const std::string name = controlName(static_cast<int>(item.CtlID));
+  const TControl* model = find(name);
+  if (!model) return;
+  RECT box = item.rcItem;
+  FillRect(item.hDC, &box, background_);
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  DrawEdge(item.hDC, &box, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+  if (kindOf(name) == Kind::ArrowButton) {
+    drawArrow(item.hDC, box, name == "UpBtn");
+    return;
+  }
+  InflateRect(&box, -3, -3);
+  HGDIOBJ old = SelectObject(item.hDC, fontFor(*model));
+  drawCaption(item.hDC, box, windowsText(model->Caption), (item.itemState & ODS_DISABLED) == 0);
+  SelectObject(item.hDC, old);
+}
+
+// ---- commands and window events ----
+
+void Win32View::command(int id) {
+  const std::string name = controlName(id);
+  if (!name.empty()) click(name);
+}
+
+void Win32View::click(const std::string& name) {
+  ++busy_;
+  form_->Click(name);
+  --busy_;
+  if (busy_ == 0 && closePending_) close();
+}
+
+// The close of the window: while a command runs it is asked to stop and the
+// window closes when it has ended.
+void Win32View::close() {
+  if (busy_ > 0) {
+    form_->Stop1Click();
+    closePending_ = true;
+    return;
+  }
+  closePending_ = false;
+  if (form_->FormCloseQuery()) DestroyWindow(window_);
+}
+
+void Win32View::resized() {
+  RECT outer, client;
+  GetWindowRect(window_, &outer);
+  GetClientRect(window_, &client);
+  form_->FormResize(outer.right - outer.left, outer.bottom - outer.top, client.right, client.bottom);
+}
+
+LRESULT CALLBACK Win32View::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* view = static_cast<Win32View*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+    view->window_ = window;
+  }
+  auto* view = reinterpret_cast<Win32View*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return view ? view->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT Win32View::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      // Clicks of buttons and menu items, and accelerators; other notices
+      // (an edit box's changes) have no command yet.
+      if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1) command(LOWORD(wParam));
+      return 0;
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED && !controls_.empty()) resized();
+      return 0;
+    case WM_DRAWITEM:
+      drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      if (reinterpret_cast<HWND>(lParam) == controlWindow("Memo1")) {  // read-only, yet white
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      SetBkMode(dc, TRANSPARENT);
+      return reinterpret_cast<LRESULT>(background_);
+    }
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) == controlWindow("ListView1")) {
+        showListPopup(lParam);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      close();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace korvane

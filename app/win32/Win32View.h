@@ -1,0 +1,85 @@
+// The main window on Windows: real controls for the state TForm1 keeps, the
+// commands of buttons and menus handed to TForm1, and the message pump.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "app/BalvikMain.h"
+#include "app/View.h"
+
+namespace korvane {
+
+class Win32View : public View {
+ public:
+  explicit Win32View(HINSTANCE instance);
+  ~Win32View() override;
+  Win32View(const Win32View&) = delete;
+  Win32View& operator=(const Win32View&) = delete;
+
+  // Creates the window and its controls for the form; false when Windows refuses.
+  bool create(TForm1& form);
+  void show(int showCommand);
+  // The message loop, until the window is gone; returns the exit code.
+  int run();
+
+  void listChanged(const std::string& name, const TListView& list) override;
+  void memoCleared() override;
+  void memoAppended(const std::string& line) override;
+  void statusChanged(const std::string& text) override;
+  void controlsChanged() override;
+  void showMessage(const std::string& text) override;
+  bool askYesNo(const std::string& text) override;
+  void processMessages() override;
+
+ private:
+  enum class Kind { List, Memo, StatusBar, Tree, Label, Edit, ToolButton, ArrowButton, PushButton };
+  using FontKey = std::tuple<std::wstring, int, int>;  // face, height, character set
+
+  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK memoProc(HWND memo, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  static Kind kindOf(const std::string& name);
+  bool createControls();
+  HWND createControl(const std::string& name, Kind kind);
+  const TControl* find(const std::string& name) const;
+  HWND controlWindow(const std::string& name) const;
+  const TListView* listNamed(const std::string& name) const;
+
+  void syncControl(const std::string& name, HWND control, Kind kind);
+  void syncColumns(const std::string& name, HWND list, const TListView& model);
+  void syncMenus();
+  HMENU buildMenu(const TMenuLayout& menu);
+  std::string menuSignature() const;
+  HFONT fontFor(const TControl& control);
+  unsigned charSet() const;
+
+  void command(int id);
+  void click(const std::string& name);
+  void close();
+  void resized();
+  void showListPopup(LPARAM position);
+  void drawButton(const DRAWITEMSTRUCT& item);
+
+  HINSTANCE instance_;
+  HWND window_ = nullptr;
+  TForm1* form_ = nullptr;
+  std::map<std::string, std::pair<HWND, Kind>> controls_;
+  std::set<std::string> menuItems_;
+  std::map<HWND, std::wstring> captions_;  // the text each control shows
+  std::map<HWND, HFONT> shownFonts_;
+  std::map<FontKey, HFONT> fonts_;
+  std::string shownMenus_;
+  std::wstring shownTitle_;
+  HBRUSH background_;
+  size_t memoLines_ = 0;
+  int busy_ = 0;              // commands running, nested through the pump
+  bool closePending_ = false;  // a close asked for while a command ran
+};
+
+}  // namespace korvane
