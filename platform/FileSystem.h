@@ -39,6 +39,11 @@ class FileSystem {
   virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   virtual bool moveFile(const std::string& from, const std::string& to) = 0;
   virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
+  // Sets a file's creation and last-write times (FILETIME, UTC).
+  virtual bool setFileTimes(const std::string& path, int64_t fileTime) = 0;
+  // FILETIME conversions between UTC and the machine's local time.
+  virtual int64_t localFileTime(int64_t utcTime) = 0;
+  virtual int64_t utcFileTime(int64_t localTime) = 0;
 
   virtual std::optional<std::string> readFile(const std::string& path) = 0;
   virtual bool writeFile(const std::string& path, const std::string& bytes) = 0;

@@ -65,15 +65,15 @@ std::optional<std::string> matchEntry(const fs::path& folder, const std::string&
   return std::nullopt;
 }
 
+using FileTimeUnits = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;
+constexpr int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970 in 100 ns units
+
 int64_t fileTime(const fs::path& path) {
   std::error_code ec;
   const auto written = fs::last_write_time(path, ec);
   if (ec) return 0;
   const auto sys = std::chrono::file_clock::to_sys(written);
-  const auto units = std::chrono::duration_cast<std::chrono::duration<int64_t, std::ratio<1, 10000000>>>(
-      sys.time_since_epoch());
-  constexpr int64_t epochDifference = 116444736000000000LL;  // 1601 to 1970 in 100 ns units
-  return units.count() + epochDifference;
+  return std::chrono::duration_cast<FileTimeUnits>(sys.time_since_epoch()).count() + kEpochDifference;
 }
 
 FileEntry entryOf(const fs::path& host, const std::vector<std::string>& siblings) {
@@ -275,6 +275,15 @@ bool ImageFileSystem::setAttributes(const std::string& path, uint32_t attributes
   // Only the read-only flag has a host equivalent; the others are accepted and not kept.
   const auto write = fs::perms::owner_write;
   fs::permissions(*host, write, (attributes & faReadOnly) ? fs::perm_options::remove : fs::perm_options::add, ec);
+  return !ec;
+}
+
+bool ImageFileSystem::setFileTimes(const std::string& path, int64_t fileTime) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::exists(*host, ec)) return false;
+  const std::chrono::sys_time<FileTimeUnits> sys{FileTimeUnits{fileTime - kEpochDifference}};
+  fs::last_write_time(*host, std::chrono::file_clock::from_sys(sys), ec);
   return !ec;
 }
 

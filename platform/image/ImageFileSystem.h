@@ -25,6 +25,11 @@ class ImageFileSystem : public FileSystem {
   bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
   bool moveFile(const std::string& from, const std::string& to) override;
   bool setAttributes(const std::string& path, uint32_t attributes) override;
+  // Only the last-write time has a host equivalent.
+  bool setFileTimes(const std::string& path, int64_t fileTime) override;
+  // An image has no time zone of its own: its local time is UTC.
+  int64_t localFileTime(int64_t utcTime) override { return utcTime; }
+  int64_t utcFileTime(int64_t localTime) override { return localTime; }
   std::optional<std::string> readFile(const std::string& path) override;
   bool writeFile(const std::string& path, const std::string& bytes) override;
   std::string currentDirectory() override { return current_; }

@@ -108,14 +108,14 @@ class ImageEnvironment : public Environment {
 
 class ImageMachine : public Machine {
  public:
-  ImageMachine(MachineIni ini, std::map<char, fs::path> drives)
+  ImageMachine(MachineIni ini, std::map<char, fs::path> drives, const fs::path& actionsLog)
       : ini_(std::move(ini)),
         codePages_(ini_.number("System", "CodePage").value_or(1252)),
         system_(ini_),
         environment_(ini_),
         files_(std::move(drives), ini_.text("System", "CurrentDirectory").value_or("C:\\"), tempFolder()),
         profiles_(files_, codePages_, ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS")),
-        shell_(files_) {}
+        shell_(files_, actionsLog) {}
 
   bool loadRegistry(const fs::path& folder, std::string& error) {
     std::error_code ec;
@@ -188,7 +188,7 @@ std::unique_ptr<Machine> openImageMachine(const fs::path& folder, std::string& e
     error = (folder / "machine.ini").string() + ": the [Drives] section maps no drive letter";
     return nullptr;
   }
-  auto machine = std::make_unique<ImageMachine>(std::move(ini), std::move(drives));
+  auto machine = std::make_unique<ImageMachine>(std::move(ini), std::move(drives), folder / "actions.log");
   if (!machine->loadRegistry(folder / "registry", error)) return nullptr;
   return machine;
 }

@@ -1,5 +1,6 @@
 #include "platform/image/ImageShell.h"
 
+#include <fstream>
 #include <functional>
 #include <system_error>
 
@@ -290,6 +291,14 @@ class FileOperationRun {
 
 ShellFileResult ImageShell::fileOperation(const ShellFileOperation& operation) {
   return FileOperationRun(files_, operation.flags).run(operation);
+}
+
+bool ImageShell::open(const std::string& target) {
+  const auto full = files_.fullPath(target);
+  if (!full || !files_.exists(*full)) return false;
+  std::ofstream log(actionsLog_, std::ios::binary | std::ios::app);
+  log << "open " << *full << "\n";
+  return static_cast<bool>(log);
 }
 
 }  // namespace korvane

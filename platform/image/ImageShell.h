@@ -3,6 +3,8 @@
 // questions, so a question the flags do not waive cancels the operation.
 #pragma once
 
+#include <filesystem>
+
 #include "platform/Shell.h"
 #include "platform/image/ImageFileSystem.h"
 
@@ -10,7 +12,8 @@ namespace korvane {
 
 class ImageShell : public Shell {
  public:
-  explicit ImageShell(ImageFileSystem& files) : files_(files) {}
+  ImageShell(ImageFileSystem& files, std::filesystem::path actionsLog)
+      : files_(files), actionsLog_(std::move(actionsLog)) {}
 
   // Copy and move: into an existing target folder; a single source to a
   // missing target takes the target's name, several sources create the
@@ -19,9 +22,13 @@ class ImageShell : public Shell {
   // must exist before anything is done. A delete with fofAllowUndo moves the
   // items into the drive's "Recycled" folder.
   ShellFileResult fileOperation(const ShellFileOperation& operation) override;
+  // Nothing runs on an image: an existing file's opening is recorded in the
+  // image's actions.log as the line "open <full path>".
+  bool open(const std::string& target) override;
 
  private:
   ImageFileSystem& files_;
+  std::filesystem::path actionsLog_;
 };
 
 }  // namespace korvane

@@ -13,6 +13,11 @@ int64_t fileTime(const FILETIME& time) {
   return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
+FILETIME toFileTime(int64_t time) {
+  const auto units = static_cast<uint64_t>(time);
+  return FILETIME{static_cast<DWORD>(units & 0xFFFFFFFFu), static_cast<DWORD>(units >> 32)};
+}
+
 class FileHandle {
  public:
   explicit FileHandle(HANDLE handle) : handle_(handle) {}
@@ -94,6 +99,26 @@ class Win32FileSystem : public FileSystem {
   }
   bool setAttributes(const std::string& path, uint32_t attributes) override {
     return SetFileAttributesW(native(path).c_str(), attributes) != FALSE;
+  }
+
+  bool setFileTimes(const std::string& path, int64_t fileTime) override {
+    FileHandle file(CreateFileW(native(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    const FILETIME time = toFileTime(fileTime);
+    return SetFileTime(file.get(), &time, nullptr, &time) != FALSE;
+  }
+
+  int64_t localFileTime(int64_t utcTime) override {
+    const FILETIME utc = toFileTime(utcTime);
+    FILETIME local{};
+    return FileTimeToLocalFileTime(&utc, &local) ? fileTime(local) : utcTime;
+  }
+
+  int64_t utcFileTime(int64_t localTime) override {
+    const FILETIME local = toFileTime(localTime);
+    FILETIME utc{};
+    return LocalFileTimeToFileTime(&local, &utc) ? fileTime(utc) : localTime;
   }
 
   std::optional<std::string> readFile(const std::string& path) override {

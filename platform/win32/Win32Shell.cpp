@@ -40,6 +40,13 @@ class Win32Shell : public Shell {
     if (record.hNameMappings) SHFreeNameMappings(record.hNameMappings);
     return result;
   }
+
+  bool open(const std::string& target) override {
+    const std::wstring path = wide(SystemFolderRedirect::instance().toNative(target));
+    const auto code = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return code > 32;  // smaller values are the shell's error codes
+  }
 };
 
 }  // namespace
