@@ -500,9 +500,9 @@ LRESULT CALLBACK Win32View::windowProc(HWND window, UINT message, WPARAM wParam,
 LRESULT Win32View::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      // Clicks of buttons and menu items, and accelerators; other notices
-      // (an edit box's changes) have no command yet.
-      if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1) command(LOWORD(wParam));
+      // Clicks of buttons and menu items, and accelerators (code 1, no
+      // control); other notices (an edit box's changes) have no command yet.
+      if (HIWORD(wParam) == BN_CLICKED || (HIWORD(wParam) == 1 && lParam == 0)) command(LOWORD(wParam));
       return 0;
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED && !controls_.empty()) resized();
