@@ -32,26 +32,44 @@ ProfileText ProfileText::parse(std::string_view utf8) {
     }
     profile.lines_.push_back(std::move(line));
   }
+  profile.reindex();
   return profile;
 }
 
+void ProfileText::reindex() {
+  sections_.clear();
+  sectionOrder_.clear();
+  Section* current = nullptr;  // the first section of its name, or null for a repeat
+  for (size_t k = 0; k <= lines_.size(); ++k) {
+    if (k < lines_.size() && !lines_[k].isSection) {
+      if (current && lines_[k].isKey && current->keyLines.emplace(upperCase(lines_[k].key), k).second)
+        current->keys.push_back(k);
+      continue;
+    }
+    if (current) current->end = k;
+    if (k == lines_.size()) break;
+    const auto [place, added] = sections_.try_emplace(upperCase(lines_[k].section));
+    current = added ? &place->second : nullptr;
+    if (current) {
+      current->header = k;
+      sectionOrder_.push_back(k);
+    }
+  }
+}
+
 size_t ProfileText::findSection(std::string_view section) const {
-  for (size_t k = 0; k < lines_.size(); ++k)
-    if (lines_[k].isSection && equalsIgnoreCase(lines_[k].section, section)) return k;
-  return npos;
+  const auto found = sections_.find(upperCase(section));
+  return found == sections_.end() ? npos : found->second.header;
 }
 
 size_t ProfileText::sectionEnd(size_t sectionLine) const {
-  size_t k = sectionLine + 1;
-  while (k < lines_.size() && !lines_[k].isSection) ++k;
-  return k;
+  return sections_.at(upperCase(lines_[sectionLine].section)).end;
 }
 
 size_t ProfileText::findKey(size_t sectionLine, std::string_view key) const {
-  const size_t end = sectionEnd(sectionLine);
-  for (size_t k = sectionLine + 1; k < end; ++k)
-    if (lines_[k].isKey && equalsIgnoreCase(lines_[k].key, key)) return k;
-  return npos;
+  const auto& lines = sections_.at(upperCase(lines_[sectionLine].section)).keyLines;
+  const auto found = lines.find(upperCase(key));
+  return found == lines.end() ? npos : found->second;
 }
 
 std::optional<std::string> ProfileText::value(std::string_view section, std::string_view key) const {
@@ -67,18 +85,15 @@ std::optional<std::string> ProfileText::value(std::string_view section, std::str
 
 std::vector<std::string> ProfileText::sectionNames() const {
   std::vector<std::string> names;
-  for (size_t k = 0; k < lines_.size(); ++k)
-    if (lines_[k].isSection && findSection(lines_[k].section) == k) names.push_back(lines_[k].section);
+  for (size_t header : sectionOrder_) names.push_back(lines_[header].section);
   return names;
 }
 
 std::optional<std::vector<std::string>> ProfileText::keyNames(std::string_view section) const {
-  const size_t header = findSection(section);
-  if (header == npos) return std::nullopt;
+  const auto found = sections_.find(upperCase(section));
+  if (found == sections_.end()) return std::nullopt;
   std::vector<std::string> names;
-  const size_t end = sectionEnd(header);
-  for (size_t k = header + 1; k < end; ++k)
-    if (lines_[k].isKey && findKey(header, lines_[k].key) == k) names.push_back(lines_[k].key);
+  for (size_t line : found->second.keys) names.push_back(lines_[line].key);
   return names;
 }
 
@@ -96,16 +111,18 @@ void ProfileText::set(std::string_view section, std::string_view key, std::strin
     head.text = "[" + head.section + "]";
     lines_.push_back(std::move(head));
     lines_.push_back(std::move(entry));
+    reindex();
     return;
   }
   if (const size_t line = findKey(header, key); line != npos) {
     lines_[line] = std::move(entry);
-    return;
+    return;  // same line, same name: the tables still hold
   }
   // New keys go after the section's last non-blank line, as the system does.
   size_t insertAt = sectionEnd(header);
   while (insertAt > header + 1 && trim(lines_[insertAt - 1].text).empty()) --insertAt;
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(entry));
+  reindex();
 }
 
 std::string ProfileText::render() const {

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -34,8 +35,18 @@ class ProfileText {
   size_t findSection(std::string_view section) const;
   size_t findKey(size_t sectionLine, std::string_view key) const;
   size_t sectionEnd(size_t sectionLine) const;
+  // Rebuilds the look-up tables after the lines changed.
+  void reindex();
 
+  struct Section {
+    size_t header = 0;
+    size_t end = 0;                                    // the line after its last one
+    std::vector<size_t> keys;                          // first occurrences, in order
+    std::unordered_map<std::string, size_t> keyLines;  // upper-cased key -> line
+  };
   std::vector<Line> lines_;
+  std::vector<size_t> sectionOrder_;                   // first headers, in order
+  std::unordered_map<std::string, Section> sections_;  // upper-cased name -> first section
 };
 
 }  // namespace korvane
