@@ -37,7 +37,8 @@ class RichEdit {
  public:
   RichEdit() {
     if (!LoadLibraryW(L"riched20.dll")) return;
-    window_ = CreateWindowExW(0, RICHEDIT_CLASSW, L"", WS_POPUP | ES_MULTILINE, 0, 0, 100, 100, nullptr, nullptr,
+    // A message-only child: it needs no desktop, so it works in services and headless sessions.
+    window_ = CreateWindowExW(0, RICHEDIT_CLASSW, L"", WS_CHILD | ES_MULTILINE, 0, 0, 100, 100, HWND_MESSAGE, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
     if (!window_) return;
     CHARFORMAT2W format{};
