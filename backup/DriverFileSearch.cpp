@@ -1,6 +1,7 @@
 #include "backup/DriverFileSearch.h"
 
 #include "backup/FileNames.h"
+#include "platform/Text.h"
 
 namespace korvane {
 
@@ -26,7 +27,8 @@ DriverFileSearch::DriverFileSearch(FileSystem& files, const SearchFolders& folde
   const std::string windows = withoutTrailingBackslash(folders.windowsFolder);
   if (!windows.empty()) {
     const std::string system = windows + (folders.ntFamily ? "\\System32\\" : "\\System\\");
-    systemFolders_ = {system, system + "drivers\\", system + "CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\"};
+    for (std::string folder : {system, system + "drivers\\", system + "CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\"})
+      systemFolders_.push_back({std::move(folder), std::nullopt});
     windowsTree_.root = windows + "\\";
   }
   driveTree_.root = driveRootOf(folders.infFolder);
@@ -43,9 +45,26 @@ std::optional<DriverFileSearch::Found> DriverFileSearch::Resolve(const std::stri
 }
 
 std::optional<std::string> DriverFileSearch::inSystemFolders(const std::string& fileName) {
-  for (const auto& folder : systemFolders_)
-    if (isFile(folder + fileName)) return folder + fileName;
+  for (auto& folder : systemFolders_)
+    if (holdsFile(folder, fileName)) return folder.path + fileName;
   return std::nullopt;
+}
+
+// With the index a system folder is listed once for the whole command: on
+// some file systems every test for a missing name costs a listing anyway.
+bool DriverFileSearch::holdsFile(SystemFolder& folder, const std::string& fileName) {
+  if (method_ == SearchMethod::PerNameWalk) return isFile(folder.path + fileName);
+  if (!folder.fileNames) {
+    folder.fileNames.emplace();
+    for (const auto& entry : files_.find(folder.path + "*.*")) {
+      if (entry.isDirectory()) continue;
+      folder.fileNames->insert(upperCase(entry.name));
+      if (!entry.shortName.empty()) folder.fileNames->insert(upperCase(entry.shortName));
+    }
+  }
+  // A path's last name loses the spaces and dots it ends with ("x.sys " is "x.sys").
+  const std::string name = fileName.substr(0, fileName.find_last_not_of(". ") + 1);
+  return folder.fileNames->count(upperCase(name)) != 0;
 }
 
 // A folder of that name is no driver file: copying it would take the whole tree.

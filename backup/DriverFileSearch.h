@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "backup/FileNameIndex.h"
@@ -43,12 +44,19 @@ class DriverFileSearch {
   std::optional<Found> Resolve(const std::string& fileName);
 
  private:
+  struct SystemFolder {
+    std::string path;  // ends with a backslash
+    // With the index: the upper-cased long names and 8.3 aliases of the
+    // folder's files, listed on first use.
+    std::optional<std::unordered_set<std::string>> fileNames;
+  };
   struct Tree {
     std::string root;  // ends with a backslash; empty when there is nothing to search
     std::optional<FileNameIndex> index;
   };
 
   std::optional<std::string> inSystemFolders(const std::string& fileName);
+  bool holdsFile(SystemFolder& folder, const std::string& fileName);
   std::optional<std::string> inTree(Tree& tree, const std::string& fileName);
   std::optional<std::string> firstHitOfWalk(const Tree& tree, const std::string& fileName);
   std::optional<std::string> firstHitOfIndex(Tree& tree, const std::string& fileName);
@@ -58,7 +66,7 @@ class DriverFileSearch {
   SearchWindow window_;
   FolderWalk walk_;
   SearchMethod method_;
-  std::vector<std::string> systemFolders_;  // each ends with a backslash
+  std::vector<SystemFolder> systemFolders_;
   Tree windowsTree_;
   Tree driveTree_;
 };

@@ -44,6 +44,13 @@ TEST_P(Resolve, DriversFolderComesBeforeTheCatalogFolder) {
   EXPECT_TRUE(session.searchedFolders().empty());
 }
 
+TEST_P(Resolve, SystemFolderNameEndingInASpaceIsTheFileWithout) {
+  image.file("WINDOWS\\system32\\brnfast.cat", "").file("WINDOWS\\system32\\drivers\\brnusb.sys", "");
+  EXPECT_EQ(resolve("brnfast.cat "), "C:\\WINDOWS\\System32\\brnfast.cat ") << "a comment line's name";
+  EXPECT_EQ(resolve("BRNUSB.SYS."), "C:\\WINDOWS\\System32\\drivers\\BRNUSB.SYS.");
+  EXPECT_TRUE(session.searchedFolders().empty());
+}
+
 TEST_P(Resolve, FirstHitLiesInTheDeepestFirstListedFolder) {
   image.file("WINDOWS\\twice.dll", "").file("WINDOWS\\Beta\\twice.dll", "");
   image.file("WINDOWS\\alpha\\twice.dll", "").file("WINDOWS\\alpha\\Deep\\Twice.DLL", "");
