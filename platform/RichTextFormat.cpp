@@ -60,10 +60,10 @@ class RtfReader {
       } else if (c == '}') {
         ++pos_;
         flushBytes();
-        if (!stack_.empty()) {
-          state_ = stack_.back();
-          stack_.pop_back();
-        }
+        if (stack_.empty()) break;
+        state_ = stack_.back();
+        stack_.pop_back();
+        if (stack_.empty()) break;  // the document's own group has ended; what follows is not text
       } else if (c == '\\') {
         controlSequence();
       } else if (c == '\r' || c == '\n') {

@@ -40,14 +40,6 @@ class RichEdit {
     // A message-only child: it needs no desktop, so it works in services and headless sessions.
     window_ = CreateWindowExW(0, RICHEDIT_CLASSW, L"", WS_CHILD | ES_MULTILINE, 0, 0, 100, 100, HWND_MESSAGE, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
-    if (!window_) return;
-    CHARFORMAT2W format{};
-    format.cbSize = sizeof format;
-    format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
-    wcscpy_s(format.szFaceName, L"MS Sans Serif");
-    format.yHeight = 8 * 20;  // twips
-    format.bCharSet = GB2312_CHARSET;
-    SendMessageW(window_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   }
   ~RichEdit() {
     if (window_) DestroyWindow(window_);
@@ -61,6 +53,7 @@ class RichEdit {
     std::wstring lines;
     for (wchar_t c : win32::wide(text)) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
     SetWindowTextW(window_, lines.c_str());
+    applyDefaultFormat();  // after the text: setting the text may reset it
     std::string out;
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&out), 0, appendOut};
     SendMessageW(window_, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
@@ -90,6 +83,17 @@ class RichEdit {
   }
 
  private:
+  // The program's formatting: MS Sans Serif, 8 point, character set GB2312.
+  void applyDefaultFormat() {
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_BOLD;
+    wcscpy_s(format.szFaceName, L"MS Sans Serif");
+    format.yHeight = 8 * 20;  // twips
+    format.bCharSet = GB2312_CHARSET;
+    SendMessageW(window_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  }
+
   HWND window_ = nullptr;
 };
 

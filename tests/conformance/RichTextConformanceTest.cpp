@@ -20,7 +20,7 @@ TEST_F(RichTextConformance, TwoLinesRoundTripThroughThePlatform) {
   // under Wine this is the rich edit control's own envelope.
   const std::string bytes = files().readFile(path).value_or("");
   EXPECT_EQ(bytes.rfind("{\\rtf", 0), 0u) << bytes;
-  EXPECT_EQ(plain(bytes), "pci\\ven_10de&dev_0322\noem3.inf") << bytes;
+  EXPECT_EQ(plain(bytes), "pci\\ven_10de&dev_0322\noem3.inf") << ::testing::PrintToString(bytes);
 }
 
 TEST_F(RichTextConformance, EmptyFirstLineAndBracesSurvive) {
@@ -46,13 +46,20 @@ TEST_F(RichTextConformance, ReaderTakesTheLinesOfOtherEnvelopes) {
   EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fcharset134 MS Sans Serif;}}"
                   "\\pard\\f0\\fs16 \\'c7\\'fd\\'b6\\'af\\par x.inf\\par}"),
             "\u9a71\u52a8\nx.inf");
+  // The envelope one rich edit control writes: its format ends the last line,
+  // and a NUL follows the document.
+  EXPECT_EQ(plain(std::string("{\\rtf1\\ansi\\ansicpg1252\\uc1\\deff0{\\fonttbl{\\f0\\fcharset0 System;}}\r\n"
+                              "{\\colortbl;}\r\n{\\*\\generator Some Riched 2.0;}\r\n\\pard\\sl-240\\slmult1 "
+                              "\\b\\fs18\\f0 pci\\\\ven_10de\\par\r\noem3.inf\\fs16\\f1 \\par\r\n}") +
+                  '\0'),
+            "pci\\ven_10de\noem3.inf");
   // A file that is not rich text at all loads as plain text.
   EXPECT_EQ(plain("acpi\\pnp0303\r\nkbd.inf"), "acpi\\pnp0303\r\nkbd.inf");
 }
 
 TEST_F(RichTextConformance, BrokenDocumentsGiveTextNotCrashes) {
   EXPECT_EQ(plain("{\\rtf1 unterminated \\'4"), "unterminated 4") << "a cut escape is left as text";
-  EXPECT_EQ(plain("{\\rtf1 }}}} a"), " a");
+  EXPECT_EQ(plain("{\\rtf1 }}}} a"), "") << "nothing after the end of the document is text";
   EXPECT_EQ(plain(std::string("{\\rtf1") + std::string(5000, '{') + "deep"), "deep");
   EXPECT_EQ(plain("{\\rtf1 \\u-3? x}"), "\uFFFD x");
 }
