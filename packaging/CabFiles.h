@@ -1,0 +1,47 @@
+// Files the cabinet library opens through the components' callbacks. Every
+// file goes through the machine's FileSystem: it is read whole when opened,
+// kept in memory while open and written back when closed. Handles are
+// process-wide, since the reader's file callbacks carry no context.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace korvane {
+
+// What CreateFile would be asked for, from the C runtime flags the library
+// passes to an open callback.
+enum class CabDisposition { CreateNew, CreateAlways, TruncateExisting, OpenAlways, OpenExisting };
+
+struct CabOpenMode {
+  bool read = false, write = false;
+  CabDisposition disposition = CabDisposition::OpenExisting;
+  bool temporaryAttribute = false;
+  bool randomAccess = false, sequentialScan = false;  // hints only
+  bool deleteOnClose = false;
+  bool append = false;
+};
+
+CabOpenMode cabOpenMode(int oflag);
+
+// Each call returns -1 (or the value the library treats as failure) and sets
+// error to a system error code when it fails.
+namespace CabFiles {
+
+intptr_t open(FileSystem& files, const std::string& path, const CabOpenMode& mode, uint32_t& error);
+unsigned read(intptr_t hf, void* buffer, unsigned count, uint32_t& error);
+unsigned write(intptr_t hf, const void* buffer, unsigned count, uint32_t& error);
+int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error);
+// Writes a changed file back; 0 on success, -1 on failure.
+int close(intptr_t hf, uint32_t& error);
+// Forgets a file without writing it back; nothing happens for a handle
+// that is closed already.
+void discard(intptr_t hf);
+// Files open at the moment, for tests that look for leaks.
+size_t openCount();
+
+}  // namespace CabFiles
+
+}  // namespace korvane
