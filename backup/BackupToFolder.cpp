@@ -35,6 +35,7 @@ void TForm1::Edit1Change() {
 
 void TForm1::ShowDestinationPanel(bool visible) {
   for (const char* name : kDestinationPanel) Control(name).Visible = visible;
+  if (!visible) Control("Button3").Visible = false;  // the EXE packages' own button goes with the panel
   SetMemoHeight(visible ? kShortMemoHeight : kTallMemoHeight);
   view_.controlsChanged();
 }

@@ -7,8 +7,6 @@ namespace korvane {
 
 namespace {
 
-constexpr int kTallMemoHeight = 167;
-constexpr const char* kDestinationPanel[] = {"Label1", "Edit1", "Button1", "Button2", "Button3"};
 
 bool containsAny(const std::string& text, std::initializer_list<const char*> words) {
   for (const char* word : words)
@@ -30,8 +28,7 @@ std::vector<Msg> platformMessages(const std::string& platform) {
 
 // Both a selection and a deselection describe the row.
 void TForm1::ListView1SelectItem(size_t item, bool) {
-  for (const char* name : kDestinationPanel) Control(name).Visible = false;
-  SetMemoHeight(kTallMemoHeight);
+  ShowDestinationPanel(false);
   DriverFileList.clear();
   ClearMemo();
   if (item >= ListView1.Count()) return;

@@ -87,34 +87,36 @@ TEST(BackupToFolder, StartCopiesIntoTheDriverFolderWithDescriptorAndPlaceholder)
   EXPECT_TRUE(w.form.StartFinished);
 }
 
-TEST(BackupToFolder, MissingCatalogGetsAnEmptyPlaceholder) {
-  StartedWindow w;
-  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Signed"}, {"InfPath", "oem1.inf"}}));
-  w.image.file("WINDOWS\\inf\\oem1.inf", "[Version]\r\nCatalogFile=signed.cat\r\n");
+// Backs up the one driver of an image with this INF text to C:\OUT.
+std::unique_ptr<StartedWindow> backUpOneDriver(const std::string& description, const std::string& infText) {
+  auto window = std::make_unique<StartedWindow>();
+  StartedWindow& w = *window;
+  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", description}, {"InfPath", "oem1.inf"}}));
+  w.image.file("WINDOWS\\inf\\oem1.inf", infText);
   TForm1& form = w.start();
   form.BitBtn1Click();
   form.ListView1.Select(0, true);
   form.BitBtn2Click();
   form.Control("Edit1").Caption = "C:\\OUT";
   form.Button1Click();
-  auto machine = w.image.reopen();
+  return window;
+}
+
+TEST(BackupToFolder, MissingCatalogGetsAnEmptyPlaceholder) {
+  const auto window = backUpOneDriver("Signed", "[Version]\r\nCatalogFile=signed.cat\r\n");
+  const auto machine = window->image.reopen();
   EXPECT_THAT(filesIn(*machine, "C:\\OUT\\Signed"), UnorderedElementsAre("oem1.inf", "signed.cat", "Setup.DIY"));
-  EXPECT_EQ(machine->files().stat("C:\\OUT\\Signed\\signed.cat")->size, 0u);
+  const auto placeholder = machine->files().stat("C:\\OUT\\Signed\\signed.cat");
+  ASSERT_TRUE(placeholder);
+  EXPECT_EQ(placeholder->size, 0u);
 }
 
 TEST(BackupToFolder, CatalogNamesThatLeaveTheFolderMakeNoPlaceholder) {
-  StartedWindow w;
-  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Sly"}, {"InfPath", "oem1.inf"}}));
-  w.image.file("WINDOWS\\inf\\oem1.inf", "[Version]\r\nCatalogFile=..\\..\\evil.cat\r\n");
-  TForm1& form = w.start();
-  form.BitBtn1Click();
-  form.ListView1.Select(0, true);
-  form.BitBtn2Click();
-  form.Control("Edit1").Caption = "C:\\OUT";
-  form.Button1Click();
-  auto machine = w.image.reopen();
+  const auto window = backUpOneDriver("Sly", "[Version]\r\nCatalogFile=..\\..\\evil.cat\r\n");
+  const auto machine = window->image.reopen();
   EXPECT_FALSE(machine->files().exists("C:\\evil.cat"));
   EXPECT_FALSE(machine->files().exists("C:\\OUT\\evil.cat"));
+  EXPECT_THAT(filesIn(*machine, "C:\\OUT\\Sly"), UnorderedElementsAre("oem1.inf", "Setup.DIY"));
 }
 
 TEST(BackupToFolder, NothingSelected) {
