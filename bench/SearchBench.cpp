@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -39,10 +40,25 @@ std::vector<Driver> readDrivers(const std::filesystem::path& manifest) {
   return drivers;
 }
 
-// What one run found, driver by driver, and how long it took.
+// What one run found, driver by driver, and how long it took: wall-clock
+// time, and processor time, which other work on a shared machine disturbs
+// less. The targets are checked on processor time.
 struct Run {
   std::vector<std::vector<std::string>> paths;
   double seconds = 0;
+  double cpuSeconds = 0;
+};
+
+class Stopwatch {
+ public:
+  void stopInto(Run& run) const {
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_).count();
+    run.cpuSeconds = static_cast<double>(std::clock() - cpu_) / CLOCKS_PER_SEC;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point wall_ = std::chrono::steady_clock::now();
+  std::clock_t cpu_ = std::clock();
 };
 
 struct Bench {
@@ -55,7 +71,7 @@ struct Bench {
 
   void keep(const std::string& kind, Run run) {
     auto& best = runs[kind];
-    if (best.paths.empty() || run.seconds < best.seconds) best = std::move(run);
+    if (best.paths.empty() || run.cpuSeconds < best.cpuSeconds) best = std::move(run);
   }
 
   // The INF and every found file into a folder of its own under `out`, on
@@ -67,7 +83,7 @@ struct Bench {
   }
 
   Run resolveAndCopy(SearchMethod method, const std::string& out) {
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch stopwatch;
     files().createDirectory(out);
     SearchWindow window{[this](const std::string& text) { statusBar = text; }, [] {}, [] { return false; },
                         [] { return std::string("English"); }};
@@ -80,7 +96,7 @@ struct Bench {
       if (files().exists(kInfFolder + driver.inf)) paths.push_back(kInfFolder + driver.inf);
       copyDriver(out, driver, paths);
     }
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    stopwatch.stopInto(run);
     return run;
   }
 
@@ -96,11 +112,12 @@ struct Bench {
   // The limit: one walk that reads every folder of the drive, then the copies
   // the index run made.
   Run walkOnceAndCopy(const Run& copies, const std::string& out) {
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch stopwatch;
     files().createDirectory(out);
     benchmark::DoNotOptimize(plainWalk("C:\\"));
     for (size_t k = 0; k < drivers.size(); ++k) copyDriver(out, drivers[k], copies.paths[k]);
-    Run run{copies.paths, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+    Run run{copies.paths};
+    stopwatch.stopInto(run);
     return run;
   }
 };
@@ -129,6 +146,10 @@ void registerBenchmarks(int repetitions) {
   })->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 }
 
+std::string times(const Run& run) {
+  return std::to_string(run.cpuSeconds) + " s processor, " + std::to_string(run.seconds) + " s clock";
+}
+
 size_t countPaths(const Run& run) {
   size_t count = 0;
   for (const auto& paths : run.paths) count += paths.size();
@@ -144,12 +165,13 @@ bool report(bool checkTargets) {
   size_t names = 0;
   for (const auto& driver : bench.drivers) names += driver.names.size();
   std::cout << bench.drivers.size() << " drivers, " << names << " names, " << countPaths(*index)
-            << " files copied (INF files included)\nindex " << index->seconds << " s\n";
+            << " files copied (INF files included)\n"
+            << "index " << times(*index) << "\n";
   bool good = true;
   if (walk) {
-    const double speedUp = walk->seconds / index->seconds;
-    std::cout << "per-name walk " << walk->seconds << " s: the index is " << speedUp
-              << " times faster (target at least 50)\n";
+    const double speedUp = walk->cpuSeconds / index->cpuSeconds;
+    std::cout << "per-name walk " << times(*walk) << ": the index is " << speedUp << " times faster ("
+              << walk->seconds / index->seconds << " by the clock; target at least 50)\n";
     if (walk->paths != index->paths) {
       std::cout << "FAILED: the index and the per-name walk found different files\n";
       good = false;
@@ -157,9 +179,9 @@ bool report(bool checkTargets) {
     good = good && (!checkTargets || speedUp >= 50);
   }
   if (limit) {
-    const double overLimit = index->seconds / limit->seconds;
-    std::cout << "limit " << limit->seconds << " s: the index takes " << overLimit
-              << " times the limit (target at most 1.5)\n";
+    const double overLimit = index->cpuSeconds / limit->cpuSeconds;
+    std::cout << "limit " << times(*limit) << ": the index takes " << overLimit << " times the limit ("
+              << index->seconds / limit->seconds << " by the clock; target at most 1.5)\n";
     good = good && (!checkTargets || overLimit <= 1.5);
   }
   return good;
