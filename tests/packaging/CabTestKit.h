@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ class CabTest : public ::testing::Test {
 #ifndef _WIN32
   // The host path of a Windows path on the scratch machine's drive C.
   std::string hostPath(const std::string& path) const;
+  // The machine image's folder.
+  const std::filesystem::path& hostRoot() const { return scratch_.host->path(); }
 #endif
 
   // An MS-ZIP cabinet of every file below the folder, as the program's callers make one.
