@@ -13,12 +13,6 @@ std::string driveRootOf(const std::string& folder) {
   return folder.substr(0, 3);
 }
 
-// A hit's folder is the searched folder without its last character, so that
-// a file in the root of C: is "C:\name", not "C:\\name".
-std::string hitPath(const std::string& folder, const std::string& name) {
-  return folder.substr(0, folder.size() - 1) + "\\" + name;
-}
-
 }  // namespace
 
 DriverFileSearch::DriverFileSearch(FileSystem& files, const SearchFolders& folders, SearchWindow window,
@@ -83,7 +77,7 @@ std::optional<std::string> DriverFileSearch::firstHitOfWalk(const Tree& tree, co
   walk_.run(tree.root, [&](const std::string& folder, const std::vector<FileEntry>*) {
     for (const auto& entry : files_.find(folder + fileName)) {
       if (entry.isDirectory()) continue;
-      hits.push_back(hitPath(folder, entry.name));
+      hits.push_back(folder + entry.name);
       walk_.processMessages();
     }
   });
@@ -102,7 +96,7 @@ std::optional<std::string> DriverFileSearch::firstHitOfIndex(Tree& tree, const s
   const bool complete = walk_.run(
       tree.root,
       [&](const std::string& folder, const std::vector<FileEntry>* listing) {
-        index.addFolder(folder.substr(0, folder.size() - 1), listing ? *listing : files_.find(folder + "*.*"));
+        index.addFolder(folder, listing ? *listing : files_.find(folder + "*.*"));
       },
       skipWindows ? windowsTree_.root : std::string());
   auto found = index.firstPath(fileName);

@@ -44,7 +44,7 @@ std::optional<std::string> FileNameIndex::firstPath(const std::string& name) con
   }
   if (first == std::numeric_limits<uint32_t>::max()) return std::nullopt;
   const Entry& entry = names_[first];
-  return folders_[entry.folder] + "\\" + entry.name;
+  return folders_[entry.folder] + entry.name;
 }
 
 // Every file under one key matches alike, so testing the first one suffices.

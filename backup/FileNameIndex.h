@@ -14,8 +14,8 @@ namespace korvane {
 
 class FileNameIndex {
  public:
-  // Adds the files of one folder (`folder` without its trailing backslash);
-  // subfolder entries are left out.
+  // Adds the files of one folder (`folder` ends with a backslash); subfolder
+  // entries are left out.
   void addFolder(const std::string& folder, const std::vector<FileEntry>& entries);
 
   // The path of the first file added that the file system's find would return
