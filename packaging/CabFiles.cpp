@@ -227,6 +227,10 @@ int close(intptr_t hf, uint32_t& error) {
   return 0;
 }
 
+std::optional<size_t> size(intptr_t hf) {
+  return table().with(hf, [](OpenFile& file) { return file.bytes.size(); });
+}
+
 void discard(intptr_t hf) { table().take(hf); }
 
 size_t openCount() { return table().size(); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -36,6 +37,8 @@ unsigned write(intptr_t hf, const void* buffer, unsigned count, uint32_t& error)
 int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error);
 // Writes a changed file back; 0 on success, -1 on failure.
 int close(intptr_t hf, uint32_t& error);
+// The size of an open file; nullopt for an unknown handle.
+std::optional<size_t> size(intptr_t hf);
 // Forgets a file without writing it back; nothing happens for a handle
 // that is closed already.
 void discard(intptr_t hf);

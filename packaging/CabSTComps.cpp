@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "packaging/CabCheck.h"
 #include "packaging/CabFiles.h"
 #include "packaging/CabIntf.h"
 #include "packaging/CabNames.h"
@@ -155,6 +156,7 @@ struct WriterCallbacks {
     return guarded(pv, -1, [&](TSTCabWriter& w) {
       bool abort = false;
       if (w.OnFilePlaced) w.OnFilePlaced(w, *ccab, file, size, continuation != 0, abort);
+      w.abortRequested_ |= abort;
       return abort ? -1 : 0;
     });
   }
@@ -167,6 +169,7 @@ struct WriterCallbacks {
         throw fileNameTooLong();
       bool abort = false;
       if (w.OnGetNextCabinet) w.OnGetNextCabinet(w, *ccab, previousSize, abort);
+      w.abortRequested_ |= abort;
       if (abort) return 0;
       w.PrepareCabinetFolder(*ccab);
       w.filesInCabinet_ = w.filesInFolder_ = 0;
@@ -201,6 +204,7 @@ struct WriterCallbacks {
         }
         default: break;
       }
+      w.abortRequested_ |= abort;
       return abort ? -1 : 0;
     });
   }
@@ -286,7 +290,7 @@ void TSTCabWriter::Open(const std::string& cabinetFileName) {
                                WriterCallbacks::open, WriterCallbacks::read, WriterCallbacks::write,
                                WriterCallbacks::close, WriterCallbacks::seek, WriterCallbacks::remove,
                                WriterCallbacks::tempFile, &ccab_, this);
-  if (context_ == nullptr) RaiseFailure();
+  Check(context_ != nullptr);
 }
 
 // The folder of a cabinet about to be begun exists and holds no file of its name.
@@ -303,16 +307,14 @@ void TSTCabWriter::RequireOpen() const {
   if (context_ == nullptr) throw ESTCabinet(cabinetFileError());
 }
 
-void TSTCabWriter::RethrowCallbackFailure() {
-  if (!callbackFailure_) return;
-  std::exception_ptr failure = callbackFailure_;
+void TSTCabWriter::Check(bool succeeded) {
+  const std::exception_ptr failure = callbackFailure_;
+  const bool aborted = abortRequested_;
   callbackFailure_ = nullptr;
-  std::rethrow_exception(failure);
-}
-
-void TSTCabWriter::RaiseFailure() {
-  RethrowCallbackFailure();
-  throw ESTCabinet(error_);
+  abortRequested_ = false;
+  if (failure) std::rethrow_exception(failure);
+  if (aborted) throw ESTCabinet(ERF{FCIERR_USER_ABORT, 0, 1});
+  if (!succeeded) throw ESTCabinet(error_);
 }
 
 void TSTCabWriter::AddFile(const std::string& sourceFileName, const std::string& nameInCabinet, bool execute) {
@@ -325,9 +327,9 @@ void TSTCabWriter::AddFile(const std::string& sourceFileName, const std::string&
   std::string source = sourceFileName;
   nameBeingAdded_ = !nameInCabinet.empty() && nameInCabinet.front() == '\\' ? nameInCabinet.substr(1) : nameInCabinet;
   std::string name = nameBeingAdded_;
-  if (!CabinetLibrary().FCIAddFile(context_, source.data(), name.data(), execute ? 1 : 0, WriterCallbacks::nextCabinet,
-                                   WriterCallbacks::status, WriterCallbacks::openInfo, compressionCode_))
-    RaiseFailure();
+  Check(CabinetLibrary().FCIAddFile(context_, source.data(), name.data(), execute ? 1 : 0,
+                                    WriterCallbacks::nextCabinet, WriterCallbacks::status, WriterCallbacks::openInfo,
+                                    compressionCode_) != 0);
   filesInCabinet_++;
   filesInFolder_++;
 }
@@ -355,15 +357,13 @@ void TSTCabWriter::AddFilesIn(const std::string& folder, const std::string& cabi
 
 void TSTCabWriter::FlushFolder() {
   RequireOpen();
-  if (!CabinetLibrary().FCIFlushFolder(context_, WriterCallbacks::nextCabinet, WriterCallbacks::status))
-    RaiseFailure();
+  Check(CabinetLibrary().FCIFlushFolder(context_, WriterCallbacks::nextCabinet, WriterCallbacks::status) != 0);
   filesInFolder_ = 0;
 }
 
 void TSTCabWriter::FlushCabinet() {
   RequireOpen();
-  if (!CabinetLibrary().FCIFlushCabinet(context_, 1, WriterCallbacks::nextCabinet, WriterCallbacks::status))
-    RaiseFailure();
+  Check(CabinetLibrary().FCIFlushCabinet(context_, 1, WriterCallbacks::nextCabinet, WriterCallbacks::status) != 0);
   filesInCabinet_ = filesInFolder_ = 0;
 }
 
@@ -374,11 +374,10 @@ void TSTCabWriter::Close(bool flush) {
     return;
   }
   const TCabinetLibrary& library = CabinetLibrary();
-  if (flush && !library.FCIFlushCabinet(context_, 0, WriterCallbacks::nextCabinet, WriterCallbacks::status))
-    RaiseFailure();
+  if (flush) Check(library.FCIFlushCabinet(context_, 0, WriterCallbacks::nextCabinet, WriterCallbacks::status) != 0);
   const bool destroyed = library.FCIDestroy(context_) != 0;
   context_ = nullptr;
-  if (!destroyed) RaiseFailure();
+  Check(destroyed);
   if (flush) CheckCabinetsWritten();
 }
 
@@ -459,10 +458,14 @@ struct ReaderCallbacks {
 
   static intptr_t DIAMONDAPI notify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION note) {
     TSTCabReader& reader = *static_cast<TSTCabReader*>(note->pv);
+    if (reader.stopping_) return -1;
     try {
-      return reader.Notify(type, *note);
+      const intptr_t result = reader.Notify(type, *note);
+      reader.stopping_ = result == -1;
+      return result;
     } catch (...) {
       reader.callbackFailure_ = std::current_exception();
+      reader.stopping_ = true;
       return -1;
     }
   }
@@ -517,13 +520,28 @@ bool TSTCabReader::CopyOneCabinet(const std::string& cabinet) {
                                  ReaderCallbacks::seek, cpuUNKNOWN, &error_);
     if (context_ == nullptr) return false;
   }
+  if (const FDIERROR damage = CheckCabinetFile(cabinet); damage != FDIERROR_NONE) {
+    error_ = ERF{damage, 0, 1};
+    return false;
+  }
   std::string name = fileNamePart(cabinet);
   std::string folder = folderPart(cabinet);
+  stopping_ = false;
+  damage_ = FDIERROR_NONE;
   const bool copied =
       library.FDICopy(context_, name.data(), folder.data(), 0, ReaderCallbacks::notify, nullptr, this) != 0;
   DropUnfinishedTargets();
   if (!copied) error_.erfType = static_cast<int>(LastCabFileError);
-  return copied;
+  // Our own findings, and a stop the library did not pass on, are failures too.
+  if (damage_ != FDIERROR_NONE) error_ = ERF{damage_, 0, 1};
+  if (copied && stopping_ && damage_ == FDIERROR_NONE) error_ = ERF{FDIERROR_USER_ABORT, 0, 1};
+  return copied && !stopping_ && damage_ == FDIERROR_NONE;
+}
+
+// A cabinet that cannot be read is left to the library, which says so.
+FDIERROR TSTCabReader::CheckCabinetFile(const std::string& cabinet) {
+  const std::optional<std::string> bytes = machine_.files().readFile(cabinet);
+  return bytes ? checkCabinet(*bytes) : FDIERROR_NONE;
 }
 
 // Files the library opened and never completed hold part of their bytes at
@@ -613,18 +631,23 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
     LastCabFileError = error;
     return -1;
   }
-  open_.push_back(OpenTarget{name, target, hf});
+  open_.push_back(OpenTarget{name, target, hf, static_cast<uint32_t>(note.cb)});
   return hf;
 }
 
 intptr_t TSTCabReader::CloseFile(const FDINOTIFICATION& note) {
   FileSystem& files = machine_.files();
+  const auto open = std::find_if(open_.begin(), open_.end(), [&](const OpenTarget& t) { return t.handle == note.hf; });
+  // A file whose size is not the cabinet's holds wrong bytes, whatever the library says.
+  if (open != open_.end() && CabFiles::size(note.hf) != size_t{open->size}) {
+    damage_ = FDIERROR_CORRUPT_CABINET;
+    return -1;  // left in open_: dropped as unfinished
+  }
   uint32_t error = 0;
   const bool closed = CabFiles::close(note.hf, error) == 0;
   if (!closed) LastCabFileError = error;
   std::string target;
-  for (auto open = open_.begin(); open != open_.end(); ++open) {
-    if (open->handle != note.hf) continue;
+  if (open != open_.end()) {
     target = open->target;
     open_.erase(open);
     if (!closed) {
@@ -637,7 +660,6 @@ intptr_t TSTCabReader::CloseFile(const FDINOTIFICATION& note) {
     const uint16_t attributes = note.attribs & kKeptAttributes;
     files.setAttributes(target, attributes == 0 ? uint32_t{faNormal} : attributes);
     extracted_.push_back(target);
-    break;
   }
   bool exec = note.cb == 1;
   bool abort = false;
@@ -662,6 +684,7 @@ intptr_t TSTCabReader::NextCabinet(FDINOTIFICATION& note) {
   }
   continuationPath_ = catPath(path, name);
   continued_ = true;
+  if (result == 0 && (damage_ = CheckCabinetFile(continuationPath_)) != FDIERROR_NONE) return -1;
   return result;
 }
 

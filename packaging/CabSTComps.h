@@ -88,8 +88,10 @@ class TSTCabWriter {
   friend struct WriterCallbacks;
 
   void RequireOpen() const;
-  void RaiseFailure();
-  void RethrowCallbackFailure();
+  // Raises what went wrong in a library call: a handler's exception, a
+  // handler's abort (also when the library went on regardless), or the
+  // library's own failure.
+  void Check(bool succeeded);
   void PrepareCabinetFolder(const TCCAB& ccab);
   void AddFilesIn(const std::string& folder, const std::string& cabinetFolder, const std::string& pattern,
                   bool recurse);
@@ -105,7 +107,7 @@ class TSTCabWriter {
   void* context_ = nullptr;
   uint32_t filesInCabinet_ = 0, filesInFolder_ = 0;
   int progressCountdown_ = 0;
-  bool aborted_ = false;  // a handler asked to stop during the current call
+  bool abortRequested_ = false;  // a handler asked to stop during the current call
   std::string nameBeingAdded_;
   std::exception_ptr callbackFailure_;  // raised in a callback, rethrown once the library returns
   std::vector<std::string> cabinetsBegun_;
@@ -167,6 +169,7 @@ class TSTCabReader {
   struct OpenTarget {
     std::string name, target;
     intptr_t handle;
+    uint32_t size;  // as the cabinet gives it
   };
 
   intptr_t Notify(FDINOTIFICATIONTYPE type, FDINOTIFICATION& note);
@@ -176,6 +179,7 @@ class TSTCabReader {
   intptr_t CloseFile(const FDINOTIFICATION& note);
   intptr_t NextCabinet(FDINOTIFICATION& note);
   bool CopyOneCabinet(const std::string& cabinet);
+  FDIERROR CheckCabinetFile(const std::string& cabinet);
   void DropUnfinishedTargets();
   std::string NameOf(const char* bytes, uint16_t attributes);
   std::string PathNameOf(const char* bytes);
@@ -188,6 +192,10 @@ class TSTCabReader {
   std::string targetFolder_;  // with a trailing backslash
   std::string nextCabinetPath_, nextDiskName_, cabinetPath_, continuationPath_;
   bool continued_ = false;
+  // Once a notification stopped the library, every later one does too, so
+  // that a library that goes on regardless writes nothing more.
+  bool stopping_ = false;
+  FDIERROR damage_ = FDIERROR_NONE;  // found by our own checks during a copy
   std::vector<OpenTarget> open_;
   std::vector<std::string> extracted_, refused_, failed_;
 };
