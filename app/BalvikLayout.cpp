@@ -109,7 +109,9 @@ const std::map<std::string, Handler, std::less<>>& commands() {
       {"UpBtn", &TForm1::UpBtnClick},       {"English1", &TForm1::English1Click},
       {"French1", &TForm1::French1Click},   {"Spanish1", &TForm1::Spanish1Click},
       {"Russian1", &TForm1::Russian1Click}, {"Chinese1", &TForm1::Chinese1Click},
-      {"ChineseTW", &TForm1::ChineseTWClick}};
+      {"ChineseTW", &TForm1::ChineseTWClick}, {"BitBtn2", &TForm1::BitBtn2Click},
+      {"ma", &TForm1::maClick},             {"PopBackup1", &TForm1::PopBackup1Click},
+      {"Button1", &TForm1::Button1Click},   {"Button2", &TForm1::Button2Click}};
   return table;
 }
 

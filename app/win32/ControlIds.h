@@ -12,6 +12,8 @@
 namespace korvane {
 
 constexpr int kFirstControlId = 100;
+// The browse button of the folder box Edit1: the view's own, outside the layout.
+constexpr int kFolderBrowseId = kFirstControlId - 1;
 
 // 0 for a name the window does not have.
 inline int controlId(std::string_view name) {

@@ -1,7 +1,9 @@
 #include "app/win32/Win32View.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -21,6 +23,12 @@ constexpr const wchar_t* kDefaultFont = L"MS Sans Serif";
 constexpr int kDefaultFontHeight = -11;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
 
+constexpr int kBrowseWidth = 21;  // the folder box's browse button, at its right end
+// A command that waits for the user pumps in a tight loop: after this many
+// empty pumps in a row the thread sleeps until input comes, at most kRestMs.
+constexpr unsigned kEmptyPumpsBeforeRest = 1000;
+constexpr DWORD kRestMs = 10;
+
 constexpr const char* kToolBitBtns[] = {"BitBtn1", "BitBtn2", "BitBtn3", "BitBtn4", "BitBtn5", "BitBtn8"};
 
 // A "\r" alone breaks a caption into lines; Windows wants "\r\n".
@@ -32,6 +40,20 @@ std::wstring windowsText(const std::string& utf8) {
     if (units[k] == L'\r' && (k + 1 == units.size() || units[k + 1] != L'\n')) text += L'\n';
   }
   return text;
+}
+
+std::wstring textOf(HWND window) {
+  return win32::fillGrowing(
+      [window](wchar_t* buffer, DWORD capacity) {
+        return static_cast<DWORD>(GetWindowTextW(window, buffer, static_cast<int>(capacity)));
+      },
+      1);
+}
+
+// The picker opens on the folder the box names.
+int CALLBACK startInFolder(HWND picker, UINT message, LPARAM, LPARAM folder) {
+  if (message == BFFM_INITIALIZED) SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, folder);
+  return 0;
 }
 
 bool hasStyle(HWND window, LONG style) { return (GetWindowLongW(window, GWL_STYLE) & style) != 0; }
@@ -156,7 +178,10 @@ bool Win32View::createControls() {
     if (!control) return false;
     controls_[name] = {control, kind};
   }
-  return true;
+  browseButton_ = CreateWindowExW(0, L"BUTTON", L"...", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
+                                  0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFolderBrowseId)),
+                                  instance_, nullptr);
+  return browseButton_ != nullptr;
 }
 
 HWND Win32View::createControl(const std::string& name, Kind kind) {
@@ -241,6 +266,8 @@ void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
   if (!model) return;
   if (kind == Kind::StatusBar) {
     SendMessageW(control, WM_SIZE, 0, 0);  // it keeps itself at the bottom
+  } else if (kind == Kind::Edit) {
+    syncEdit(control, *model);
   } else {
     SetWindowPos(control, nullptr, model->Left, model->Top, model->Width, model->Height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -249,11 +276,13 @@ void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
   const bool runnable = kind != Kind::ToolButton && kind != Kind::ArrowButton && kind != Kind::PushButton;
   setEnabled(control, model->Enabled && (runnable || TForm1::HasCommand(name)));
   HFONT font = fontFor(*model);
-  if (shownFonts_[control] != font) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    shownFonts_[control] = font;
-  }
+  setFont(control, font);
   if (list) syncColumns(name, control, *list);
+  if (kind == Kind::Edit) {  // the browse button goes with the folder box
+    setVisible(browseButton_, model->Visible);
+    setEnabled(browseButton_, model->Enabled);
+    setFont(browseButton_, font);
+  }
   const bool captioned = kind == Kind::Label || kind == Kind::ToolButton || kind == Kind::PushButton;
   if (captioned) {
     const std::wstring caption = windowsText(model->Caption);
@@ -263,6 +292,26 @@ void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
       InvalidateRect(control, nullptr, TRUE);
     }
   }
+}
+
+void Win32View::setFont(HWND control, HFONT font) {
+  if (shownFonts_[control] == font) return;
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  shownFonts_[control] = font;
+}
+
+// The box and its browse button share the box's place. The text is set only
+// when the form changed it, and that change is no user's typing.
+void Win32View::syncEdit(HWND edit, const TControl& model) {
+  const int boxWidth = std::max(model.Width - kBrowseWidth, 0);
+  SetWindowPos(edit, nullptr, model.Left, model.Top, boxWidth, model.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(browseButton_, nullptr, model.Left + boxWidth, model.Top, std::min(kBrowseWidth, model.Width),
+               model.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+  const std::wstring text = wide(model.Caption);
+  if (textOf(edit) == text) return;
+  settingEdit_ = true;
+  SetWindowTextW(edit, text.c_str());
+  settingEdit_ = false;
 }
 
 void Win32View::syncColumns(const std::string& name, HWND list, const TListView& model) {
@@ -288,6 +337,7 @@ void Win32View::listChanged(const std::string& name, const TListView& list) {
   if (!control) return;
   syncControl(name, control, Kind::List);
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+  fillingList_ = true;
   SendMessageW(control, LVM_DELETEALLITEMS, 0, 0);
   for (size_t row = 0; row < list.Count(); ++row) {
     const auto& texts = list.Row(row);
@@ -302,8 +352,21 @@ void Win32View::listChanged(const std::string& name, const TListView& list) {
                    reinterpret_cast<LPARAM>(&item));
     }
   }
+  restoreSelection(control, list);
+  fillingList_ = false;
   SendMessageW(control, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(control, nullptr, TRUE);
+}
+
+// A refilled list shows the rows the form holds selected.
+void Win32View::restoreSelection(HWND list, const TListView& model) {
+  for (size_t row = 0; row < model.Count(); ++row) {
+    if (!model.Selected(row)) continue;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+  }
 }
 
 void Win32View::memoCleared() {
@@ -341,14 +404,28 @@ bool Win32View::askYesNo(const std::string& text) {
 
 void Win32View::processMessages() {
   MSG message;
+  bool handled = false;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop
       return;
     }
+    handled = true;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  if (handled)
+    emptyPumps_ = 0;
+  else
+    restWhenIdle();
+}
+
+// A long search pumps once per file and rarely comes here; a wait for Start
+// comes here at once and then sleeps until the user does something.
+void Win32View::restWhenIdle() {
+  if (++emptyPumps_ < kEmptyPumpsBeforeRest) return;
+  emptyPumps_ = 0;
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, kRestMs, QS_ALLINPUT);
 }
 
 // ---- menus ----
@@ -462,10 +539,72 @@ void Win32View::command(int id) {
 }
 
 void Win32View::click(const std::string& name) {
+  if (busy_ > 0 && !runsWhileBusy(name)) return;
   ++busy_;
   form_->Click(name);
   --busy_;
   if (busy_ == 0 && closePending_) close();
+}
+
+// While a command runs (and pumps), only what it waits for can be pressed: the
+// buttons of its panel and Stop. A second Backup or Collect on top of a
+// running one would change the list and the file list under its feet.
+bool Win32View::runsWhileBusy(const std::string& name) const {
+  return name == "Stop1" || (kindOf(name) == Kind::PushButton && menuItems_.count(name) == 0);
+}
+
+LRESULT Win32View::notified(const NMHDR& header) {
+  if (header.hwndFrom != controlWindow("ListView1")) return 0;
+  const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+  const bool selectionTouched = (change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED);
+  if (!selectionTouched || fillingList_) return 0;
+  // The running command works on the selection it started with.
+  if (header.code == LVN_ITEMCHANGING) return busy_ > 0 ? TRUE : FALSE;
+  if (header.code == LVN_ITEMCHANGED) listSelectionChanged(change);
+  return 0;
+}
+
+// One row, or every row when the item is -1 (select all, deselect all).
+void Win32View::listSelectionChanged(const NMLISTVIEW& change) {
+  const bool selected = (change.uNewState & LVIS_SELECTED) != 0;
+  if (change.iItem >= 0) {
+    selectRow(static_cast<size_t>(change.iItem), selected);
+    return;
+  }
+  for (size_t row = 0; row < form_->ListView1.Count(); ++row) selectRow(row, selected);
+}
+
+void Win32View::selectRow(size_t row, bool selected) {
+  TListView& list = form_->ListView1;
+  if (row >= list.Count() || list.Selected(row) == selected) return;
+  list.Select(row, selected);
+  form_->ListView1SelectItem(row, selected);
+}
+
+// The user's typing (or the picker's choice) in the folder box.
+void Win32View::editChanged(HWND edit) {
+  if (settingEdit_ || edit != controlWindow("Edit1")) return;
+  form_->Control("Edit1").Caption = win32::narrow(textOf(edit));
+  form_->Edit1Change();
+}
+
+void Win32View::browseForFolder() {
+  const std::wstring current = wide(form_->Control("Edit1").Caption);
+  const std::wstring prompt = wide(form_->Control("Label1").Caption);
+  wchar_t chosen[MAX_PATH] = {};
+  BROWSEINFOW request{};
+  request.hwndOwner = window_;
+  request.pszDisplayName = chosen;
+  request.lpszTitle = prompt.c_str();
+  request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  request.lpfn = startInFolder;
+  request.lParam = reinterpret_cast<LPARAM>(current.c_str());
+  LPITEMIDLIST folder = SHBrowseForFolderW(&request);
+  if (!folder) return;
+  const bool isPath = SHGetPathFromIDListW(folder, chosen) != FALSE;
+  CoTaskMemFree(folder);
+  // Its change notice hands the text to the form, as typing would.
+  if (isPath) SetWindowTextW(controlWindow("Edit1"), chosen);
 }
 
 // The close of the window: while a command runs it is asked to stop and the
@@ -500,10 +639,17 @@ LRESULT CALLBACK Win32View::windowProc(HWND window, UINT message, WPARAM wParam,
 LRESULT Win32View::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      // Clicks of buttons and menu items, and accelerators (code 1, no
-      // control); other notices (an edit box's changes) have no command yet.
-      if (HIWORD(wParam) == BN_CLICKED || (HIWORD(wParam) == 1 && lParam == 0)) command(LOWORD(wParam));
+      // Clicks of buttons and menu items, accelerators (code 1, no control),
+      // and the folder box's changes.
+      if (HIWORD(wParam) == EN_CHANGE)
+        editChanged(reinterpret_cast<HWND>(lParam));
+      else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kFolderBrowseId)
+        browseForFolder();
+      else if (HIWORD(wParam) == BN_CLICKED || (HIWORD(wParam) == 1 && lParam == 0))
+        command(LOWORD(wParam));
       return 0;
+    case WM_NOTIFY:
+      return notified(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED && !controls_.empty()) resized();
       return 0;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <map>
 #include <set>
 #include <string>
@@ -52,6 +54,9 @@ class Win32View : public View {
   const TListView* listNamed(const std::string& name) const;
 
   void syncControl(const std::string& name, HWND control, Kind kind);
+  void syncEdit(HWND edit, const TControl& model);
+  void setFont(HWND control, HFONT font);
+  void restoreSelection(HWND list, const TListView& model);
   void syncColumns(const std::string& name, HWND list, const TListView& model);
   void syncMenus();
   HMENU buildMenu(const TMenuLayout& menu);
@@ -61,6 +66,13 @@ class Win32View : public View {
 
   void command(int id);
   void click(const std::string& name);
+  bool runsWhileBusy(const std::string& name) const;
+  LRESULT notified(const NMHDR& header);
+  void listSelectionChanged(const NMLISTVIEW& change);
+  void selectRow(size_t row, bool selected);
+  void editChanged(HWND edit);
+  void browseForFolder();
+  void restWhenIdle();
   void close();
   void resized();
   void showListPopup(LPARAM position);
@@ -80,6 +92,10 @@ class Win32View : public View {
   size_t memoLines_ = 0;
   int busy_ = 0;              // commands running, nested through the pump
   bool closePending_ = false;  // a close asked for while a command ran
+  bool fillingList_ = false;   // the list's own notices while the view refills it
+  bool settingEdit_ = false;   // the folder box's change notice while the view sets its text
+  HWND browseButton_ = nullptr;  // beside the folder box, part of it
+  unsigned emptyPumps_ = 0;    // pumps in a row that found nothing to do
 };
 
 }  // namespace korvane

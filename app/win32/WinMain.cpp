@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <exception>
 
@@ -35,9 +36,14 @@ int runMainWindow(HINSTANCE instance, int showCommand) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&classes);
+  // The folder picker of the backup destination needs OLE on this thread.
+  const bool ole = SUCCEEDED(OleInitialize(nullptr));
+  int code = 1;
   try {
-    return runMainWindow(instance, showCommand);
+    code = runMainWindow(instance, showCommand);
   } catch (const std::exception& error) {
-    return fail(L"Korvane stopped: " + korvane::win32::wide(error.what()));
+    code = fail(L"Korvane stopped: " + korvane::win32::wide(error.what()));
   }
+  if (ole) OleUninitialize();
+  return code;
 }

@@ -4,6 +4,12 @@
 //   gui_probe rows NAME             the number of rows of a list view
 //   gui_probe text NAME             the text a control shows
 //   gui_probe click NAME            a click of a control or menu item; returns when it has run
+//   gui_probe post NAME             the same click, returning at once (for commands that open a box)
+//   gui_probe browse                posts a click of the folder box's browse button
+//   gui_probe dialog                waits for a box the window opened, prints its text, presses OK
+//   gui_probe select NAME ROW...    selects exactly these rows (1-based) of a list view, as the user would
+//   gui_probe visible NAME          1 when the control shows, else 0
+//   gui_probe settext NAME TEXT     types a text into an edit box
 //   gui_probe place NAME            a control's left, top, width and height in the client area
 //   gui_probe size                  the window's outer width and height
 //   gui_probe resize WIDTH HEIGHT   gives the window that outer size, at the screen's corner
@@ -17,6 +23,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/Captions.h"
 #include "app/Languages.h"
@@ -28,6 +35,8 @@ namespace {
 using korvane::win32::narrow;
 
 constexpr UINT kClickTimeoutMs = 60000;
+constexpr int kDialogWaitSteps = 300;  // of 100 ms
+constexpr int kMessageBoxTextId = 0xFFFF;
 
 std::string windowText(HWND window) {
   wchar_t buffer[4096];
@@ -71,7 +80,74 @@ int checkCaptions(HWND window, const std::string& language) {
   return wrong == 0 && checked > 0 ? 0 : 1;
 }
 
-int run(HWND window, const std::string& command, const std::string& argument, const std::string& second) {
+struct DialogSearch {
+  HWND owner, found;
+};
+
+BOOL CALLBACK takeOwnedDialog(HWND candidate, LPARAM data) {
+  auto& search = *reinterpret_cast<DialogSearch*>(data);
+  wchar_t className[16] = {};
+  GetClassNameW(candidate, className, std::size(className));
+  if (GetWindow(candidate, GW_OWNER) != search.owner || std::wstring(className) != L"#32770" ||
+      !IsWindowVisible(candidate))
+    return TRUE;
+  search.found = candidate;
+  return FALSE;
+}
+
+// A dialog box (class #32770) the window owns; nullptr while there is none.
+HWND ownedDialog(HWND window) {
+  DialogSearch search{window, nullptr};
+  EnumWindows(takeOwnedDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int answerDialog(HWND window) {
+  HWND box = nullptr;
+  for (int step = 0; step < kDialogWaitSteps && !box; ++step) {
+    box = ownedDialog(window);
+    if (!box) Sleep(100);
+  }
+  if (!box) {
+    std::cerr << "gui_probe: no box appeared\n";
+    return 1;
+  }
+  HWND message = GetDlgItem(box, kMessageBoxTextId);
+  std::cout << windowText(message ? message : box) << '\n';
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return 0;
+}
+
+// Sets the selection through the list's own messages, in the window's memory.
+int selectRows(HWND list, const std::vector<std::string>& rows) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(list, &process);
+  HANDLE target = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process);
+  if (!target) return 1;
+  void* remote = VirtualAllocEx(target, nullptr, sizeof(LVITEMW), MEM_COMMIT, PAGE_READWRITE);
+  auto setState = [&](int item, UINT state) {
+    LVITEMW entry{};
+    entry.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    entry.state = state;
+    return WriteProcessMemory(target, remote, &entry, sizeof(entry), nullptr) &&
+           SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote));
+  };
+  bool done = remote && setState(-1, 0);
+  const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (const auto& row : rows) {
+    const int index = std::atoi(row.c_str()) - 1;
+    done = done && index >= 0 && index < count && setState(index, LVIS_SELECTED | LVIS_FOCUSED);
+  }
+  if (remote) VirtualFreeEx(target, remote, 0, MEM_RELEASE);
+  CloseHandle(target);
+  if (!done) std::cerr << "gui_probe: the rows could not be selected\n";
+  return done ? 0 : 1;
+}
+
+int run(HWND window, const std::vector<std::string>& words) {
+  const std::string& command = words[0];
+  const std::string argument = words.size() > 1 ? words[1] : "";
+  const std::string second = words.size() > 2 ? words[2] : "";
   if (command == "title") {
     std::cout << windowText(window) << '\n';
     return 0;
@@ -96,6 +172,11 @@ int run(HWND window, const std::string& command, const std::string& argument, co
     return 0;
   }
   if (command == "captions") return checkCaptions(window, argument);
+  if (command == "dialog") return answerDialog(window);
+  if (command == "browse") {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(korvane::kFolderBrowseId, BN_CLICKED), 0);
+    return 0;
+  }
   const int id = korvane::controlId(argument);
   if (!id) {
     std::cerr << "gui_probe: the window has no control " << argument << '\n';
@@ -107,6 +188,10 @@ int run(HWND window, const std::string& command, const std::string& argument, co
                                               kClickTimeoutMs, &result) != 0;
     if (!answered) std::cerr << "gui_probe: the window did not answer the click of " << argument << '\n';
     return answered ? 0 : 1;
+  }
+  if (command == "post") {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    return 0;
   }
   HWND control = GetDlgItem(window, id);
   if (!control) {
@@ -124,6 +209,16 @@ int run(HWND window, const std::string& command, const std::string& argument, co
     std::cout << box.left << ' ' << box.top << ' ' << box.right - box.left << ' ' << box.bottom - box.top << '\n';
     return 0;
   }
+  if (command == "select") return selectRows(control, std::vector<std::string>(words.begin() + 2, words.end()));
+  if (command == "visible") {
+    std::cout << (IsWindowVisible(control) ? 1 : 0) << '\n';
+    return 0;
+  }
+  if (command == "settext") {
+    const std::wstring text = korvane::win32::wide(second);
+    SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return 0;
+  }
   if (command == "text") {
     std::cout << withoutLineFeeds(windowText(control)) << '\n';
     return 0;
@@ -136,8 +231,8 @@ int run(HWND window, const std::string& command, const std::string& argument, co
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "usage: gui_probe title|size|close | rows|text|place|click NAME | resize WIDTH HEIGHT"
-                 " | captions LANGUAGE\n";
+    std::cerr << "usage: gui_probe title|size|close|browse|dialog | rows|text|place|click|post|visible NAME"
+                 " | select NAME ROW... | settext NAME TEXT | resize WIDTH HEIGHT | captions LANGUAGE\n";
     return 2;
   }
   HWND window = FindWindowW(korvane::kMainWindowClass, nullptr);
@@ -145,5 +240,5 @@ int main(int argc, char** argv) {
     std::cerr << "gui_probe: the main window is not there\n";
     return 1;
   }
-  return run(window, argv[1], argc > 2 ? argv[2] : "", argc > 3 ? argv[3] : "");
+  return run(window, std::vector<std::string>(argv + 1, argv + argc));
 }
