@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Windows main window under Wine on a virtual X display: it starts on
 # Wine's registry, collects, switches through the six languages (a screenshot
-# of each into the build folder) and closes, writing its settings.
+# of each into the build folder), takes the wide layout, backs up a driver
+# planted in its prefix (selection, Backup, Cancel, folder picker, Start) and
+# closes, writing its settings.
 #   gui-test.sh KORVANE_EXE PROBE_EXE CONSOLE_EXE BUILD_DIR
 set -euo pipefail
 gui="$1" probe="$2" console="$3" build="$4"
@@ -21,6 +23,7 @@ fi
 fail() { echo "gui-test: $*" >&2; exit 1; }
 wine_run() { "$here/scripts/wine-run" "$@"; }
 probe() { wine_run "$probe" "$@" | tr -d '\r'; }
+source "$here/tests/wine/plant-driver.sh"
 
 # A prefix of its own: the settings file it writes must not meet other tests'.
 export KORVANE_WINEPREFIX="$build/gui-wineprefix"
@@ -34,12 +37,19 @@ settings() {  # settings LANGUAGE: the settings file the programs start with
   printf '[Interface]\r\nLanguage=%s\r\n' "$1" >"$windows/Korvane.ini"
 }
 
+# A driver of our own to back up through the window.
+mkdir -p "$build/gui-test"
+plant_driver "$build/gui-test"
+
 # What the console program finds on the same registry is what the window must list.
 settings English
-expected="$(wine_run "$console" collect 2>&1 >/dev/null | tr -d '\r' |
+listing="$(wine_run "$console" collect 2>"$build/gui-test/collect.err" | tr -d '\r\0')"
+expected="$(tr -d '\r' <"$build/gui-test/collect.err" |
   sed -n 's/^status: \([0-9][0-9]*\) devices are found\.$/\1/p' | tail -n 1)"
 [ -n "$expected" ] || fail "the console program found no devices"
-echo "gui-test: the console program lists $expected drivers"
+row="$(planted_row "$listing" "$expected")"
+[ -n "$row" ] || fail "the console program does not list the planted driver"
+echo "gui-test: the console program lists $expected drivers, ours as row $row"
 
 # Chinese text as on a Windows with East Asian support: the system's UI fonts
 # link to a CJK font, and the Chinese font the program asks for exists.
@@ -124,6 +134,48 @@ wait_for_place ListView1 '[ "$width" = 487 ]' >/dev/null || fail "the design siz
 probe resize 1024 768
 wait_for_place ListView1 '[ "$width" -gt 487 ]' >/dev/null || fail "growing again did not widen the list"
 [ "$(probe place Memo1)" = "$memo" ] || fail "the memo moved from $memo to $(probe place Memo1) when the window grew again"
+
+# The planted driver backed up through the (wide) window: selecting its row shows its
+# details, Backup the destination panel, Cancel hides the panel; the folder
+# picker fills the box, and Start copies the driver into the chosen folder.
+expect_memo() {  # expect_memo TEXT WHAT
+  case "$(probe text Memo1)" in *"$1"*) ;; *) fail "$2: the memo says \"$(probe text Memo1)\"" ;; esac
+}
+probe click English1 || fail "English did not answer"
+probe select ListView1 "$row" || fail "the row could not be selected"
+expect_memo "There are 2 files to be packaged." "selecting our driver"
+[ "$(probe visible Edit1)" = 0 ] || fail "the destination panel shows before Backup"
+probe click BitBtn2 || fail "Backup did not answer"
+[ "$(probe visible Edit1)" = 1 ] && [ "$(probe visible Button1)" = 1 ] || fail "Backup did not show the destination panel"
+expect_memo "There are 2 files to backup." "Backup"
+probe click Button2 || fail "Cancel did not answer"
+[ "$(probe visible Edit1)" = 0 ] || fail "Cancel left the destination panel showing"
+[ "$(probe text StatusBar1)" = "Cancelled." ] || fail "status after Cancel: $(probe text StatusBar1)"
+echo "gui-test: details, Backup and Cancel of row $row"
+
+rm -rf "$drive/KVGUI"
+mkdir -p "$drive/KVGUI"
+probe click BitBtn2 || fail "Backup did not answer the second time"
+probe settext Edit1 'C:\KVGUI\'
+probe browse
+probe dialog >/dev/null || fail "the folder picker did not open"
+for _ in $(seq 1 50); do
+  [ "$(probe text Edit1)" = 'C:\KVGUI' ] && break
+  sleep 0.1
+done
+[ "$(probe text Edit1)" = 'C:\KVGUI' ] || fail "the folder picker left \"$(probe text Edit1)\" in the box"
+probe post Button1
+box="$(probe dialog)" || fail "Start showed no message"
+[ "$box" = "$description Installation Package created successfully!" ] || fail "Start said \"$box\""
+for _ in $(seq 1 50); do  # Start writes Setup.DIY after its message and then says so on the status bar
+  [ "$(probe text StatusBar1)" = "Package created successfully!" ] && break
+  sleep 0.1
+done
+[ "$(probe text StatusBar1)" = "Package created successfully!" ] || fail "status after Start: $(probe text StatusBar1)"
+check_driver_folder "$drive/KVGUI/$description"
+[ "$(probe visible Edit1)" = 0 ] || fail "the destination panel shows after Start"
+probe click Chinese1 || fail "Chinese did not answer"
+echo "gui-test: the folder picker chose C:\\KVGUI and Start backed our driver up there"
 
 probe close
 for _ in $(seq 1 100); do
