@@ -106,6 +106,13 @@ bool TForm1::AnalyseRow(size_t row) {
       AddMemoLine(found->path);
     }
   }
+  if (StopRequested) {
+    // A cut search leaves the file list incomplete: nothing of it is offered for copying.
+    DriverFileList.clear();
+    AddMemoLine(Text(Msg::BackupStopped));
+    SetStatus(Text(Msg::BackupStopped));
+    return false;
+  }
   for (const std::string& folder : {InfFolder, OemInfFolder}) {
     const std::string path = folder + ListView1.Text(row, 1);
     if (machine_.files().exists(path)) DriverFileList.push_back(path);

@@ -81,8 +81,11 @@ class Win32SystemInfo : public SystemInfo {
   uint16_t defaultLanguageId() override { return GetSystemDefaultLangID(); }
 
   std::optional<std::string> languageName(uint16_t languageId) override {
-    return nonEmpty(fillGrowing(
-        [languageId](wchar_t* buffer, DWORD size) { return VerLanguageNameW(languageId, buffer, size); }, 1));
+    std::wstring name = fillGrowing(
+        [languageId](wchar_t* buffer, DWORD size) { return VerLanguageNameW(languageId, buffer, size); }, 1);
+    // Some versions count the terminating NUL in the length they return.
+    while (!name.empty() && name.back() == L'\0') name.pop_back();
+    return nonEmpty(name);
   }
 
   int screenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }

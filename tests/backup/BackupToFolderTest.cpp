@@ -180,6 +180,26 @@ TEST(BackupToFolder, StopOrClosingWhileTheRunWaitsEndsTheRun) {
   EXPECT_FALSE(w.sample.machine->files().exists("C:\\Korvane"));
 }
 
+TEST(BackupToFolder, StopDuringTheAnalysisOffersNothingForCopying) {
+  SampleWindow w;
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  w.pressStartOnPump("C:\\OUT");
+  const auto press = w.view.onPump;
+  bool started = false;
+  w.view.onPump = [&] {
+    if (started && !w.form.StopRequested) w.form.Stop1Click();  // Stop while the second driver is analysed
+    const bool waiting = w.form.Control("Button1").Visible && !w.form.StartFinished;
+    press();
+    started = started || waiting;
+  };
+  w.form.BitBtn2Click();
+  EXPECT_TRUE(w.sample.machine->files().exists(kBrennetFolder));
+  EXPECT_FALSE(w.sample.machine->files().exists("C:\\OUT\\Orvik SoundWave 64")) << "no copy of a cut file list";
+  EXPECT_EQ(w.form.StatusBar1, "Stopped.");
+  EXPECT_TRUE(w.form.DriverFileList.empty());
+  EXPECT_FALSE(w.form.Control("Button1").Visible);
+}
+
 TEST(BackupToFolder, DriversThatMapToOneFolderGetTheirOwn) {
   StartedWindow w;
   std::string reg;
