@@ -374,11 +374,22 @@ void TSTCabWriter::Close(bool flush) {
     return;
   }
   const TCabinetLibrary& library = CabinetLibrary();
-  if (flush) Check(library.FCIFlushCabinet(context_, 0, WriterCallbacks::nextCabinet, WriterCallbacks::status) != 0);
+  if (flush) {
+    const bool flushed = library.FCIFlushCabinet(context_, 0, WriterCallbacks::nextCabinet, WriterCallbacks::status) != 0;
+    if (!flushed || callbackFailure_ || abortRequested_) RemoveUnfinishedCabinets();
+    Check(flushed);
+  }
   const bool destroyed = library.FCIDestroy(context_) != 0;
   context_ = nullptr;
   Check(destroyed);
   if (flush) CheckCabinetsWritten();
+}
+
+// A cabinet the library began and did not complete is no result to find.
+void TSTCabWriter::RemoveUnfinishedCabinets() {
+  FileSystem& files = machine_.files();
+  for (size_t k = cabinetsCompleted_; k < cabinetsBegun_.size(); ++k)
+    if (files.exists(cabinetsBegun_[k])) files.deleteFile(cabinetsBegun_[k]);
 }
 
 // Those who wait for the cabinet rely on its being there once Close returns.

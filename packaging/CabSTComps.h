@@ -95,6 +95,7 @@ class TSTCabWriter {
   void PrepareCabinetFolder(const TCCAB& ccab);
   void AddFilesIn(const std::string& folder, const std::string& cabinetFolder, const std::string& pattern,
                   bool recurse);
+  void RemoveUnfinishedCabinets();
   void CheckCabinetsWritten();
 
   Machine& machine_;
