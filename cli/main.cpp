@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/BalvikMain.h"
+#include "cli/CabCommands.h"
 #include "cli/TerminalView.h"
 #include "platform/Text.h"
 
@@ -258,6 +259,8 @@ int main(int argc, char** argv) {
   bool ran = true;
   if (args->help) {
     std::cout << text(Msg::CliUsage) << '\n';
+  } else if (args->words.front() == "cab") {
+    ran = korvane::runCabCommand(*machine, text.lang, {args->words.begin() + 1, args->words.end()}, error);
   } else {
     ran = runCommand(form, view, args->words, text, error);
   }

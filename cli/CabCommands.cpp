@@ -1,0 +1,79 @@
+#include "cli/CabCommands.h"
+
+#include <iostream>
+
+#include "packaging/CabNames.h"
+#include "packaging/CabSTComps.h"
+
+namespace korvane {
+
+namespace {
+
+std::string say(Lang lang, Msg msg, std::initializer_list<std::string> arguments) {
+  return formatMessage(message(msg, lang), arguments);
+}
+
+bool createCabinet(Machine& machine, Lang lang, const std::string& cabinet, const std::string& folder,
+                   std::string& error) {
+  TSTCabWriter writer(machine);
+  writer.SetCompressionType(cctMsZip);
+  size_t count = 0;
+  writer.OnFilePlaced = [&](TSTCabWriter&, const TCCAB&, const std::string& name, int size, bool continuation,
+                            bool&) {
+    if (continuation) return;
+    ++count;
+    std::cerr << say(lang, Msg::CabCliAdded, {name, std::to_string(size)}) << '\n';
+  };
+  try {
+    writer.Open(cabinet);
+    writer.AddFiles(catPath(folder, "*.*"), "", true);
+    writer.Close(true);
+  } catch (const ESTCabinet& failure) {
+    error = failure.Message(lang);
+    return false;
+  } catch (const ESystemError& failure) {
+    error = failure.Message(lang);
+    return false;
+  }
+  std::cout << say(lang, Msg::CabCliWritten, {expandFileName(machine.files(), cabinet), std::to_string(count)})
+            << '\n';
+  return true;
+}
+
+bool extractCabinet(Machine& machine, Lang lang, const std::string& cabinet, const std::string& folder,
+                    std::string& error) {
+  TSTCabReader reader(machine);
+  reader.OnCloseFile = [&](TSTCabReader&, const std::string&, uint16_t, uint16_t, uint16_t, uint16_t, bool&,
+                           const std::string& target, bool&) {
+    std::cerr << say(lang, Msg::CabCliExtracted, {target}) << '\n';
+  };
+  try {
+    reader.ExtractFiles(cabinet, folder);
+  } catch (const ESystemError& failure) {
+    error = failure.Message(lang);
+    return false;
+  }
+  for (const std::string& name : reader.RefusedNames()) std::cerr << say(lang, Msg::CabCliRefused, {name}) << '\n';
+  for (const std::string& target : reader.FailedFiles()) std::cerr << say(lang, Msg::CabCliFailed, {target}) << '\n';
+  if (reader.LastError().fError) {
+    error = say(lang, Msg::CabCliReadFailed, {cabinet, fdiErrorText(reader.LastError(), lang)});
+    return false;
+  }
+  if (!reader.RefusedNames().empty() || !reader.FailedFiles().empty()) {
+    error = say(lang, Msg::CabCliIncomplete, {cabinet});
+    return false;
+  }
+  std::cout << say(lang, Msg::CabCliExtractedCount, {std::to_string(reader.ExtractedFiles().size()), folder}) << '\n';
+  return true;
+}
+
+}  // namespace
+
+bool runCabCommand(Machine& machine, Lang lang, const std::vector<std::string>& words, std::string& error) {
+  if (words.size() == 3 && words[0] == "create") return createCabinet(machine, lang, words[1], words[2], error);
+  if (words.size() == 3 && words[0] == "extract") return extractCabinet(machine, lang, words[1], words[2], error);
+  error = std::string(message(Msg::CabCliUsage, lang));
+  return false;
+}
+
+}  // namespace korvane
