@@ -1,0 +1,208 @@
+// The cabinet components against independent readers and writers: cabextract
+// and gcab, and the Windows build's korvanec with Wine's cabinet.dll.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "packaging/CabTestKit.h"
+
+namespace korvane::test::cabkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+int run(const std::string& command, std::string* output = nullptr) {
+  std::string text;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char buffer[4096];
+  for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
+  const int status = pclose(pipe);
+  if (output != nullptr) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string shellQuoted(const std::string& text) { return "'" + text + "'"; }
+
+bool haveTool(const std::string& name) { return run("command -v " + name) == 0; }
+
+std::string readHost(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Every file below a host folder holds what the sources say, and nothing else is there.
+void expectHostFolderHolds(const fs::path& folder, const std::vector<SourceFile>& sources) {
+  size_t found = 0;
+  for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it)
+    found += it->is_regular_file() ? 1 : 0;
+  EXPECT_EQ(found, sources.size());
+  for (const SourceFile& source : sources) {
+    std::string relative = source.name;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    const fs::path file = folder / relative;
+    ASSERT_TRUE(fs::exists(file)) << file;
+    EXPECT_TRUE(readHost(file) == source.bytes) << file;
+  }
+}
+
+std::vector<SourceFile> driverLikeSet() {
+  std::vector<SourceFile> sources = {{"netcard.inf", textBytes(40000, 1)},
+                                     {"netcard.cat", ""},
+                                     {"i386\\netcard.sys", randomBytes(180000, 2)},
+                                     {"i386\\coinst.dll", randomBytes(70000, 3)},
+                                     {"\xD0\x94\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80.txt", textBytes(2000, 4)}};
+  for (unsigned k = 0; k < 20; ++k)
+    sources.push_back({"help\\page" + std::to_string(k) + ".htm", textBytes(1500 + 700 * k, 10 + k)});
+  return sources;
+}
+
+class CabInterop : public CabTest {
+ protected:
+  void SetUp() override {
+    if (!haveTool("cabextract") || !haveTool("gcab")) GTEST_SKIP() << "cabextract or gcab is not installed";
+  }
+
+  // Our cabinet of the sources; its host path.
+  std::string writeOurs(const std::vector<SourceFile>& sources, const std::string& name = "ours.cab") {
+    putAll(at("src"), sources);
+    writeCabinet(at(name), at("src"));
+    return hostPath(at(name));
+  }
+};
+
+TEST_F(CabInterop, CabextractVerifiesAndListsOurCabinet) {
+  const auto sources = driverLikeSet();
+  const std::string cabinet = writeOurs(sources);
+  std::string output;
+  EXPECT_EQ(run("cabextract -t " + shellQuoted(cabinet), &output), 0) << output;
+  EXPECT_NE(output.find("All done, no errors"), std::string::npos) << output;
+  EXPECT_NE(output.find("i386/netcard.sys"), std::string::npos) << output;
+  EXPECT_NE(output.find("\xD0\x94\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80.txt"), std::string::npos) << output;
+}
+
+TEST_F(CabInterop, CabextractExtractsOurFilesWhole) {
+  const auto sources = driverLikeSet();
+  const std::string cabinet = writeOurs(sources);
+  const fs::path out = fs::path(hostPath(at(""))) / "cabextract";
+  std::string output;
+  ASSERT_EQ(run("cabextract -q -d " + shellQuoted(out.string()) + " " + shellQuoted(cabinet), &output), 0) << output;
+  expectHostFolderHolds(out, sources);
+}
+
+TEST_F(CabInterop, GcabExtractsOurFilesWhole) {
+  const auto sources = driverLikeSet();
+  const std::string cabinet = writeOurs(sources);
+  const fs::path out = fs::path(hostPath(at(""))) / "gcab";
+  fs::create_directories(out);
+  std::string output;
+  ASSERT_EQ(run("gcab -x -C " + shellQuoted(out.string()) + " " + shellQuoted(cabinet), &output), 0) << output;
+  expectHostFolderHolds(out, sources);
+  ASSERT_EQ(run("gcab -t " + shellQuoted(cabinet), &output), 0) << output;
+  EXPECT_NE(output.find("netcard.inf"), std::string::npos) << output;
+}
+
+TEST_F(CabInterop, CabextractFollowsOurSpannedSet) {
+  std::vector<SourceFile> sources = {{"one.bin", randomBytes(400000, 1)}, {"two.txt", textBytes(900000, 2)},
+                                     {"three.bin", randomBytes(300000, 3)}};
+  putAll(at("src"), sources);
+  TSTCabWriter writer(machine());
+  writer.SetCompressionType(cctMsZip);
+  writer.CabinetSizeThreshold = 200000;
+  writer.Open(at("set\\Backup.cab"));
+  writer.AddFiles(at("src\\*.*"), "", true);
+  writer.Close(true);
+  const fs::path out = fs::path(hostPath(at(""))) / "spanned";
+  std::string output;
+  ASSERT_EQ(run("cabextract -q -d " + shellQuoted(out.string()) + " " + shellQuoted(hostPath(at("set\\Backup.cab"))), &output), 0)
+      << output;
+  expectHostFolderHolds(out, sources);
+}
+
+TEST_F(CabInterop, OurReaderExtractsGcabCabinets) {
+  const auto sources = driverLikeSet();
+  putAll(at("src"), sources);
+  for (const char* compression : {"-z", ""}) {
+    SCOPED_TRACE(compression);
+    const std::string cabinet = hostPath(at("gcab.cab"));
+    std::string list;
+    for (const SourceFile& source : sources) {
+      std::string relative = source.name;
+      std::replace(relative.begin(), relative.end(), '\\', '/');
+      list += " " + shellQuoted(relative);
+    }
+    std::string output;
+    ASSERT_EQ(run("cd " + shellQuoted(hostPath(at("src"))) + " && gcab -c " + compression + " " + shellQuoted(cabinet) + list,
+                  &output),
+              0)
+        << output;
+    TSTCabReader reader(machine());
+    reader.ExtractFiles(at("gcab.cab"), at("fromgcab"));
+    EXPECT_FALSE(reader.LastError().fError) << fdiErrorText(reader.LastError(), Lang::English);
+    expectHolds(at("fromgcab"), sources);
+  }
+}
+
+// ---- with the Windows build under Wine: its writer and reader use the real cabinet.dll
+
+class CabWine : public CabTest {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(KORVANE_WINDOWS_CLI) || !haveTool("wine")) GTEST_SKIP() << "no Windows build or no Wine";
+  }
+
+  static std::string windowsPath(const std::string& host) {
+    std::string path = "Z:" + host;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+  }
+
+  int korvanec(const std::string& arguments, std::string& output) {
+    return run(shellQuoted(KORVANE_WINE_RUN) + " " + shellQuoted(KORVANE_WINDOWS_CLI) + " " + arguments, &output);
+  }
+};
+
+TEST_F(CabWine, CabinetDllReadsOurCabinet) {
+  const auto sources = driverLikeSet();
+  putAll(at("src"), sources);
+  writeCabinet(at("ours.cab"), at("src"));
+  const std::string out = hostPath(at("bywine"));
+  std::string output;
+  ASSERT_EQ(korvanec("cab extract " + shellQuoted(windowsPath(hostPath(at("ours.cab")))) + " " + shellQuoted(windowsPath(out)),
+                     output),
+            0)
+      << output;
+  expectHostFolderHolds(out, sources);
+}
+
+TEST_F(CabWine, OurReaderReadsCabinetDllsCabinet) {
+  const auto sources = driverLikeSet();
+  putAll(at("src"), sources);
+  std::string output;
+  ASSERT_EQ(korvanec("cab create " + shellQuoted(windowsPath(hostPath(at("wine.cab")))) + " " +
+                         shellQuoted(windowsPath(hostPath(at("src")))),
+                     output),
+            0)
+      << output;
+  TSTCabReader reader(machine());
+  reader.ExtractFiles(at("wine.cab"), at("fromwine"));
+  EXPECT_FALSE(reader.LastError().fError) << fdiErrorText(reader.LastError(), Lang::English);
+  EXPECT_EQ(filesBelow(at("fromwine")).size(), sources.size());
+  expectHolds(at("fromwine"), sources);
+}
+
+TEST_F(CabWine, WindowsBuildRefusesNamesThatLeaveTheTarget) {
+  put(at("in\\hostile.cab"), rawCabinet({{"..\\escaped.txt", "x"}, {"inside.txt", "y"}}));
+  std::string output;
+  EXPECT_NE(korvanec("cab extract " + shellQuoted(windowsPath(hostPath(at("in\\hostile.cab")))) + " " +
+                         shellQuoted(windowsPath(hostPath(at("in\\out")))),
+                     output),
+            0)
+      << output;
+  EXPECT_NE(output.find("refused ..\\escaped.txt"), std::string::npos) << output;
+  EXPECT_FALSE(files().exists(at("in\\escaped.txt")));
+  EXPECT_EQ(get(at("in\\out\\inside.txt")), "y");
+}
+
+}  // namespace
+}  // namespace korvane::test::cabkit
