@@ -38,16 +38,23 @@ std::vector<std::string> components(const std::string& path) {
   return parts;
 }
 
-std::vector<std::string> hostNames(const fs::path& folder) {
+std::vector<std::string> unsortedHostNames(const fs::path& folder) {
   std::vector<std::string> names;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     names.push_back(it->path().filename().string());
-  // NTFS gives a folder's entries in the order of their upper-cased names.
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const auto keyA = utf8ToUtf16(upperCase(a)), keyB = utf8ToUtf16(upperCase(b));
-    return keyA != keyB ? keyA < keyB : a < b;
-  });
+  return names;
+}
+
+std::vector<std::string> hostNames(const fs::path& folder) {
+  std::vector<std::string> names = unsortedHostNames(folder);
+  // NTFS gives a folder's entries in the order of their upper-cased names;
+  // each key is made once, not at every comparison.
+  std::vector<std::pair<std::u16string, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (auto& name : names) keyed.emplace_back(utf8ToUtf16(upperCase(name)), std::move(name));
+  std::sort(keyed.begin(), keyed.end());
+  for (size_t k = 0; k < keyed.size(); ++k) names[k] = std::move(keyed[k].second);
   return names;
 }
 
@@ -56,12 +63,23 @@ std::vector<std::string> hostNames(const fs::path& folder) {
 std::optional<std::string> matchEntry(const fs::path& folder, const std::string& name) {
   std::error_code ec;
   if (fs::exists(folder / name, ec)) return name;
+  // Most names looked up this way do not exist yet: a plain scan finds that
+  // out; the folder's order decides only between names that differ in case.
+  const bool mayBeAlias = name.find('~') != std::string::npos;
+  size_t matches = 0;
+  std::string match;
+  for (const auto& candidate : unsortedHostNames(folder)) {
+    if (!equalsIgnoreCase(candidate, name)) continue;
+    match = candidate;
+    matches++;
+  }
+  if (matches == 1) return match;
+  if (matches == 0 && !mayBeAlias) return std::nullopt;
   const auto names = hostNames(folder);
   for (const auto& candidate : names)
     if (equalsIgnoreCase(candidate, name)) return candidate;
-  if (name.find('~') != std::string::npos)
-    for (const auto& candidate : names)
-      if (equalsIgnoreCase(shortAlias(candidate, names), name)) return candidate;
+  for (const auto& candidate : names)
+    if (equalsIgnoreCase(shortAlias(candidate, names), name)) return candidate;
   return std::nullopt;
 }
 
@@ -74,20 +92,6 @@ int64_t fileTime(const fs::path& path) {
   if (ec) return 0;
   const auto sys = std::chrono::file_clock::to_sys(written);
   return std::chrono::duration_cast<FileTimeUnits>(sys.time_since_epoch()).count() + kEpochDifference;
-}
-
-FileEntry entryOf(const fs::path& host, const std::vector<std::string>& siblings) {
-  FileEntry entry;
-  entry.name = host.filename().string();
-  entry.shortName = shortAlias(entry.name, siblings);
-  std::error_code ec;
-  const bool directory = fs::is_directory(host, ec);
-  entry.attributes = directory ? faDirectory : faArchive;
-  if (!directory) entry.size = fs::file_size(host, ec);
-  const auto perms = fs::status(host, ec).permissions();
-  if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) entry.attributes |= faReadOnly;
-  entry.writeTime = fileTime(host);
-  return entry;
 }
 
 bool isValidShortName(const std::string& name) {
@@ -115,6 +119,32 @@ std::string aliasStem(const std::string& name) {
     return out;
   };
   return clean(base, 6) + "|" + clean(ext, 3);
+}
+
+FileEntry withDetails(const fs::path& host, FileEntry entry) {
+  std::error_code ec;
+  const bool directory = fs::is_directory(host, ec);
+  entry.attributes = directory ? faDirectory : faArchive;
+  if (!directory) entry.size = fs::file_size(host, ec);
+  const auto perms = fs::status(host, ec).permissions();
+  if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) entry.attributes |= faReadOnly;
+  entry.writeTime = fileTime(host);
+  return entry;
+}
+
+FileEntry entryOf(const fs::path& host, const std::vector<std::string>& siblings) {
+  FileEntry entry;
+  entry.name = host.filename().string();
+  entry.shortName = shortAlias(entry.name, siblings);
+  return withDetails(host, std::move(entry));
+}
+
+// A lone entry: its folder is listed only when the name needs an 8.3 alias.
+FileEntry entryOf(const fs::path& host) {
+  FileEntry entry;
+  entry.name = host.filename().string();
+  if (!isValidShortName(entry.name)) entry.shortName = shortAlias(entry.name, hostNames(host.parent_path()));
+  return withDetails(host, std::move(entry));
 }
 
 }  // namespace
@@ -204,7 +234,7 @@ std::optional<FileEntry> ImageFileSystem::stat(const std::string& path) {
   const auto host = hostPath(path);
   std::error_code ec;
   if (!host || !fs::exists(*host, ec)) return std::nullopt;
-  return entryOf(*host, hostNames(host->parent_path()));
+  return entryOf(*host);
 }
 
 std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
@@ -293,7 +323,10 @@ std::optional<std::string> ImageFileSystem::readFile(const std::string& path) {
   if (!host || !fs::is_regular_file(*host, ec)) return std::nullopt;
   std::ifstream in(*host, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // In blocks rather than by the byte: cabinets and driver binaries are megabytes.
+  std::string bytes;
+  char block[65536];
+  while (in.read(block, sizeof block) || in.gcount() > 0) bytes.append(block, static_cast<size_t>(in.gcount()));
   if (in.bad()) return std::nullopt;
   return bytes;
 }
