@@ -89,6 +89,13 @@ uint32_t missingFileError(FileSystem& files, const std::string& path) {
 // Checks the disposition against what is on disk and loads or creates the
 // file's bytes as CreateFile would; an error code, or 0.
 uint32_t prepare(FileSystem& files, const CabOpenMode& mode, OpenFile& file) {
+  // Reading what is there, the most common case, needs one look at the disk.
+  if (!mode.write && mode.disposition == CabDisposition::OpenExisting) {
+    if (std::optional<std::string> bytes = files.readFile(file.path)) {
+      file.bytes = std::move(*bytes);
+      return 0;
+    }
+  }
   const std::optional<FileEntry> entry = files.stat(file.path);
   if (entry && entry->isDirectory()) return kErrorAccessDenied;
   if (entry && mode.disposition == CabDisposition::CreateNew) return kErrorFileExists;
@@ -141,6 +148,20 @@ intptr_t open(FileSystem& files, const std::string& path, const CabOpenMode& mod
     error = prepare(files, mode, file);
     if (error != 0) return -1;
     if (mode.append) file.position = file.bytes.size();
+    return table().add(std::move(file));
+  } catch (const std::bad_alloc&) {
+    error = kErrorNotEnoughMemory;
+    return -1;
+  }
+}
+
+intptr_t create(FileSystem& files, const std::string& path, uint32_t& error) {
+  try {
+    OpenFile file;
+    file.files = &files;
+    file.path = path;
+    file.write = true;
+    file.changed = true;  // written when closed, also when it stays empty
     return table().add(std::move(file));
   } catch (const std::bad_alloc&) {
     error = kErrorNotEnoughMemory;

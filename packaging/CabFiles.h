@@ -32,6 +32,10 @@ CabOpenMode cabOpenMode(int oflag);
 namespace CabFiles {
 
 intptr_t open(FileSystem& files, const std::string& path, const CabOpenMode& mode, uint32_t& error);
+// A file opened for writing only that replaces whatever is at the path when
+// it is closed; nothing touches the disk before. For extracted files, whose
+// folder and old file the caller has dealt with already.
+intptr_t create(FileSystem& files, const std::string& path, uint32_t& error);
 unsigned read(intptr_t hf, void* buffer, unsigned count, uint32_t& error);
 unsigned write(intptr_t hf, const void* buffer, unsigned count, uint32_t& error);
 int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error);

@@ -636,8 +636,8 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
     if ((existing->attributes & (faReadOnly | faHidden | faSystem)) != 0) files.setAttributes(target, faNormal);
   }
   uint32_t error = 0;
-  // Emptied first, so that the file holds exactly the cabinet's bytes.
-  const intptr_t hf = CabFiles::open(files, target, cabOpenMode(_O_BINARY | _O_SEQUENTIAL | _O_WRONLY | _O_CREAT | _O_TRUNC), error);
+  // Written whole when closed, so that the file holds exactly the cabinet's bytes.
+  const intptr_t hf = CabFiles::create(files, target, error);
   if (hf == -1) {
     LastCabFileError = error;
     return -1;
