@@ -90,7 +90,9 @@ constexpr TCOMP TCOMPfromTypeLevelMemory(unsigned type, unsigned level, unsigned
                             type);
 }
 
-#ifdef _WIN32
+// cabinet.dll packs its structures to 4 bytes in 32-bit Windows only; the
+// 64-bit library uses the natural layout.
+#if defined(_WIN32) && !defined(_WIN64)
 #pragma pack(push, 4)
 #endif
 
@@ -269,7 +271,7 @@ typedef struct {
   FDIERROR fdie;
 } FDINOTIFICATION, *PFDINOTIFICATION;
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN64)
 #pragma pack(pop)
 #endif
 
