@@ -494,7 +494,6 @@ TSTCabReader::~TSTCabReader() {
 void TSTCabReader::ExtractFiles(const std::string& cabinetFileName, const std::string& targetFolder) {
   ActiveReader active(this);
   FileSystem& files = machine_.files();
-  cabinetFileName_ = expandFileName(files, cabinetFileName);
   targetFolder_ = withTrailingBackslash(targetFolder);
   error_ = ERF{};
   callbackFailure_ = nullptr;
@@ -503,17 +502,15 @@ void TSTCabReader::ExtractFiles(const std::string& cabinetFileName, const std::s
   refused_.clear();
   failed_.clear();
   std::vector<std::string> visited;
-  std::string current = cabinetFileName_;
+  std::string current = expandFileName(files, cabinetFileName);
   while (!current.empty()) {
     // A set whose headers lead back to a cabinet already read would never end.
     for (const std::string& seen : visited)
       if (equalsIgnoreCase(seen, current)) return;
     visited.push_back(current);
     nextCabinetPath_.clear();
-    nextDiskName_.clear();
     continuationPath_.clear();
     continued_ = false;
-    cabinetPath_ = current;
     const bool copied = CopyOneCabinet(current);
     if (callbackFailure_) std::rethrow_exception(callbackFailure_);
     if (!copied) return;
@@ -592,11 +589,9 @@ intptr_t TSTCabReader::Notify(FDINOTIFICATIONTYPE type, FDINOTIFICATION& note) {
 }
 
 intptr_t TSTCabReader::CabinetOpened(const FDINOTIFICATION& note) {
-  if (!continuationPath_.empty()) cabinetPath_ = continuationPath_;
   const std::string next = PathNameOf(note.psz1), disk = PathNameOf(note.psz2);
   const std::string folder = note.psz3 == nullptr ? std::string() : note.psz3;  // the folder we gave, as we gave it
   nextCabinetPath_ = next.empty() ? std::string() : catPath(folder, next);
-  nextDiskName_ = disk;
   bool abort = false;
   if (OnCabinetInfo) OnCabinetInfo(*this, next, disk, folder, note.setID, note.iCabinet, abort);
   return abort ? -1 : 0;

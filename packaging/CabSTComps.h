@@ -189,9 +189,10 @@ class TSTCabReader {
   void* context_ = nullptr;
   ERF error_{};
   std::exception_ptr callbackFailure_;
-  std::string cabinetFileName_;
   std::string targetFolder_;  // with a trailing backslash
-  std::string nextCabinetPath_, nextDiskName_, cabinetPath_, continuationPath_;
+  // Where the set goes on: named by the cabinet's header, and where the
+  // library last asked for the next cabinet.
+  std::string nextCabinetPath_, continuationPath_;
   bool continued_ = false;
   // Once a notification stopped the library, every later one does too, so
   // that a library that goes on regardless writes nothing more.
