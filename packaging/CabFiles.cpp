@@ -169,6 +169,20 @@ intptr_t create(FileSystem& files, const std::string& path, uint32_t& error) {
   }
 }
 
+intptr_t adopt(FileSystem& files, const std::string& path, std::string bytes, uint32_t& error) {
+  try {
+    OpenFile file;
+    file.files = &files;
+    file.path = path;
+    file.bytes = std::move(bytes);
+    file.read = true;
+    return table().add(std::move(file));
+  } catch (const std::bad_alloc&) {
+    error = kErrorNotEnoughMemory;
+    return -1;
+  }
+}
+
 unsigned read(intptr_t hf, void* buffer, unsigned count, uint32_t& error) {
   const auto done = table().with(hf, [&](OpenFile& file) -> unsigned {
     if (!file.read) {

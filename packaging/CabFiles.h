@@ -36,6 +36,8 @@ intptr_t open(FileSystem& files, const std::string& path, const CabOpenMode& mod
 // it is closed; nothing touches the disk before. For extracted files, whose
 // folder and old file the caller has dealt with already.
 intptr_t create(FileSystem& files, const std::string& path, uint32_t& error);
+// A file opened for reading whose bytes the caller has read already.
+intptr_t adopt(FileSystem& files, const std::string& path, std::string bytes, uint32_t& error);
 unsigned read(intptr_t hf, void* buffer, unsigned count, uint32_t& error);
 unsigned write(intptr_t hf, const void* buffer, unsigned count, uint32_t& error);
 int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error);

@@ -435,7 +435,11 @@ struct ReaderCallbacks {
     if (activeReader == nullptr) return noting(kErrorInvalidHandle, intptr_t{-1});
     try {
       uint32_t error = 0;
-      intptr_t hf = CabFiles::open(activeReader->machine_.files(), file, cabOpenMode(oflag), error);
+      FileSystem& files = activeReader->machine_.files();
+      const CabOpenMode mode = cabOpenMode(oflag);
+      std::optional<std::string> checked = activeReader->TakeCheckedCabinet(file, mode);
+      const intptr_t hf = checked ? CabFiles::adopt(files, file, std::move(*checked), error)
+                                  : CabFiles::open(files, file, mode, error);
       return noting(error, hf);
     } catch (...) {
       activeReader->callbackFailure_ = std::current_exception();
@@ -498,6 +502,7 @@ void TSTCabReader::ExtractFiles(const std::string& cabinetFileName, const std::s
   error_ = ERF{};
   callbackFailure_ = nullptr;
   open_.clear();
+  folders_.clear();
   extracted_.clear();
   refused_.clear();
   failed_.clear();
@@ -539,6 +544,7 @@ bool TSTCabReader::CopyOneCabinet(const std::string& cabinet) {
   const bool copied =
       library.FDICopy(context_, name.data(), folder.data(), 0, ReaderCallbacks::notify, nullptr, this) != 0;
   DropUnfinishedTargets();
+  checked_.reset();
   if (!copied) error_.erfType = static_cast<int>(LastCabFileError);
   // Our own findings, and a stop the library did not pass on, are failures too.
   if (damage_ != FDIERROR_NONE) error_ = ERF{damage_, 0, 1};
@@ -546,10 +552,19 @@ bool TSTCabReader::CopyOneCabinet(const std::string& cabinet) {
   return copied && !stopping_ && damage_ == FDIERROR_NONE;
 }
 
-// A cabinet that cannot be read is left to the library, which says so.
+// A cabinet that cannot be read is left to the library, which says so. The
+// bytes checked are kept for the library's first look at the cabinet.
 FDIERROR TSTCabReader::CheckCabinetFile(const std::string& cabinet) {
-  const std::optional<std::string> bytes = machine_.files().readFile(cabinet);
-  return bytes ? checkCabinet(*bytes) : FDIERROR_NONE;
+  checked_ = machine_.files().readFile(cabinet);
+  checkedPath_ = cabinet;
+  return checked_ ? checkCabinet(*checked_) : FDIERROR_NONE;
+}
+
+std::optional<std::string> TSTCabReader::TakeCheckedCabinet(const std::string& path, const CabOpenMode& mode) {
+  if (!checked_ || mode.write || path != checkedPath_) return std::nullopt;
+  std::optional<std::string> bytes = std::move(checked_);
+  checked_.reset();
+  return bytes;
 }
 
 // Files the library opened and never completed hold part of their bytes at
@@ -622,14 +637,15 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
     return 0;
   }
   FileSystem& files = machine_.files();
-  const std::string folder = parentPath(target);
-  if (!folder.empty()) files.forceDirectories(folder);
-  if (const std::optional<FileEntry> existing = files.stat(target)) {
-    const bool readOnly = (existing->attributes & faReadOnly) != 0;
+  FolderListing& listing = TargetFolder(parentPath(target));
+  const std::string key = upperCase(fileNamePart(target));
+  if (const auto existing = listing.find(key); existing != listing.end()) {
+    const bool readOnly = (existing->second & faReadOnly) != 0;
     if (readOnly && (Options & croDontOverwriteReadOnlyFiles) != 0) return 0;
     // Hidden and system files cannot be replaced while they are marked so either.
-    if ((existing->attributes & (faReadOnly | faHidden | faSystem)) != 0) files.setAttributes(target, faNormal);
+    if ((existing->second & (faReadOnly | faHidden | faSystem)) != 0) files.setAttributes(target, faNormal);
   }
+  listing[key] = faArchive;
   uint32_t error = 0;
   // Written whole when closed, so that the file holds exactly the cabinet's bytes.
   const intptr_t hf = CabFiles::create(files, target, error);
@@ -639,6 +655,24 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
   }
   open_.push_back(OpenTarget{name, target, hf, static_cast<uint32_t>(note.cb)});
   return hf;
+}
+
+// A target folder, made when missing, and what it held, read once an
+// extraction: looking up every name that is not there yet costs much more.
+TSTCabReader::FolderListing& TSTCabReader::TargetFolder(const std::string& folder) {
+  const std::string key = upperCase(folder);
+  if (const auto known = folders_.find(key); known != folders_.end()) return known->second;
+  FolderListing& listing = folders_[key];
+  FileSystem& files = machine_.files();
+  if (!folder.empty() && !files.isDirectory(folder)) {
+    files.forceDirectories(folder);
+    return listing;
+  }
+  for (const FileEntry& entry : files.find(catPath(folder, "*"))) {
+    listing[upperCase(entry.name)] = entry.attributes;
+    if (!entry.shortName.empty()) listing[upperCase(entry.shortName)] = entry.attributes;
+  }
+  return listing;
 }
 
 intptr_t TSTCabReader::CloseFile(const FDINOTIFICATION& note) {

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "packaging/CabFiles.h"
 #include "packaging/CabSTConsts.h"
 #include "platform/Machine.h"
 
@@ -178,9 +181,13 @@ class TSTCabReader {
   intptr_t PartialFile(const FDINOTIFICATION& note);
   intptr_t CopyFile(const FDINOTIFICATION& note);
   intptr_t CloseFile(const FDINOTIFICATION& note);
+  // Attributes by upper-cased name.
+  using FolderListing = std::map<std::string, uint32_t>;
+  FolderListing& TargetFolder(const std::string& folder);
   intptr_t NextCabinet(FDINOTIFICATION& note);
   bool CopyOneCabinet(const std::string& cabinet);
   FDIERROR CheckCabinetFile(const std::string& cabinet);
+  std::optional<std::string> TakeCheckedCabinet(const std::string& path, const CabOpenMode& mode);
   void DropUnfinishedTargets();
   std::string NameOf(const char* bytes, uint16_t attributes);
   std::string PathNameOf(const char* bytes);
@@ -198,7 +205,10 @@ class TSTCabReader {
   // that a library that goes on regardless writes nothing more.
   bool stopping_ = false;
   FDIERROR damage_ = FDIERROR_NONE;  // found by our own checks during a copy
+  std::optional<std::string> checked_;  // the bytes of the cabinet checked last
+  std::string checkedPath_;
   std::vector<OpenTarget> open_;
+  std::map<std::string, FolderListing> folders_;  // by upper-cased folder, for this extraction
   std::vector<std::string> extracted_, refused_, failed_;
 };
 
