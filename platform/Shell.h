@@ -51,6 +51,11 @@ class Shell {
   // The "open" verb on a file, shown normally: a program runs, a document
   // opens in its program. False when the shell cannot open it.
   virtual bool open(const std::string& target) = 0;
+  // Hands a program or document to the shell with a verb, parameters, a
+  // working folder and a show mode (SW_SHOW is 5), and returns at once. The
+  // file may be given in double quotes. False when the shell cannot start it.
+  virtual bool execute(const std::string& verb, const std::string& file, const std::string& parameters,
+                       const std::string& folder, int showCommand) = 0;
 };
 
 }  // namespace korvane

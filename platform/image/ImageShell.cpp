@@ -296,8 +296,18 @@ ShellFileResult ImageShell::fileOperation(const ShellFileOperation& operation) {
 bool ImageShell::open(const std::string& target) {
   const auto full = files_.fullPath(target);
   if (!full || !files_.exists(*full)) return false;
+  return record("open " + *full);
+}
+
+bool ImageShell::execute(const std::string& verb, const std::string& file, const std::string& parameters,
+                         const std::string& folder, int showCommand) {
+  return record("execute\t" + verb + "\t" + file + "\t" + parameters + "\t" + folder + "\t" +
+                std::to_string(showCommand));
+}
+
+bool ImageShell::record(const std::string& line) {
   std::ofstream log(actionsLog_, std::ios::binary | std::ios::app);
-  log << "open " << *full << "\n";
+  log << line << "\n";
   return static_cast<bool>(log);
 }
 

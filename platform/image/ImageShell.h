@@ -25,8 +25,14 @@ class ImageShell : public Shell {
   // Nothing runs on an image: an existing file's opening is recorded in the
   // image's actions.log as the line "open <full path>".
   bool open(const std::string& target) override;
+  // Recorded as one tab-separated line "execute, verb, file, parameters,
+  // folder, show mode", the texts as given; the image runs nothing.
+  bool execute(const std::string& verb, const std::string& file, const std::string& parameters,
+               const std::string& folder, int showCommand) override;
 
  private:
+  bool record(const std::string& line);
+
   ImageFileSystem& files_;
   std::filesystem::path actionsLog_;
 };

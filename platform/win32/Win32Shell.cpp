@@ -47,6 +47,19 @@ class Win32Shell : public Shell {
         ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return code > 32;  // smaller values are the shell's error codes
   }
+
+  bool execute(const std::string& verb, const std::string& file, const std::string& parameters,
+               const std::string& folder, int showCommand) override {
+    // The redirect needs the bare path; the shell takes it without quotes too.
+    std::string bare = file;
+    if (bare.size() >= 2 && bare.front() == '"' && bare.back() == '"') bare = bare.substr(1, bare.size() - 2);
+    const std::wstring path = wide(SystemFolderRedirect::instance().toNative(bare));
+    const std::wstring verbW = wide(verb), parametersW = wide(parameters), folderW = wide(folder);
+    const auto code = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        GetActiveWindow(), verbW.c_str(), path.c_str(), parametersW.empty() ? nullptr : parametersW.c_str(),
+        folderW.empty() ? nullptr : folderW.c_str(), showCommand));
+    return code > 32;
+  }
 };
 
 }  // namespace

@@ -55,5 +55,16 @@ TEST(ImageMachine, SystemFactsComeFromMachineIni) {
   EXPECT_EQ(machine.files().tempPath(), "C:\\TEMP\\");
 }
 
+TEST(ImageMachine, ProgramsStartedThroughTheShellAreRecordedNotRun) {
+  ImageBuilder image;
+  Machine& machine = image.open();
+  EXPECT_TRUE(machine.shell().execute("open", "\"C:\\WINDOWS\\devmount.exe\"", "\"C:\\B\\x.inf\" \"PCI\\V\"",
+                                      "C:\\B", 5));
+  EXPECT_TRUE(machine.shell().execute("open", "rundll32.exe", "", "", 5));
+  EXPECT_EQ(image.actions(),
+            (std::vector<std::string>{"execute\topen\t\"C:\\WINDOWS\\devmount.exe\"\t\"C:\\B\\x.inf\" \"PCI\\V\"\tC:\\B\t5",
+                                      "execute\topen\trundll32.exe\t\t\t5"}));
+}
+
 }  // namespace
 }  // namespace korvane::test

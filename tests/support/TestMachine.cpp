@@ -143,6 +143,13 @@ SampleMachine copySample(const std::string& name) {
   return sample;
 }
 
+std::vector<std::string> ImageBuilder::actions() const {
+  std::ifstream in(root() / "actions.log");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 #endif
 
 }  // namespace korvane::test

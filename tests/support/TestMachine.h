@@ -55,6 +55,8 @@ class ImageBuilder {
   Machine& open();
   // A second machine on the same folder, to see what the first one left there.
   std::unique_ptr<Machine> reopen() const;
+  // The lines of the image's actions.log: what would have been run or opened.
+  std::vector<std::string> actions() const;
 
  private:
   std::unique_ptr<TempDir> host_;
