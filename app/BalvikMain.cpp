@@ -39,6 +39,10 @@ TForm1::TForm1(Machine& machine, View& view)
     : AH(machine),
       FO1(machine, opCopyFile, {opAllowUndo, opNoConfirmation, opNoConfirmMkDir}),
       FO2(machine, opDeleteFile, {opNoConfirmation, opNoConfirmMkDir, opSilent}),
+      ZAZFileHolder1(machine.files(), FindCarriedFile("drvmnt.exe")),
+      ZAZFileHolder2(machine.files(), FindCarriedFile("MsSetup6.CAB")),
+      ZAZFileHolder3(machine.files(), FindCarriedFile("installer.exe")),
+      ZAZFileHolder4(machine.files(), FindCarriedFile("drvunmnt.exe")),
       machine_(machine),
       view_(view) {
   ListView1.Columns = {{"Description", 220, false}, {"INF", 0, false},           {"Version", 60, false},

@@ -11,6 +11,7 @@
 #include "app/Languages.h"
 #include "app/View.h"
 #include "backup/DriverFolder.h"
+#include "components/ahmtfileholder/TAHMFileHolder.h"
 #include "components/ahmtfileoperator/TAHMFileOperator.h"
 #include "components/ahmtsystemdetails/TAHMSystemDetails.h"
 #include "inventory/DriverInventory.h"
@@ -67,6 +68,9 @@ class TForm1 {
   TAHMFileOperator FO1;  // copies file sets into a folder, made without a question when missing
   TAHMFileOperator FO2;  // deletes file sets silently and for good
   TWebCopy WC1;
+  // The carried files, one item each: the device installation tool, the
+  // driver database image, the package stub and the device removal tool.
+  TAHMFileHolder ZAZFileHolder1, ZAZFileHolder2, ZAZFileHolder3, ZAZFileHolder4;
 
   // Controls.
   TListView ListView1;
