@@ -220,6 +220,12 @@ void TForm1::AddMemoLine(const std::string& line) {
   view_.memoAppended(line);
 }
 
+void TForm1::AppendMemoText(const std::string& text) {
+  if (Memo1.empty()) Memo1.emplace_back();
+  Memo1.back() += text;
+  view_.memoTextAppended(text);
+}
+
 void TForm1::ShowDeviceCount() {
   SetStatus(Text(Msg::DevicesFoundPrefix) + std::to_string(Inventory.Count) + Text(Msg::DevicesFoundSuffix));
 }

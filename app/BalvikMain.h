@@ -160,6 +160,7 @@ class TForm1 {
   void ClearMemo();
   void AddMemoLines(const std::string& text);
   void AddMemoLine(const std::string& line);  // exactly one line, empty ones too
+  void AppendMemoText(const std::string& text);  // to the end of the last line
   void ListChanged() { view_.listChanged("ListView1", ListView1); }
 
   // Backup to a folder.

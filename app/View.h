@@ -16,6 +16,8 @@ class View {
   virtual void listChanged(const std::string& name, const TListView& list) = 0;
   virtual void memoCleared() = 0;
   virtual void memoAppended(const std::string& line) = 0;
+  // Text added to the end of the memo's last line, as rows of progress dots are.
+  virtual void memoTextAppended(const std::string& text) = 0;
   virtual void statusChanged(const std::string& text) = 0;
   // Captions, check marks, visibility or places of controls changed.
   virtual void controlsChanged() = 0;

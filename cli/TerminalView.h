@@ -22,6 +22,8 @@ class TerminalView : public View {
   void listChanged(const std::string& name, const TListView& list) override;
   void memoCleared() override {}
   void memoAppended(const std::string& line) override;
+  // A terminal cannot add to a printed line: the text goes out as a line of its own.
+  void memoTextAppended(const std::string& text) override { memoAppended(text); }
   void statusChanged(const std::string& text) override;
   void controlsChanged() override {}
   void showMessage(const std::string& text) override;

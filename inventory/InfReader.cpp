@@ -109,17 +109,24 @@ std::string versionValue(Machine& machine, const std::string& inf, const std::st
 
 // Both variants of the file set; the backup set also takes the catalog names
 // and the commented-out file names.
-std::vector<std::string> fileSet(Machine& machine, const std::string& inf, InfBackupSet* backup) {
+std::vector<std::string> fileSet(Machine& machine, const std::string& inf, InfBackupSet* backup,
+                                 CatalogNames catalogNames = CatalogNames::BothAsRead) {
   if (!readable(machine, inf)) return {};
   ProfileFiles& profiles = machine.profiles();
   FileSet set;
   for (auto& key : profiles.keyNames(inf, "SourceDisksFiles")) set.add(std::move(key));
   if (backup) {
     backup->CatalogFile = InfCatalog(machine, inf);
-    for (const char* key : {"CatalogFile", "CatalogFile.NT"}) {
-      // A value that is all comment names no file.
-      const std::string catalog = cutBefore(versionValue(machine, inf, key), ';');
-      if (!catalog.empty()) set.append(catalog);
+    if (catalogNames == CatalogNames::BothAsRead) {
+      for (const char* key : {"CatalogFile", "CatalogFile.NT"}) {
+        // A value that is all comment names no file.
+        const std::string catalog = cutBefore(versionValue(machine, inf, key), ';');
+        if (!catalog.empty()) set.append(catalog);
+      }
+    } else {
+      if (!backup->CatalogFile.empty()) set.add(lowerCase(backup->CatalogFile));
+      const std::string nt = cutBefore(versionValue(machine, inf, "CatalogFile.NT"), ';');
+      if (!nt.empty()) set.append(nt);
     }
   }
   for (const auto& section : profiles.sectionNames(inf)) {
@@ -166,9 +173,9 @@ std::vector<std::string> InfDetailsFileSet(Machine& machine, const std::string& 
   return fileSet(machine, inf, nullptr);
 }
 
-InfBackupSet InfBackupFileSet(Machine& machine, const std::string& inf) {
+InfBackupSet InfBackupFileSet(Machine& machine, const std::string& inf, CatalogNames catalogNames) {
   InfBackupSet backup;
-  backup.Names = fileSet(machine, inf, &backup);
+  backup.Names = fileSet(machine, inf, &backup, catalogNames);
   return backup;
 }
 

@@ -35,7 +35,12 @@ struct InfBackupSet {
   std::vector<std::string> Names;  // the files a backup collects besides the INF
   std::string CatalogFile;         // empty when the INF names none
 };
+// How the catalog names enter a backup set: both values as read, or, for
+// Backup All, the catalog lower-cased unless the set already holds it, then
+// "CatalogFile.NT" as read.
+enum class CatalogNames { BothAsRead, CatalogThenNt };
 // The details set with the catalog names and the file names of comment lines.
-InfBackupSet InfBackupFileSet(Machine& machine, const std::string& inf);
+InfBackupSet InfBackupFileSet(Machine& machine, const std::string& inf,
+                              CatalogNames catalogNames = CatalogNames::BothAsRead);
 
 }  // namespace korvane

@@ -386,6 +386,16 @@ void Win32View::memoAppended(const std::string& line) {
   ++memoLines_;
 }
 
+void Win32View::memoTextAppended(const std::string& text) {
+  HWND memo = controlWindow("Memo1");
+  if (!memo) return;
+  const std::wstring added = wide(text);
+  const int end = GetWindowTextLengthW(memo);
+  SendMessageW(memo, EM_SETSEL, end, end);
+  SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
+  if (!memoLines_) memoLines_ = 1;
+}
+
 void Win32View::statusChanged(const std::string& text) {
   HWND statusBar = controlWindow("StatusBar1");
   if (!statusBar) return;

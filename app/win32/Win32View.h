@@ -32,6 +32,7 @@ class Win32View : public View {
   void listChanged(const std::string& name, const TListView& list) override;
   void memoCleared() override;
   void memoAppended(const std::string& line) override;
+  void memoTextAppended(const std::string& text) override;
   void statusChanged(const std::string& text) override;
   void controlsChanged() override;
   void showMessage(const std::string& text) override;

@@ -16,6 +16,7 @@ class ScriptedView : public View {
   void listChanged(const std::string& name, const TListView& list) override;
   void memoCleared() override { log.push_back("memo-clear"); }
   void memoAppended(const std::string& line) override { log.push_back("memo: " + line); }
+  void memoTextAppended(const std::string& text) override { log.push_back("memo+ " + text); }
   void statusChanged(const std::string& text) override { log.push_back("status: " + text); }
   void controlsChanged() override { log.push_back("controls"); }
   void showMessage(const std::string& text) override { log.push_back("message: " + text); }
