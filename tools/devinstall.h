@@ -1,0 +1,30 @@
+/* Installing an INF's driver for the devices with one hardware ID; shared by
+ * devmount and the package stub. Each function says on the console what it did. */
+#ifndef KORVANE_TOOLS_DEVINSTALL_H
+#define KORVANE_TOOLS_DEVINSTALL_H
+
+#include "common.h"
+
+/* The device class an INF installs into. */
+typedef struct {
+    GUID guid;
+    wchar_t name[MAX_CLASS_NAME_LEN];
+} DeviceClass;
+
+/* FALSE when the INF cannot be read or names no known class. */
+BOOL ReadInfClass(const wchar_t *inf, DeviceClass *deviceClass);
+/* Installs the driver on the present devices with the hardware ID; force
+ * installs it even where Windows ranks the device's own driver higher. */
+BOOL UpdatePresentDevices(const wchar_t *inf, const wchar_t *hardwareId, BOOL force, BOOL *restart);
+/* Copies the INF into the system's driver store, where Plug and Play finds it
+ * when a matching device appears. */
+BOOL StageDriverPackage(const wchar_t *inf);
+/* Whether no bus reports the ID, so that only a root-enumerated device can
+ * carry it: "ROOT\..." or a bare name. */
+BOOL IsRootEnumeratedId(const wchar_t *hardwareId);
+/* Creates a root-enumerated device of the INF's class with the hardware ID
+ * and installs the driver on it; a device whose installation fails is removed again. */
+BOOL InstallOnNewRootDevice(const wchar_t *inf, const DeviceClass *deviceClass, const wchar_t *hardwareId,
+                            BOOL *restart);
+
+#endif
