@@ -70,7 +70,9 @@ void SayError(const wchar_t *what, DWORD error)
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ' ||
                           text[length - 1] == L'.'))
         text[--length] = L'\0';
-    if (length > 0)
+    if (error == ERROR_SUCCESS) /* a failure the system gave no reason for */
+        SayFormat(L"%ls.\r\n", what);
+    else if (length > 0)
         SayFormat(L"%ls: %ls (error 0x%08lX).\r\n", what, text, error);
     else
         SayFormat(L"%ls (error 0x%08lX).\r\n", what, error);

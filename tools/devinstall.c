@@ -37,8 +37,13 @@ BOOL StageDriverPackage(const wchar_t *inf)
 BOOL ReadInfClass(const wchar_t *inf, DeviceClass *deviceClass)
 {
     static const GUID noClass;
-    return SetupDiGetINFClassW(inf, &deviceClass->guid, deviceClass->name, MAX_CLASS_NAME_LEN, NULL) &&
-           !IsEqualGUID(&deviceClass->guid, &noClass);
+    if (!SetupDiGetINFClassW(inf, &deviceClass->guid, deviceClass->name, MAX_CLASS_NAME_LEN, NULL))
+        return FALSE;
+    if (IsEqualGUID(&deviceClass->guid, &noClass)) {
+        SetLastError(ERROR_INVALID_CLASS);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL IsRootEnumeratedId(const wchar_t *hardwareId)

@@ -114,6 +114,7 @@ static void MatchDevice(HDEVINFO set, SP_DEVINFO_DATA *device, const wchar_t *ha
 }
 
 typedef struct {
+    const wchar_t *root; /* the folder the cabinet went to */
     unsigned drivers, failed;
     BOOL restart;
 } Tally;
@@ -121,7 +122,7 @@ typedef struct {
 static void InstallInf(const wchar_t *path, Tally *tally)
 {
     DeviceClass deviceClass;
-    SayFormat(L"\r\n%ls\r\n", path);
+    SayFormat(L"\r\n%ls\r\n", path + lstrlenW(tally->root) + 1);
     if (!ReadInfClass(path, &deviceClass)) {
         SayLine(L"No device driver INF; skipped.");
         return;
@@ -180,7 +181,7 @@ static int InstallPackage(const AppendedCabinet *cabinet)
         SayError(L"No temporary folder for the package's files", GetLastError());
         return TOOL_FAILED;
     }
-    Tally tally = { 0, 0, FALSE };
+    Tally tally = { folder, 0, 0, FALSE };
     int result = TOOL_BAD_PACKAGE;
     if (ExtractCabinet(cabinet, folder)) {
         InstallInfsIn(folder, &tally);

@@ -337,7 +337,7 @@ static INT_PTR OpenExtractedFile(const FDINOTIFICATION *entry)
         return -1;
     }
     if (!IsSafeEntryName(name)) {
-        SetProblem(L"the cabinet names a file outside its folder: %ls", name);
+        SetProblem(L"the cabinet holds an unsafe file name: %ls", name);
         return -1;
     }
     for (wchar_t *c = name; *c; c++)
