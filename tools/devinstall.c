@@ -2,10 +2,26 @@
 
 #include <newdev.h>
 
+static void CountDriverless(HDEVINFO set, SP_DEVINFO_DATA *device, const wchar_t *hardwareIds, void *context)
+{
+    (void)hardwareIds;
+    wchar_t driver[MAX_PATH];
+    if (!SetupDiGetDeviceRegistryPropertyW(set, device, SPDRP_DRIVER, NULL, (BYTE *)driver, sizeof driver, NULL))
+        ++*(int *)context;
+}
+
 BOOL UpdatePresentDevices(const wchar_t *inf, const wchar_t *hardwareId, BOOL force, BOOL *restart)
 {
     BOOL rebootRequired = FALSE;
     if (UpdateDriverForPlugAndPlayDevicesW(NULL, hardwareId, inf, force ? INSTALLFLAG_FORCE : 0, &rebootRequired)) {
+        /* Some systems (Wine) report success when the INF had no driver for the device. */
+        int driverless = 0;
+        ForEachPresentDeviceWithId(hardwareId, CountDriverless, &driverless);
+        if (driverless > 0) {
+            SayFormat(L"The INF has no driver for %d device(s) with hardware ID %ls on this Windows.\r\n", driverless,
+                      hardwareId);
+            return FALSE;
+        }
         SayFormat(L"Installed the driver for the devices with hardware ID %ls.\r\n", hardwareId);
         *restart |= rebootRequired;
         return TRUE;

@@ -19,7 +19,10 @@ run "$devmount" 'C:\nowhere\kvtest.inf' "$hardware_id"
 expect 2 'The INF file C:\nowhere\kvtest.inf was not found.' "devmount with a missing INF"
 run "$devmount" "$(winpath "$fixture/kvtest.sys")" "$hardware_id"
 expect 2 "The INF file names no device class" "devmount with a file that is no INF"
-key_exists "$enum_key" && fail "a failed devmount left a device"
+run "$devmount" "$inf" 'root\korvane_unknown'
+expect 3 'Created the root-enumerated device ROOT\KORVANETEST\0000.' "devmount for an ID the INF does not name"
+expect 3 'The INF has no driver for 1 device(s) with hardware ID root\korvane_unknown' "devmount for an ID the INF does not name"
+key_exists "$enum_key\\0000" && fail "a failed devmount left a device"
 
 # As the program starts it: the INF's full path and the hardware ID, in the INF's folder.
 rc=0

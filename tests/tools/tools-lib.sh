@@ -9,11 +9,14 @@ enum_key='HKLM\System\CurrentControlSet\Enum\ROOT\KORVANETEST'
 class_key="HKLM\\System\\CurrentControlSet\\Control\\Class\\$class_guid"
 
 # The device tests and the package tests take turns in one prefix (ctest's
-# RESOURCE_LOCK): each starts from a prefix without our device.
+# RESOURCE_LOCK): each starts from a prefix without our device. WINEARCH
+# (win64, the default, or win32) chooses the Windows: on a 32-bit one the
+# programs do the work themselves, on a 64-bit one their 64-bit twins do.
 BUILD_DIR="$(realpath -m "$BUILD_DIR")" TOOLS_DIR="$(realpath -m "$TOOLS_DIR")"
-export KORVANE_WINEPREFIX="$BUILD_DIR/wineprefix-tools"
+export WINEARCH="${WINEARCH:-win64}"
+export KORVANE_WINEPREFIX="$BUILD_DIR/wineprefix-tools-$WINEARCH"
 drive="$KORVANE_WINEPREFIX/drive_c"
-work="$BUILD_DIR/tools-test/$test_name"
+work="$BUILD_DIR/tools-test/$test_name-$WINEARCH"
 
 fail() { echo "$test_name: $*" >&2; exit 1; }
 wine_run() { "$here/scripts/wine-run" "$@"; }
@@ -32,7 +35,8 @@ expect() {  # expect RC TEXT WHAT: the last run ended with RC and printed a line
 
 # One value of a registry key as reg.exe shows it; empty when key or value is missing.
 reg_value() {  # reg_value KEY NAME
-  wine_run reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+  { wine_run reg query "$1" /v "$2" 2>/dev/null || true; } | tr -d '\r' |
+    awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 key_exists() { wine_run reg query "$1" >/dev/null 2>&1; }
 
@@ -61,7 +65,8 @@ check_installed() {  # check_installed WHAT
   local driver_key="HKLM\\System\\CurrentControlSet\\Control\\Class\\$driver"
   [ "$(reg_value "$driver_key" InfPath)" = kvtest.inf ] || fail "$1: the driver key's InfPath is \"$(reg_value "$driver_key" InfPath)\""
   [ "$(reg_value "$driver_key" InfSection)" = KvInstall ] || fail "$1: the driver key names another install section"
-  # The 64-bit twin did the work: the file is in the real drivers folder, not in the one WOW64 shows 32-bit programs.
+  # On 64-bit Windows the twin did the work: the file is in the real drivers
+  # folder, not in the one WOW64 shows 32-bit programs.
   cmp -s "$fixture/kvtest.sys" "$(drivers_folder system32)/kvtest.sys" || fail "$1: kvtest.sys did not arrive in the drivers folder"
   [ ! -e "$(drivers_folder syswow64)/kvtest.sys" ] || fail "$1: kvtest.sys went to the 32-bit drivers folder"
   no_temp_left "$1"
