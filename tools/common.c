@@ -78,6 +78,27 @@ void SayError(const wchar_t *what, DWORD error)
         SayFormat(L"%ls (error 0x%08lX).\r\n", what, error);
 }
 
+int FinishTool(int exitCode)
+{
+    enum { HOLD_MILLISECONDS = 30000 }; /* nobody may be there to press a key */
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode, processes[2];
+    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || !GetConsoleMode(input, &mode) ||
+        GetConsoleProcessList(processes, 2) != 1)
+        return exitCode;
+    SayLine(L"\r\nPress a key to close this window (it closes by itself in 30 seconds).");
+    FlushConsoleInputBuffer(input);
+    DWORD start = GetTickCount(), waited;
+    INPUT_RECORD record;
+    DWORD read;
+    while ((waited = GetTickCount() - start) < HOLD_MILLISECONDS &&
+           WaitForSingleObject(input, HOLD_MILLISECONDS - waited) == WAIT_OBJECT_0 &&
+           ReadConsoleInputW(input, &record, 1, &read) && read == 1 &&
+           !(record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown)) {
+    }
+    return exitCode;
+}
+
 static wchar_t FoldCase(wchar_t c)
 {
     return c >= L'a' && c <= L'z' ? (wchar_t)(c - L'a' + L'A') : c;

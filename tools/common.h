@@ -35,6 +35,12 @@ void SayFormat(const wchar_t *format, ...); /* cut at 2047 characters */
 /* "<what>: <the system's text> (error 0x...)." */
 void SayError(const wchar_t *what, DWORD error);
 
+/* Returns exitCode, after waiting for a key (30 seconds at most) when the
+ * program has a console window of its own (started from Explorer or by
+ * Korvane, not from a command prompt), so that the window does not close
+ * before it has been read. */
+int FinishTool(int exitCode);
+
 /* Hardware IDs are ASCII and compare without regard to case in every locale. */
 BOOL SameId(const wchar_t *left, const wchar_t *right);
 BOOL SameIdPrefix(const wchar_t *id, const wchar_t *prefix);

@@ -30,7 +30,7 @@ static int InstallDriver(const wchar_t *inf, const wchar_t *hardwareId)
     return installed ? TOOL_DONE : TOOL_FAILED;
 }
 
-int wmain(int argc, wchar_t **argv)
+static int Run(int argc, wchar_t **argv)
 {
     ToolArguments arguments = ToolArgumentsAfterVerb(argc, argv, L"install");
     if (arguments.count != 2 || arguments.values[0][0] == L'\0' || arguments.values[1][0] == L'\0') {
@@ -49,4 +49,9 @@ int wmain(int argc, wchar_t **argv)
     if (RanNativeTwin(RawArguments(), &exitCode))
         return exitCode;
     return InstallDriver(inf, arguments.values[1]);
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    return FinishTool(Run(argc, argv));
 }

@@ -35,7 +35,7 @@ static void RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA *device, const wchar_t *h
     }
 }
 
-int wmain(int argc, wchar_t **argv)
+static int Run(int argc, wchar_t **argv)
 {
     ToolArguments arguments = ToolArgumentsAfterVerb(argc, argv, L"remove");
     if (arguments.count != 1 || arguments.values[0][0] == L'\0') {
@@ -59,4 +59,9 @@ int wmain(int argc, wchar_t **argv)
     if (removal.restart)
         SayLine(L"Restart Windows to finish the removal.");
     return removal.failed ? TOOL_FAILED : TOOL_DONE;
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    return FinishTool(Run(argc, argv));
 }

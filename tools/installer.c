@@ -199,7 +199,7 @@ static int InstallPackage(const AppendedCabinet *cabinet)
     return result;
 }
 
-int wmain(int argc, wchar_t **argv)
+static int Run(int argc, wchar_t **argv)
 {
     if (argc > 2 || (argc == 2 && argv[1][0] == L'\0')) {
         SayLine(L"usage: installer [<Package_File>]");
@@ -229,4 +229,9 @@ int wmain(int argc, wchar_t **argv)
         exitCode = InstallPackage(&cabinet);
     CloseHandle(file);
     return exitCode;
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    return FinishTool(Run(argc, argv));
 }

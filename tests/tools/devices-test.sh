@@ -2,7 +2,8 @@
 # devmount.exe and devunmnt.exe under Wine on the sample driver: wrong
 # arguments, a missing INF and a file that is no INF; installing on a new
 # root device, again on the now present one, and staging for absent hardware;
-# removing by hardware ID, and an ID no device has.
+# removing by hardware ID, and an ID no device has; waiting for a key in a
+# console window of its own.
 #   devices-test.sh TOOLS_DIR BUILD_DIR
 set -euo pipefail
 TOOLS_DIR="$1" BUILD_DIR="$2" test_name=devices-test
@@ -46,6 +47,12 @@ cmp -s "$fixture/kvtest.inf" "$drive/windows/inf/kvtest.inf" || fail "the staged
 
 run "$devunmnt"
 expect 1 "usage: remove <Hardware_ID>" "devunmnt without arguments"
+grep -q "Press a key" <<<"$out" && fail "devunmnt waited for a key with its output redirected"
+# In a console window of its own (a terminal here) it waits for a key before the window closes.
+rc=0
+out="$( (for _ in 1 2 3 4 5 6 7 8 9 10; do sleep 1; printf x; done) |
+  script -qec "$here/scripts/wine-run $devunmnt" /dev/null | tr -d '\r')" || rc=$?
+expect 1 "Press a key to close this window" "devunmnt in a console window of its own"
 run "$devunmnt" remove 'ROOT\KORVANE_TEST' extra
 expect 1 "usage: remove <Hardware_ID>" "devunmnt with two arguments after the verb"
 run "$devunmnt" 'ROOT\KORVANE_NONE'
