@@ -62,11 +62,34 @@ void SayFormat(const wchar_t *format, ...)
     Say(text);
 }
 
+/* The system has no texts for the setup functions' own errors. */
+static const wchar_t *SetupErrorText(DWORD error)
+{
+    switch (error) {
+    case ERROR_NO_SUCH_DEVINST:
+        return L"there is no such device";
+    case ERROR_NO_DRIVER_SELECTED:
+    case ERROR_NO_COMPAT_DRIVERS:
+        return L"the INF has no driver for the device on this Windows";
+    case ERROR_NO_ASSOCIATED_SERVICE:
+        return L"the INF installs no service for the device";
+    case ERROR_NO_CATALOG_FOR_OEM_INF:
+        return L"the driver has no catalog file, so it is not signed";
+    case ERROR_IN_WOW64:
+        return L"32-bit programs cannot install devices on 64-bit Windows";
+    default:
+        return L"";
+    }
+}
+
 void SayError(const wchar_t *what, DWORD error)
 {
-    wchar_t text[512] = L"";
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0,
-                                  text, sizeof text / sizeof text[0], NULL);
+    wchar_t text[512];
+    lstrcpynW(text, SetupErrorText(error), sizeof text / sizeof text[0]);
+    DWORD length = (DWORD)lstrlenW(text);
+    if (length == 0)
+        length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, text,
+                                sizeof text / sizeof text[0], NULL);
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ' ||
                           text[length - 1] == L'.'))
         text[--length] = L'\0';

@@ -5,8 +5,9 @@
 static void CountDriverless(HDEVINFO set, SP_DEVINFO_DATA *device, const wchar_t *hardwareIds, void *context)
 {
     (void)hardwareIds;
-    wchar_t driver[MAX_PATH];
-    if (!SetupDiGetDeviceRegistryPropertyW(set, device, SPDRP_DRIVER, NULL, (BYTE *)driver, sizeof driver, NULL))
+    DWORD size = 0;
+    if (!SetupDiGetDeviceRegistryPropertyW(set, device, SPDRP_DRIVER, NULL, NULL, 0, &size) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         ++*(int *)context;
 }
 
@@ -28,8 +29,8 @@ BOOL UpdatePresentDevices(const wchar_t *inf, const wchar_t *hardwareId, BOOL fo
     }
     DWORD error = GetLastError();
     if (!force && error == ERROR_NO_MORE_ITEMS) {
-        SayFormat(L"The devices with hardware ID %ls keep their driver: Windows ranks it as good as this one or better.\r\n",
-                  hardwareId);
+        SayFormat(L"The devices with hardware ID %ls keep their driver: Windows ranks it as good as this one "
+                  L"or better.\r\n", hardwareId);
         return TRUE;
     }
     wchar_t what[512];
@@ -43,10 +44,10 @@ BOOL StageDriverPackage(const wchar_t *inf)
 {
     wchar_t staged[MAX_PATH];
     if (!SetupCopyOEMInfW(inf, NULL, SPOST_PATH, 0, staged, MAX_PATH, NULL, NULL)) {
-        SayError(L"Windows did not take the driver into its store", GetLastError());
+        SayError(L"Staging the driver failed", GetLastError());
         return FALSE;
     }
-    SayFormat(L"The driver is in Windows' store as %ls.\r\n", staged);
+    SayFormat(L"The driver is staged as %ls.\r\n", staged);
     return TRUE;
 }
 

@@ -16,7 +16,7 @@ BOOL ReadInfClass(const wchar_t *inf, DeviceClass *deviceClass);
 /* Installs the driver on the present devices with the hardware ID; force
  * installs it even where Windows ranks the device's own driver higher. */
 BOOL UpdatePresentDevices(const wchar_t *inf, const wchar_t *hardwareId, BOOL force, BOOL *restart);
-/* Copies the INF into the system's driver store, where Plug and Play finds it
+/* Stages the INF: copies it where Plug and Play finds it (the driver store)
  * when a matching device appears. */
 BOOL StageDriverPackage(const wchar_t *inf);
 /* Whether no bus reports the ID, so that only a root-enumerated device can

@@ -41,7 +41,7 @@ check_installed "devmount on the present device"
 # Hardware that is not there gets the driver staged, never a root device of its own.
 run "$devmount" "$inf" 'PCI\VEN_4B56&DEV_0001'
 expect 0 "Windows installs the driver when the device is connected." "devmount for absent hardware"
-expect 0 'The driver is in Windows'"'"' store as C:\windows\inf\kvtest.inf.' "devmount for absent hardware"
+expect 0 'The driver is staged as C:\windows\inf\kvtest.inf.' "devmount for absent hardware"
 key_exists 'HKLM\System\CurrentControlSet\Enum\ROOT\KORVANETEST\0001' && fail "devmount made a root device for PCI hardware"
 cmp -s "$fixture/kvtest.inf" "$drive/windows/inf/kvtest.inf" || fail "the staged INF differs from the sample"
 
