@@ -111,7 +111,14 @@ const std::map<std::string, Handler, std::less<>>& commands() {
       {"Russian1", &TForm1::Russian1Click}, {"Chinese1", &TForm1::Chinese1Click},
       {"ChineseTW", &TForm1::ChineseTWClick}, {"BitBtn2", &TForm1::BitBtn2Click},
       {"ma", &TForm1::maClick},             {"PopBackup1", &TForm1::PopBackup1Click},
-      {"Button1", &TForm1::Button1Click},   {"Button2", &TForm1::Button2Click}};
+      {"Button1", &TForm1::Button1Click},   {"Button2", &TForm1::Button2Click},
+      {"Button3", &TForm1::Button3Click},   {"PopBackup2", &TForm1::PopBackup2Click},
+      {"PopBackup3", &TForm1::PopBackup3Click}, {"MenuSFX1", &TForm1::MenuSFX1Click},
+      {"MenuSFX2", &TForm1::MenuSFX2Click}, {"MenuSFX3", &TForm1::MenuSFX3Click},
+      {"BitBtn3", &TForm1::BitBtn3Click},   {"ms", &TForm1::msClick},
+      {"BitBtn10", &TForm1::BitBtn10Click},
+      {"Remove1", &TForm1::Remove1Click},   {"SpeedButton2", &TForm1::SpeedButton2Click},
+      {"Removethedriver1", &TForm1::Removethedriver1Click}};
   return table;
 }
 
@@ -171,7 +178,14 @@ bool TForm1::Click(const std::string& name) {
   if (command == commands().end()) return false;
   const auto control = Controls.find(name);
   if (control != Controls.end() && (!control->second.Visible || !control->second.Enabled)) return false;
-  (this->*command->second)();
+  // What a command did not handle ends it with the error box, as in any
+  // window program, instead of taking the program down.
+  try {
+    (this->*command->second)();
+  } catch (const std::exception& error) {
+    CommandFailed = true;
+    view_.showMessage(error.what());
+  }
   return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,9 @@
 #include "app/Controls.h"
 #include "app/Languages.h"
 #include "app/View.h"
+#include "backup/DriverFileSearch.h"
 #include "backup/DriverFolder.h"
+#include "components/ahmtexplorertree/TAHMExplorerTree.h"
 #include "components/ahmtfileholder/TAHMFileHolder.h"
 #include "components/ahmtfileoperator/TAHMFileOperator.h"
 #include "components/ahmtsystemdetails/TAHMSystemDetails.h"
@@ -49,6 +52,73 @@ class TForm1 {
   void ListView1SelectItem(size_t item, bool selected);
   std::string CurrentCatalogFile;  // the catalog named by the last INF read
   // ---- end of driver details ----
+
+  // ---- Restore (restore/RestoreDriver.cpp, restore/RestoreAll.cpp, restore/FolderScan.cpp) ----
+  void BitBtn4Click();                         // Restore, or Install a new driver in install mode
+  void restore1Click() { BitBtn4Click(); }     // Install > Restore an old driver
+  void instnew1Click();                        // Install > Install a new driver
+  void SpeedButton3Click() { instnew1Click(); }
+  void SpeedButton4Click();                    // Restore All: the folder tree instead of the list
+  void Restore2Click() { SpeedButton4Click(); }
+  void BitBtn9Click();                         // Start of Restore All
+  void BitBtn11Click();                        // Cancel of Restore All
+  void TV1Change();                            // the tree's selection changed
+  // One entry of the scan list, in the order found.
+  struct TScanEntry {
+    std::string Caption;    // the full path
+    std::string Extension;  // without the dot
+    std::string Folder;     // without the trailing backslash
+  };
+  // Folders end in a backslash. A folder's sub-folders are scanned before its own entries.
+  void ScanFolderTree(const std::string& folder);
+  void ListFolderFiles(const std::string& folder, const std::string& mask);
+  bool RestartWindows(unsigned flags);
+
+  static constexpr int kInstallNewMode = 7;
+  int InstallMode = 0;        // kInstallNewMode only while Install a new driver runs
+  TOpenDialog OD1;            // the INF dialog
+  std::vector<TScanEntry> lstscan2;
+  std::string ScanMask;
+  std::string RestoreFolder;  // the tree's Directory at its last change; "nil" for none
+  TAHMExplorerTree TV1;
+
+ private:
+  std::string WindowsFolder();
+  void SetOD1InitialFolder();
+  std::optional<std::string> ExecuteOD1();  // the chosen file; nullopt when cancelled or empty
+  void RunHardwareWizard();
+  bool ExtractInstallTool(const std::string& tool);
+  void RunInstallTool(const std::string& tool, const std::string& folder, const SetupDiy& descriptor);
+  // The scan's files copied into the Windows folder's sub-folders, then the
+  // restart offered; nothing happens for a folder that is no driver backup.
+  void RestoreFolderTree(const std::string& folder, const std::vector<std::string>& destinations, Msg restartNotice);
+  bool IsSystemFolderTree(const std::string& folder);
+  std::vector<std::string> CopyList() const;
+  bool CopyIntoWindowsFolders(const std::vector<std::string>& destinations);
+  void OfferRestart(Msg restartNotice);
+  void ShowFolderTree(bool visible);
+  void ConfigureFolderTree();  // TV1 as the window defines it
+
+ public:
+  // ---- end of restore ----
+
+  // ---- Remove a driver (restore/Remove.cpp) ----
+  void Remove1Click();                                   // Install > Remove a driver
+  void SpeedButton2Click() { Remove1Click(); }           // the hidden Remove tool button
+  void Removethedriver1Click() { SpeedButton2Click(); }  // pop-up: Remove the driver
+
+ private:
+  struct RemovalReport;
+  bool RunRemovalTool(const std::string& hardwareId);
+  // The analysed files that lie in the driver folders and that no other
+  // driver names, sent where the user can get them back.
+  void RemoveDriverFiles(size_t row, const std::vector<std::string>& otherInfs, RemovalReport& report);
+  void RecycleFiles(size_t row, const std::vector<std::string>& paths, RemovalReport& report);
+  std::string UndoFolder(size_t row);
+  void FinishRemoval(const RemovalReport& report);
+
+ public:
+  // ---- end of remove a driver ----
 
   // Application state.
   std::string CurrentLanguage = "English";
@@ -98,6 +168,30 @@ class TForm1 {
   void maClick();                           // Backup > Backup only selected
   void PopBackup1Click();                   // pop-up: Backup to specified folder
   // ---- end of backup to a folder ----
+
+  // ---- Packages (packaging/CabPackages.cpp, packaging/ExePackages.cpp) ----
+  void PopBackup2Click();  // pop-up: Backup to a CAB package
+  void PopBackup3Click();  // pop-up: Backup to an installable EXE
+  void MenuSFX1Click();    // Backup > Backup selected to EXE installer
+  void MenuSFX2Click();    // Backup > Backup all drivers to CAB packages
+  void MenuSFX3Click();    // Backup > Backup all drivers to one EXE installer
+  void Button3Click();     // the one-driver package step that Start runs in package mode
+  // ---- end of packages ----
+
+  // ---- Backup all (backup/BackupAll.cpp) ----
+  void BitBtn3Click();   // Backup All, in the current backup mode
+  void msClick();        // Backup > Backup All: folder mode first
+  void BitBtn10Click();  // the Stop button of the run
+  // How the last Backup All (or one-EXE) run went, driver by driver.
+  struct BackupAllResult {
+    int succeeded = 0;
+    std::vector<std::string> failures;  // "<caption>: <what failed>"
+  };
+  BackupAllResult LastBackupAll;
+  // ---- end of backup all ----
+
+  // Set when a command ended on an error that the error box showed.
+  bool CommandFailed = false;
 
   // ---- Window layout (BalvikLayout.cpp) ----
   // Controls keep their place and font in Control(name); the two lists keep
@@ -164,7 +258,41 @@ class TForm1 {
   void ListChanged() { view_.listChanged("ListView1", ListView1); }
 
   // Backup to a folder.
+  static constexpr int kTallMemoHeight = 167;
+  // One search serves one command, so that its file-name index is built once.
+  std::unique_ptr<DriverFileSearch> MakeFileSearch();
   bool AnalyseRow(size_t row);
+  // Steps every driver backup shares, each with its memo lines.
+  const std::string& RunDestination();  // the folder box's folder, or the run's
+  void PrepareDestination(const std::string& destination);  // created when missing, made current
+  struct DriverFolder {
+    std::string path;
+    std::string caption;     // the row's caption, trimmed when it needed no replacement
+    bool nameReplaced = false;  // the caption held characters a name cannot
+  };
+  DriverFolder CreateDriverFolder(const std::string& destination, size_t row);
+  bool CopyDriverFiles(const std::string& folder);  // FO1 over the driver file list
+  void AddCatalogPlaceholder(const std::string& folder);
+  void DeleteFolder(const std::string& folder);
+  // Packages.
+  // The folder packed into a new cabinet; false with a memo line when the
+  // cabinet was not written. Cabinet errors raise ESTCabinet.
+  bool PackFolder(const std::string& folder, const std::string& cabinet);
+  // Stub and cabinet joined into the installer; the cabinet is deleted only
+  // when the installer is whole.
+  bool AssembleInstaller(const std::string& cabinet, const std::string& installer);
+  void FinishCabPackage(const DriverFolder& folder, bool copied);
+  void FinishExePackage(const DriverFolder& folder, const std::string& cabinet, bool copied);
+  void ReportPackage(Msg created, const DriverFolder& folder, bool copied);
+  // Backup all.
+  std::optional<std::string> BeginBackupAll();  // the folder chosen; nullopt when the run must not start
+  enum class Collected { Ready, Stopped, NoRow };
+  Collected CollectForBackupAll(size_t row, DriverFileSearch& search);
+  void FinishDriverOfBackupAll(size_t row, size_t count, const DriverFolder& folder, bool succeeded,
+                               const std::string& failure);
+  // The end of a run that was not stopped; the message box says how it went,
+  // the count of drivers backed up unless another text is given.
+  void ReportBackupAll(const std::optional<std::string>& outcome = std::nullopt);
   void ShowDestinationPanel(bool visible);
   bool WaitForStart();
   DriverFolderNames runFolderNames_;  // the driver folders the current run has given out

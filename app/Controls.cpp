@@ -56,6 +56,12 @@ size_t TListView::NextSelected(size_t from) const {
   return selected_.size();
 }
 
+void TListView::SetText(size_t index, size_t column, const std::string& text) {
+  auto& row = rows_.at(index);
+  if (row.size() <= column) row.resize(column + 1);
+  row[column] = text;
+}
+
 std::string TListView::Text(size_t index, size_t column) const {
   const auto& row = rows_.at(index);
   return column < row.size() ? row[column] : std::string();

@@ -30,6 +30,7 @@ class TListView {
   const std::vector<std::string>& Row(size_t index) const { return rows_.at(index); }
   // The text of a column; empty where the row has fewer columns.
   std::string Text(size_t index, size_t column) const;
+  void SetText(size_t index, size_t column, const std::string& text);
 
   // Several rows may be selected; the selection moves with its rows.
   void Select(size_t index, bool selected) { selected_.at(index) = selected; }
@@ -72,6 +73,14 @@ struct TControl {
     Left = other.Left;
     Top = other.Top;
   }
+};
+
+// An open-file dialog: the name it shows at first, its file types as
+// "Description|pattern" pairs joined by "|", and the folder it opens in.
+struct TOpenDialog {
+  std::string FileName;
+  std::string Filter;
+  std::string InitialDir;
 };
 
 // One drop-down menu of the window: its own item and the items it holds in

@@ -3,11 +3,19 @@
 // the view what changed; it never draws.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace korvane {
 
 class TListView;
+struct TOpenDialog;
+
+// A modal folder dialog: a folder tree, a folder box and two buttons.
+struct FolderDialog {
+  std::string caption, label, okCaption, cancelCaption;
+  std::string folder;  // shown first; also the answer when the window is closed
+};
 
 class View {
  public:
@@ -24,6 +32,13 @@ class View {
 
   virtual void showMessage(const std::string& text) = 0;
   virtual bool askYesNo(const std::string& text) = 0;
+  // A yes/no question under a caption of its own; faces without captions ask it plainly.
+  virtual bool confirm(const std::string& /*caption*/, const std::string& text) { return askYesNo(text); }
+  // The open-file dialog: the chosen file's full path, nullopt when cancelled.
+  virtual std::optional<std::string> chooseFileToOpen(const TOpenDialog& dialog) = 0;
+  // The folder the user chose with OK, the dialog's own folder when the
+  // window was closed, nullopt for Cancel.
+  virtual std::optional<std::string> chooseFolder(const FolderDialog& dialog) = 0;
   // Lets the face handle its pending input between the steps of a long command.
   virtual void processMessages() = 0;
 };

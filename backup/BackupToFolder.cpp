@@ -12,7 +12,6 @@ namespace korvane {
 namespace {
 
 constexpr int kShortMemoHeight = 67;   // while the destination panel shows
-constexpr int kTallMemoHeight = 167;
 constexpr const char* kDestinationPanel[] = {"Label1", "Edit1", "Button1", "Button2"};
 
 // A catalog placeholder is only ever a plain name inside the driver folder.
@@ -38,6 +37,14 @@ void TForm1::ShowDestinationPanel(bool visible) {
   if (!visible) Control("Button3").Visible = false;  // the EXE packages' own button goes with the panel
   SetMemoHeight(visible ? kShortMemoHeight : kTallMemoHeight);
   view_.controlsChanged();
+}
+
+std::unique_ptr<DriverFileSearch> TForm1::MakeFileSearch() {
+  const std::string windir = machine_.environment().get("windir").value_or("");
+  SearchWindow window{[this](const std::string& text) { SetStatus(text); }, [this] { view_.processMessages(); },
+                      [this] { return StopRequested; }, [this] { return CurrentLanguage; }};
+  return std::make_unique<DriverFileSearch>(machine_.files(), SearchFolders{windir, AH.IsNTFamily(), InfFolder},
+                                            window);
 }
 
 void TForm1::BitBtn2Click() {
@@ -94,14 +101,11 @@ bool TForm1::AnalyseRow(size_t row) {
   SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"3"}));
   const InfBackupSet set = InfBackupFileSet(machine_, *inf);
 
-  const std::string windir = machine_.environment().get("windir").value_or("");
-  SearchWindow window{[this](const std::string& text) { SetStatus(text); }, [this] { view_.processMessages(); },
-                      [this] { return StopRequested; }, [this] { return CurrentLanguage; }};
-  DriverFileSearch search(machine_.files(), SearchFolders{windir, AH.IsNTFamily(), InfFolder}, window);
+  const auto search = MakeFileSearch();
   for (const auto& name : set.Names) {
     view_.processMessages();
     if (StopRequested) break;
-    if (const auto found = search.Resolve(name)) {
+    if (const auto found = search->Resolve(name)) {
       DriverFileList.push_back(found->path);
       AddMemoLine(found->path);
     }
@@ -129,47 +133,91 @@ bool TForm1::AnalyseRow(size_t row) {
   return true;
 }
 
-void TForm1::Button1Click() {
-  ShowDestinationPanel(false);
-  ClearMemo();
+void TForm1::PrepareDestination(const std::string& destination) {
   FileSystem& files = machine_.files();
-  // Every driver of a multi-driver run goes where the first Start sent it.
-  if (!ProcessingRow || runDestination_.empty()) runDestination_ = withoutTrailingBackslash(Control("Edit1").Caption);
-  const std::string destination = runDestination_;
   if (!files.isDirectory(destination))
     AddMemoLine(formatMessage(Text(files.createDirectory(destination) ? Msg::DirectoryCreated : Msg::CannotCreateDirectory),
                               {destination}));
   files.setCurrentDirectory(destination);
+}
+
+TForm1::DriverFolder TForm1::CreateDriverFolder(const std::string& destination, size_t row) {
+  DriverFolder folder;
+  folder.caption = ListView1.Text(row, 0);
+  folder.nameReplaced = DriverFolderName(folder.caption) != trim(folder.caption);
+  if (!folder.nameReplaced && folder.caption != trim(folder.caption)) {
+    // A caption that needed no replacement is shown as it is named.
+    folder.caption = trim(folder.caption);
+    ListView1.SetText(row, 0, folder.caption);
+    ListChanged();
+  }
+  folder.path = joinPath(destination, runFolderNames_.Next(folder.caption, ListView1.Text(row, 1)));
+  FileSystem& files = machine_.files();
+  const bool made = files.createDirectory(folder.path) || files.isDirectory(folder.path);
+  AddMemoLine(formatMessage(Text(made ? Msg::DirectoryCreated : Msg::CannotCreateDirectory), {folder.path}));
+  return folder;
+}
+
+// An empty list copies nothing and counts as a failure.
+bool TForm1::CopyDriverFiles(const std::string& folder) {
+  if (DriverFileList.empty()) return false;
+  FO1.FilesFrom = DriverFileList;
+  FO1.DirFrom.clear();
+  FO1.DirTo = folder;
+  try {
+    return FO1.Execute();
+  } catch (const EAHMFileOperator&) {
+    return false;
+  }
+}
+
+void TForm1::AddCatalogPlaceholder(const std::string& folder) {
+  FileSystem& files = machine_.files();
+  const std::string placeholder = joinPath(folder, CurrentCatalogFile);
+  if (isPlainFileName(CurrentCatalogFile) && files.isDirectory(folder) && !files.exists(placeholder))
+    files.writeFile(placeholder, "");
+}
+
+void TForm1::DeleteFolder(const std::string& folder) {
+  FO2.FilesFrom = {folder};
+  FO2.DirFrom.clear();
+  FO2.DirTo.clear();
+  try {
+    FO2.Execute();
+  } catch (const EAHMFileOperator&) {
+    // A folder that cannot be deleted stays; nothing in it is lost.
+  }
+}
+
+// Every driver of a multi-driver run goes where the first Start sent it.
+const std::string& TForm1::RunDestination() {
+  if (!ProcessingRow || runDestination_.empty()) runDestination_ = withoutTrailingBackslash(Control("Edit1").Caption);
+  return runDestination_;
+}
+
+void TForm1::Button1Click() {
+  if (CurrentBackupMode == BackupMode::Package) {
+    Button3Click();
+    return;
+  }
+  ShowDestinationPanel(false);
+  ClearMemo();
+  PrepareDestination(RunDestination());
 
   const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
-  const std::string description = ListView1.Text(row, 0);
-  const std::string folder = joinPath(destination, runFolderNames_.Next(description, ListView1.Text(row, 1)));
-  AddMemoLine(formatMessage(Text(files.createDirectory(folder) || files.isDirectory(folder) ? Msg::DirectoryCreated
-                                                                                            : Msg::CannotCreateDirectory),
-                            {folder}));
-
+  const DriverFolder folder = CreateDriverFolder(runDestination_, row);
   AddMemoLine(Text(Msg::RetrievingFiles));
   for (const auto& path : DriverFileList) AddMemoLine(path);
-  bool copied = false;
-  if (!DriverFileList.empty()) {
-    FO1.FilesFrom = DriverFileList;
-    FO1.DirFrom.clear();
-    FO1.DirTo = folder;
-    try {
-      copied = FO1.Execute();
-    } catch (const EAHMFileOperator&) {
-      copied = false;
-    }
-  }
+  const bool copied = CopyDriverFiles(folder.path);
   AddMemoLine("");
   AddMemoLine(Text(copied ? Msg::PackageCreated : Msg::CopyFailed));
   for (int k = 0; k < 4; ++k) AddMemoLine("");
 
-  if (isPlainFileName(CurrentCatalogFile) && !files.exists(joinPath(folder, CurrentCatalogFile)))
-    files.writeFile(joinPath(folder, CurrentCatalogFile), "");
-  if (copied) view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {description}));
-  const std::string shortFolder = files.shortPathName(folder).value_or(folder);
+  AddCatalogPlaceholder(folder.path);
+  if (copied) view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {folder.caption}));
+  FileSystem& files = machine_.files();
+  const std::string shortFolder = files.shortPathName(folder.path).value_or(folder.path);
   WriteSetupDiy(*makeRichText(machine_), shortFolder, {ListView1.Text(row, 5), ListView1.Text(row, 1)});
   if (copied) SetStatus(Text(Msg::PackageCreated));
   StartFinished = true;

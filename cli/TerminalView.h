@@ -28,11 +28,19 @@ class TerminalView : public View {
   void controlsChanged() override {}
   void showMessage(const std::string& text) override;
   bool askYesNo(const std::string& text) override;
+  // The command line names the file in advance (fileChoice); without one the dialog is cancelled.
+  std::optional<std::string> chooseFileToOpen(const TOpenDialog&) override { return fileChoice; }
+  // The --to folder when there was one, else the dialog's own, as if closed.
+  std::optional<std::string> chooseFolder(const FolderDialog& dialog) override {
+    return folderAnswer ? *folderAnswer : dialog.folder;
+  }
+  std::optional<std::string> folderAnswer;
   void processMessages() override {
     if (onPump) onPump();
   }
   // Stands in for the user between the steps of a long command (pressing Start).
   std::function<void()> onPump;
+  std::optional<std::string> fileChoice;
 
   // Forgets list changes made so far (start-up's own).
   void resetListChanges() { listChanged_ = false; }

@@ -47,6 +47,10 @@ class FileSystem {
 
   virtual std::optional<std::string> readFile(const std::string& path) = 0;
   virtual bool writeFile(const std::string& path, const std::string& bytes) = 0;
+  // For files too large to hold at once: up to length bytes from offset
+  // (fewer at the end, none past it), and bytes added to a file's end.
+  virtual std::optional<std::string> readFilePart(const std::string& path, uint64_t offset, size_t length) = 0;
+  virtual bool appendFile(const std::string& path, const std::string& bytes) = 0;
 
   virtual std::string currentDirectory() = 0;
   virtual bool setCurrentDirectory(const std::string& path) = 0;

@@ -1,6 +1,7 @@
 #include "app/win32/Win32View.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -51,9 +52,37 @@ std::wstring textOf(HWND window) {
 }
 
 // The picker opens on the folder the box names.
-int CALLBACK startInFolder(HWND picker, UINT message, LPARAM, LPARAM folder) {
-  if (message == BFFM_INITIALIZED) SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, folder);
+struct PickerStart {
+  std::wstring caption;  // the window's title; empty keeps the system's
+  std::wstring folder;
+};
+
+int CALLBACK startInFolder(HWND picker, UINT message, LPARAM, LPARAM data) {
+  if (message != BFFM_INITIALIZED) return 0;
+  const auto* start = reinterpret_cast<const PickerStart*>(data);
+  if (!start->caption.empty()) SetWindowTextW(picker, start->caption.c_str());
+  SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->folder.c_str()));
   return 0;
+}
+
+// The system's folder picker: a folder tree, and with a folder box when asked.
+// nullopt when cancelled or when the choice is no file-system folder.
+std::optional<std::wstring> pickFolder(HWND owner, const PickerStart& start, const std::wstring& prompt,
+                                       bool withFolderBox) {
+  wchar_t chosen[MAX_PATH] = {};
+  BROWSEINFOW request{};
+  request.hwndOwner = owner;
+  request.pszDisplayName = chosen;
+  request.lpszTitle = prompt.c_str();
+  request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | (withFolderBox ? BIF_EDITBOX : 0);
+  request.lpfn = startInFolder;
+  request.lParam = reinterpret_cast<LPARAM>(&start);
+  LPITEMIDLIST folder = SHBrowseForFolderW(&request);
+  if (!folder) return std::nullopt;
+  const bool isPath = SHGetPathFromIDListW(folder, chosen) != FALSE;
+  CoTaskMemFree(folder);
+  if (!isPath) return std::nullopt;
+  return std::wstring(chosen);
 }
 
 bool hasStyle(HWND window, LONG style) { return (GetWindowLongW(window, GWL_STYLE) & style) != 0; }
@@ -407,9 +436,10 @@ void Win32View::showMessage(const std::string& text) {
   MessageBoxW(window_, windowsText(text).c_str(), wide(form_->Caption).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-bool Win32View::askYesNo(const std::string& text) {
-  return MessageBoxW(window_, windowsText(text).c_str(), wide(form_->Caption).c_str(), MB_YESNO | MB_ICONQUESTION) ==
-         IDYES;
+bool Win32View::askYesNo(const std::string& text) { return confirm(form_->Caption, text); }
+
+bool Win32View::confirm(const std::string& caption, const std::string& text) {
+  return MessageBoxW(window_, windowsText(text).c_str(), wide(caption).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void Win32View::processMessages() {
@@ -541,6 +571,39 @@ void Win32View::drawButton(const DRAWITEMSTRUCT& item) {
   SelectObject(item.hDC, old);
 }
 
+// ---- the open-file dialog ----
+
+namespace {
+
+// "Description|pattern|..." as the dialog wants it: NUL-separated, two NULs at the end.
+std::wstring dialogFilter(const std::string& filter) {
+  std::wstring list = wide(filter);
+  std::replace(list.begin(), list.end(), L'|', L'\0');
+  list.push_back(L'\0');
+  list.push_back(L'\0');
+  return list;
+}
+
+}  // namespace
+
+std::optional<std::string> Win32View::chooseFileToOpen(const TOpenDialog& dialog) {
+  std::wstring file = wide(dialog.FileName);
+  file.resize(std::max<size_t>(file.size() + 1, 32768), L'\0');
+  const std::wstring filter = dialogFilter(dialog.Filter);
+  const std::wstring folder = wide(dialog.InitialDir);
+  OPENFILENAMEW request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = window_;
+  request.lpstrFilter = filter.c_str();
+  request.nFilterIndex = 1;
+  request.lpstrFile = file.data();
+  request.nMaxFile = static_cast<DWORD>(file.size());
+  request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&request)) return std::nullopt;
+  return win32::narrow(file.c_str());
+}
+
 // ---- commands and window events ----
 
 void Win32View::command(int id) {
@@ -599,22 +662,18 @@ void Win32View::editChanged(HWND edit) {
 }
 
 void Win32View::browseForFolder() {
-  const std::wstring current = wide(form_->Control("Edit1").Caption);
-  const std::wstring prompt = wide(form_->Control("Label1").Caption);
-  wchar_t chosen[MAX_PATH] = {};
-  BROWSEINFOW request{};
-  request.hwndOwner = window_;
-  request.pszDisplayName = chosen;
-  request.lpszTitle = prompt.c_str();
-  request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  request.lpfn = startInFolder;
-  request.lParam = reinterpret_cast<LPARAM>(current.c_str());
-  LPITEMIDLIST folder = SHBrowseForFolderW(&request);
-  if (!folder) return;
-  const bool isPath = SHGetPathFromIDListW(folder, chosen) != FALSE;
-  CoTaskMemFree(folder);
+  const PickerStart start{L"", wide(form_->Control("Edit1").Caption)};
+  const auto chosen = pickFolder(window_, start, wide(form_->Control("Label1").Caption), false);
   // Its change notice hands the text to the form, as typing would.
-  if (isPath) SetWindowTextW(controlWindow("Edit1"), chosen);
+  if (chosen) SetWindowTextW(controlWindow("Edit1"), chosen->c_str());
+}
+
+// The picker has no third way out: closing it is Cancel, as its Cancel button is.
+std::optional<std::string> Win32View::chooseFolder(const FolderDialog& dialog) {
+  const PickerStart start{wide(dialog.caption), wide(dialog.folder)};
+  const auto chosen = pickFolder(window_, start, wide(dialog.label), true);
+  if (!chosen) return std::nullopt;
+  return win32::narrow(*chosen);
 }
 
 // The close of the window: while a command runs it is asked to stop and the

@@ -33,10 +33,13 @@ class Win32View : public View {
   void memoCleared() override;
   void memoAppended(const std::string& line) override;
   void memoTextAppended(const std::string& text) override;
+  std::optional<std::string> chooseFolder(const FolderDialog& dialog) override;
   void statusChanged(const std::string& text) override;
   void controlsChanged() override;
   void showMessage(const std::string& text) override;
   bool askYesNo(const std::string& text) override;
+  std::optional<std::string> chooseFileToOpen(const TOpenDialog& dialog) override;
+  bool confirm(const std::string& caption, const std::string& text) override;
   void processMessages() override;
 
  private:

@@ -341,6 +341,32 @@ bool ImageFileSystem::writeFile(const std::string& path, const std::string& byte
   return static_cast<bool>(out);
 }
 
+std::optional<std::string> ImageFileSystem::readFilePart(const std::string& path, uint64_t offset, size_t length) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::is_regular_file(*host, ec)) return std::nullopt;
+  std::ifstream in(*host, std::ios::binary);
+  if (!in) return std::nullopt;
+  const uint64_t size = fs::file_size(*host, ec);
+  if (ec) return std::nullopt;
+  if (offset >= size) return std::string();
+  std::string bytes(static_cast<size_t>(std::min<uint64_t>(length, size - offset)), '\0');
+  in.seekg(static_cast<std::streamoff>(offset));
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!in) return std::nullopt;
+  return bytes;
+}
+
+bool ImageFileSystem::appendFile(const std::string& path, const std::string& bytes) {
+  const auto host = hostPath(path);
+  std::error_code ec;
+  if (!host || !fs::is_directory(host->parent_path(), ec) || fs::is_directory(*host, ec)) return false;
+  std::ofstream out(*host, std::ios::binary | std::ios::app);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
 bool ImageFileSystem::setCurrentDirectory(const std::string& path) {
   const auto full = fullPath(path);
   if (!full || !isDirectory(*full)) return false;

@@ -32,6 +32,8 @@ class ImageFileSystem : public FileSystem {
   int64_t utcFileTime(int64_t localTime) override { return localTime; }
   std::optional<std::string> readFile(const std::string& path) override;
   bool writeFile(const std::string& path, const std::string& bytes) override;
+  std::optional<std::string> readFilePart(const std::string& path, uint64_t offset, size_t length) override;
+  bool appendFile(const std::string& path, const std::string& bytes) override;
   std::string currentDirectory() override { return current_; }
   bool setCurrentDirectory(const std::string& path) override;
   std::optional<std::string> shortPathName(const std::string& path) override;

@@ -45,6 +45,16 @@ FileEntry entryOf(const WIN32_FIND_DATAW& data) {
 
 bool isDotEntry(const wchar_t* name) { return std::wstring_view(name) == L"." || std::wstring_view(name) == L".."; }
 
+bool writeAll(HANDLE file, const std::string& bytes) {
+  for (size_t written = 0; written < bytes.size();) {
+    const DWORD portion = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, 1u << 20));
+    DWORD done = 0;
+    if (!WriteFile(file, bytes.data() + written, portion, &done, nullptr) || done == 0) return false;
+    written += done;
+  }
+  return true;
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   bool exists(const std::string& path) override { return attributesOf(path) != INVALID_FILE_ATTRIBUTES; }
@@ -144,14 +154,26 @@ class Win32FileSystem : public FileSystem {
   bool writeFile(const std::string& path, const std::string& bytes) override {
     FileHandle file(CreateFileW(native(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!file.valid()) return false;
-    for (size_t written = 0; written < bytes.size();) {
-      const DWORD portion = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, 1u << 20));
-      DWORD done = 0;
-      if (!WriteFile(file.get(), bytes.data() + written, portion, &done, nullptr) || done == 0) return false;
-      written += done;
-    }
-    return true;
+    return file.valid() && writeAll(file.get(), bytes);
+  }
+
+  std::optional<std::string> readFilePart(const std::string& path, uint64_t offset, size_t length) override {
+    FileHandle file(CreateFileW(native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!file.valid() || !SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return std::nullopt;
+    std::string bytes(std::min<size_t>(length, 1u << 24), '\0');
+    DWORD got = 0;
+    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) return std::nullopt;
+    bytes.resize(got);
+    return bytes;
+  }
+
+  bool appendFile(const std::string& path, const std::string& bytes) override {
+    FileHandle file(CreateFileW(native(path).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && writeAll(file.get(), bytes);
   }
 
   std::string currentDirectory() override {

@@ -116,6 +116,19 @@ TEST_F(FileSystemConformance, ReadAndWriteKeepEveryByte) {
   EXPECT_FALSE(files().writeFile(scratchPath("no\\such\\folder\\x.bin"), "x"));
 }
 
+TEST_F(FileSystemConformance, LargeFilesAreReadInPartsAndGrownAtTheEnd) {
+  const std::string path = scratchPath("part.bin");
+  EXPECT_FALSE(files().readFilePart(path, 0, 4)) << "missing file";
+  ASSERT_TRUE(files().appendFile(path, "MZ")) << "created when missing";
+  ASSERT_TRUE(files().appendFile(path, std::string("\0\1stub", 6)));
+  EXPECT_EQ(files().readFile(path).value_or(""), std::string("MZ\0\1stub", 8));
+  EXPECT_EQ(files().readFilePart(path, 2, 3).value_or("?"), std::string("\0\1s", 3));
+  EXPECT_EQ(files().readFilePart(path, 6, 100).value_or("?"), "ub") << "fewer at the end";
+  EXPECT_EQ(files().readFilePart(path, 8, 10).value_or("?"), "") << "none at the end";
+  EXPECT_EQ(files().readFilePart(path, 50, 10).value_or("?"), "") << "none past it";
+  EXPECT_FALSE(files().appendFile(scratchPath("no such folder\\x.bin"), "x"));
+}
+
 TEST_F(FileSystemConformance, CopyHonoursFailIfExists) {
   makeFiles({"source.sys", "target.sys"});
   EXPECT_TRUE(files().copyFile(scratchPath("source.sys"), scratchPath("copy.sys"), true));

@@ -19,6 +19,28 @@ bool ScriptedView::askYesNo(const std::string& text) {
   return answer;
 }
 
+std::optional<std::string> ScriptedView::chooseFolder(const FolderDialog& dialog) {
+  log.push_back("folder-dialog: " + dialog.caption + " | " + dialog.folder);
+  if (folders.empty()) {
+    ADD_FAILURE() << "unscripted folder dialog: " << dialog.caption;
+    return std::nullopt;
+  }
+  auto folder = folders.front();
+  folders.pop_front();
+  return folder;
+}
+
+std::optional<std::string> ScriptedView::chooseFileToOpen(const TOpenDialog& dialog) {
+  log.push_back("open-file: " + dialog.InitialDir + " | " + dialog.FileName + " | " + dialog.Filter);
+  if (chosenFiles.empty()) {
+    ADD_FAILURE() << "unscripted open-file dialog in " << dialog.InitialDir;
+    return std::nullopt;
+  }
+  auto chosen = chosenFiles.front();
+  chosenFiles.pop_front();
+  return chosen;
+}
+
 void ScriptedView::processMessages() {
   if (onPump) onPump();
 }

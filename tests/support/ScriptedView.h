@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ class ScriptedView : public View {
   void showMessage(const std::string& text) override { log.push_back("message: " + text); }
   // Answers with the next scripted answer; a question nobody scripted fails the test.
   bool askYesNo(const std::string& text) override;
+  // Logs the caption, then asks as askYesNo does.
+  bool confirm(const std::string& caption, const std::string& text) override {
+    log.push_back("caption: " + caption);
+    return askYesNo(text);
+  }
+  // Answers with the next scripted file (nullopt: cancelled); an unscripted dialog fails the test.
+  std::optional<std::string> chooseFileToOpen(const TOpenDialog& dialog) override;
+  // Answers with the next scripted folder (nullopt: Cancel); unscripted fails.
+  std::optional<std::string> chooseFolder(const FolderDialog& dialog) override;
   void processMessages() override;
 
   // The lines of the log that start with the prefix, with the prefix removed.
@@ -29,6 +39,8 @@ class ScriptedView : public View {
 
   std::vector<std::string> log;
   std::deque<bool> answers;
+  std::deque<std::optional<std::string>> chosenFiles;
+  std::deque<std::optional<std::string>> folders;
   // Runs on every pump, e.g. to press Stop in the middle of a long command.
   std::function<void()> onPump;
 };

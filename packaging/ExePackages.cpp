@@ -1,0 +1,106 @@
+// EXE installer packages: the carried package stub with a cabinet joined to
+// its end, for one driver or for every listed driver at once.
+#include "app/BalvikMain.h"
+#include "packaging/CabSTComps.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr size_t kCopyBlock = 65536;
+
+// Appends a whole file to another block by block; the bytes it added, or
+// nullopt when a read or a write failed.
+std::optional<uint64_t> appendWholeFile(FileSystem& files, const std::string& from, const std::string& to) {
+  uint64_t copied = 0;
+  for (;;) {
+    const auto block = files.readFilePart(from, copied, kCopyBlock);
+    if (!block) return std::nullopt;
+    if (block->empty()) return copied;
+    if (!files.appendFile(to, *block)) return std::nullopt;
+    copied += block->size();
+  }
+}
+
+}  // namespace
+
+bool TForm1::AssembleInstaller(const std::string& cabinet, const std::string& installer) {
+  const std::string stub = machine_.environment().get("windir").value_or("") + "\\INF\\Temp0000.tmp";
+  // An earlier stub copy must not stand in for one this build cannot write.
+  if (ZAZFileHolder3.Files().Count() == 0 || ZAZFileHolder3.Files().Item(0).IsEmpty()) return false;
+  ZAZFileHolder3.ExtractFile(0, stub);
+  FileSystem& files = machine_.files();
+  if (!files.writeFile(installer, "")) return false;
+  const auto stubBytes = appendWholeFile(files, stub, installer);
+  const auto cabinetBytes = stubBytes ? appendWholeFile(files, cabinet, installer) : std::nullopt;
+  const auto written = files.stat(installer);
+  if (!cabinetBytes || !written || written->size != *stubBytes + *cabinetBytes) {
+    files.deleteFile(installer);  // half an installer would fail on the user's next machine
+    return false;
+  }
+  files.deleteFile(cabinet);
+  return true;
+}
+
+void TForm1::FinishExePackage(const DriverFolder& folder, const std::string& cabinet, bool copied) {
+  const std::string installer = cabinet.substr(0, cabinet.size() - 4) + ".EXE";
+  if (!AssembleInstaller(cabinet, installer)) {
+    // The cabinet and the folder stay: the driver is still backed up.
+    AddMemoLine(formatMessage(Text(Msg::InstallerNotWritten), {installer}));
+    view_.showMessage(formatMessage(Text(Msg::InstallerNotWritten), {installer}));
+    return;
+  }
+  DeleteFolder(folder.path);
+  for (int k = 0; k < 4; ++k) AddMemoLine("");
+  ReportPackage(Msg::ExePackageCreated, folder, copied);
+}
+
+void TForm1::MenuSFX3Click() {
+  CurrentPackageKind = PackageKind::Exe;
+  if (!BeginBackupAll()) return;
+  const std::string base = Text(Msg::AllDriversBaseName);
+  const std::string cabinet = joinPath(BackupAllFolder, base + ".CAB");
+  const std::string installer = joinPath(BackupAllFolder, base + ".EXE");
+  // Freed without flushing when the run stops: no cabinet, no installer.
+  TSTCabWriter writer(machine_);
+  writer.SetCompressionType(cctMsZip);
+  writer.Open(cabinet);
+  const auto search = MakeFileSearch();
+  const size_t count = Inventory.Count;
+  for (size_t row = 0; row < count; ++row) {
+    if (CollectForBackupAll(row, *search) != Collected::Ready) return;
+    const DriverFolder folder = CreateDriverFolder(withoutTrailingBackslash(Control("Edit1").Caption), row);
+    AddMemoLine(Text(Msg::RetrievingFiles));
+    for (const auto& path : DriverFileList) AddMemoLine(path);
+    const bool copied = CopyDriverFiles(folder.path);
+    AddMemoLine("");
+    AddMemoLine(Text(copied ? Msg::PackageCreated : Msg::CopyFailed));
+    AddCatalogPlaceholder(folder.path);
+    AddMemoLine(Text(Msg::GeneratingInstaller));
+    AppendMemoText("......................");
+    writer.AddFiles(joinPath(folder.path, "*.*"), "", true);
+    AppendMemoText(Text(Msg::CabinetAddedOk));
+    FinishDriverOfBackupAll(row, count, folder, copied, Text(Msg::ReasonCopyFailed));
+  }
+  ClearMemo();
+  AddMemoLine(Text(Msg::CreatingInstallerForAll));
+  writer.Close(true);
+  std::string failure;
+  if (!machine_.files().exists(cabinet)) {
+    failure = formatMessage(Text(Msg::CabinetNotWritten), {cabinet});
+  } else {
+    AppendMemoText(Text(Msg::InstallerCabinetReadyOk));
+    if (!AssembleInstaller(cabinet, installer)) failure = formatMessage(Text(Msg::InstallerNotWritten), {installer});
+  }
+  if (!failure.empty()) {
+    // The driver folders stay; only the installer is missing.
+    AddMemoLine(failure);
+    LastBackupAll.succeeded = 0;
+    ReportBackupAll(failure);
+    return;
+  }
+  AddMemoLine(Text(Msg::InstallerDone));
+  ReportBackupAll(formatMessage(Text(Msg::AllDriversPacked), {installer}));
+}
+
+}  // namespace korvane
