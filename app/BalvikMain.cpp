@@ -36,7 +36,8 @@ std::string withoutOneTrailingDelimiter(const std::string& path) {
 }  // namespace
 
 TForm1::TForm1(Machine& machine, View& view)
-    : AH(machine),
+    : TV1(machine),
+      AH(machine),
       FO1(machine, opCopyFile, {opAllowUndo, opNoConfirmation, opNoConfirmMkDir}),
       FO2(machine, opDeleteFile, {opNoConfirmation, opNoConfirmMkDir, opSilent}),
       ZAZFileHolder1(machine.files(), FindCarriedFile("drvmnt.exe")),
@@ -50,6 +51,7 @@ TForm1::TForm1(Machine& machine, View& view)
   for (size_t k = 0; k < kLanguageCount; ++k) Control(kLanguageItems[k]).Caption = kLanguageCaptions[k];
   Control("French1").Checked = true;  // the stored window's mark; start-up replaces it
   CreateControls();
+  ConfigureFolderTree();
 }
 
 std::string TForm1::Text(Msg msg) const { return message(msg, CurrentLanguage).value_or(""); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -20,6 +21,17 @@ struct VersionRecord {
   uint32_t minor = 0;
   uint32_t build = 0;
   std::string csd;  // service-pack text
+};
+
+// GetDriveType's answers.
+enum DriveType : unsigned {
+  dtUnknown = 0, dtNoRootDir = 1, dtRemovable = 2, dtFixed = 3, dtRemote = 4, dtCdRom = 5, dtRamDisk = 6
+};
+
+struct DriveInfo {
+  char letter = 'C';
+  unsigned type = dtUnknown;
+  std::string displayName;  // the shell's name of the drive root, "Local Disk (C:)"
 };
 
 struct ProcessorInfo {
@@ -47,7 +59,16 @@ class SystemInfo {
   virtual int screenHeight() = 0;
   // SetErrorMode: returns the previous mode.
   virtual unsigned setErrorMode(unsigned mode) = 0;
+  // The drive letters the system reports as present, A to Z; a removable or
+  // CD-ROM drive is not touched, so one without a medium is listed too.
+  virtual std::vector<DriveInfo> drives() = 0;
+  // Asks Windows to end the session with ExitWindowsEx flags (2 restarts),
+  // after enabling the shutdown privilege on the NT family; false when
+  // Windows refuses.
+  virtual bool restartWindows(unsigned flags) = 0;
 };
+
+constexpr unsigned ewxReboot = 0x0002;
 
 constexpr unsigned semFailCriticalErrors = 0x0001;
 

@@ -42,9 +42,15 @@ class MachineIni {
   ProfileText text_;
 };
 
+// [DriveTypes] names, by DriveType.
+constexpr const char* kDriveTypeNames[] = {"unknown", "none", "removable", "fixed", "remote", "cdrom", "ramdisk"};
+// What Explorer calls a drive of each type.
+constexpr const char* kDriveTypeLabels[] = {"", "", "Removable Disk", "Local Disk", "Network Drive", "CD Drive",
+                                            "RAM Disk"};
+
 class ImageSystemInfo : public SystemInfo {
  public:
-  explicit ImageSystemInfo(const MachineIni& ini) : ini_(ini) {}
+  ImageSystemInfo(const MachineIni& ini, fs::path actionsLog) : ini_(ini), actionsLog_(std::move(actionsLog)) {}
 
   std::optional<VersionRecord> version() override {
     const auto platform = ini_.number("Version", "Platform");
@@ -84,9 +90,35 @@ class ImageSystemInfo : public SystemInfo {
   int screenWidth() override { return static_cast<int>(ini_.number("System", "ScreenWidth").value_or(0)); }
   int screenHeight() override { return static_cast<int>(ini_.number("System", "ScreenHeight").value_or(0)); }
   unsigned setErrorMode(unsigned mode) override { return std::exchange(errorMode_, mode); }
+  // The mapped drives, fixed unless [DriveTypes] says otherwise, and the
+  // letters [DriveTypes] alone names: drives without a medium.
+  std::vector<DriveInfo> drives() override {
+    std::map<char, unsigned> types;
+    for (const auto& letter : ini_.keys("Drives")) types[driveLetter(letter)] = dtFixed;
+    for (const auto& letter : ini_.keys("DriveTypes")) {
+      const std::string name = lowerCase(ini_.text("DriveTypes", letter.c_str()).value_or(""));
+      unsigned type = dtUnknown;
+      for (unsigned k = 0; k < std::size(kDriveTypeNames); ++k)
+        if (name == kDriveTypeNames[k]) type = k;
+      types[driveLetter(letter)] = type;
+    }
+    std::vector<DriveInfo> present;
+    for (const auto& [letter, type] : types) {
+      if (letter < 'A' || letter > 'Z' || type == dtNoRootDir) continue;
+      const std::string label = kDriveTypeLabels[type];
+      present.push_back({letter, type, (label.empty() ? "" : label + " ") + "(" + letter + ":)"});
+    }
+    return present;
+  }
+  bool restartWindows(unsigned flags) override { return appendAction(actionsLog_, "restart " + std::to_string(flags)); }
 
  private:
+  static char driveLetter(const std::string& key) {
+    return key.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(key[0]))) : '?';
+  }
+
   const MachineIni& ini_;
+  fs::path actionsLog_;
   unsigned errorMode_ = 0;
 };
 
@@ -111,7 +143,7 @@ class ImageMachine : public Machine {
   ImageMachine(MachineIni ini, std::map<char, fs::path> drives, const fs::path& actionsLog)
       : ini_(std::move(ini)),
         codePages_(ini_.number("System", "CodePage").value_or(1252)),
-        system_(ini_),
+        system_(ini_, actionsLog),
         environment_(ini_),
         files_(std::move(drives), ini_.text("System", "CurrentDirectory").value_or("C:\\"), tempFolder()),
         profiles_(files_, codePages_, ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS")),

@@ -305,8 +305,10 @@ bool ImageShell::execute(const std::string& verb, const std::string& file, const
                 std::to_string(showCommand));
 }
 
-bool ImageShell::record(const std::string& line) {
-  std::ofstream log(actionsLog_, std::ios::binary | std::ios::app);
+bool ImageShell::record(const std::string& line) { return appendAction(actionsLog_, line); }
+
+bool appendAction(const std::filesystem::path& actionsLog, const std::string& line) {
+  std::ofstream log(actionsLog, std::ios::binary | std::ios::app);
   log << line << "\n";
   return static_cast<bool>(log);
 }

@@ -10,6 +10,9 @@
 
 namespace korvane {
 
+// Adds one line to an image's actions.log, where what would have run is recorded.
+bool appendAction(const std::filesystem::path& actionsLog, const std::string& line);
+
 class ImageShell : public Shell {
  public:
   ImageShell(ImageFileSystem& files, std::filesystem::path actionsLog)
@@ -22,6 +25,8 @@ class ImageShell : public Shell {
   // must exist before anything is done. A delete with fofAllowUndo moves the
   // items into the drive's "Recycled" folder.
   ShellFileResult fileOperation(const ShellFileOperation& operation) override;
+  // The "Recycled" folder keeps no record of where its items came from.
+  bool hasRecycleBin() override { return false; }
   // Nothing runs on an image: an existing file's opening is recorded in the
   // image's actions.log as the line "open <full path>".
   bool open(const std::string& target) override;

@@ -2,7 +2,10 @@
 // its environment and its code-page tables.
 #include "platform/win32/Win32Util.h"
 
+#include <shellapi.h>
+
 #include <climits>
+#include <vector>
 
 namespace korvane::win32 {
 
@@ -91,6 +94,42 @@ class Win32SystemInfo : public SystemInfo {
   int screenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }
   int screenHeight() override { return GetSystemMetrics(SM_CYSCREEN); }
   unsigned setErrorMode(unsigned mode) override { return SetErrorMode(mode); }
+
+  std::vector<DriveInfo> drives() override {
+    std::vector<DriveInfo> present;
+    const DWORD letters = GetLogicalDrives();
+    for (int k = 0; k < 26; ++k) {
+      if (!(letters & (1u << k))) continue;
+      const char letter = static_cast<char>('A' + k);
+      const std::wstring root = {static_cast<wchar_t>(letter), L':', L'\\'};
+      SHFILEINFOW info{};
+      const bool named = SHGetFileInfoW(root.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME) != 0;
+      present.push_back({letter, GetDriveTypeW(root.c_str()), named ? narrow(info.szDisplayName) : narrow(root)});
+    }
+    return present;
+  }
+
+  bool restartWindows(unsigned flags) override {
+    const auto record = version();
+    if (record && record->platformId == platformNT) enableShutdownPrivilege();
+    return ExitWindowsEx(flags, 0) != FALSE;
+  }
+
+ private:
+  // Without it NT refuses to end the session for a program.
+  static void enableShutdownPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+    TOKEN_PRIVILEGES privileges{};
+    if (LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+      privileges.PrivilegeCount = 1;
+      privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+      TOKEN_PRIVILEGES previous{};
+      DWORD previousSize = sizeof previous;
+      AdjustTokenPrivileges(token, FALSE, &privileges, sizeof previous, &previous, &previousSize);
+    }
+    CloseHandle(token);
+  }
 };
 
 class Win32Environment : public Environment {
