@@ -9,7 +9,6 @@
 namespace korvane::test::cab {
 namespace {
 
-bool haveTool(const std::string& name) { return runCommand("command -v " + name) == 0; }
 
 class Interop : public ::testing::Test {
  protected:

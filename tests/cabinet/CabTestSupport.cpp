@@ -374,17 +374,5 @@ std::vector<RawBlock> storedBlocks(const std::string& bytes) {
   return blocks;
 }
 
-int runCommand(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
-  int status = pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 }  // namespace korvane::test::cab

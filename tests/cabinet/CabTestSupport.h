@@ -11,6 +11,7 @@
 
 #include "platform/cabinet/CabFormat.h"
 #include "platform/cabinet/Cabinet.h"
+#include "support/HostCommand.h"
 
 namespace korvane::test::cab {
 
@@ -169,8 +170,8 @@ std::string encodeCabinet(RawCabinet cabinet);
 // Stored blocks of up to 32 KiB.
 std::vector<RawBlock> storedBlocks(const std::string& bytes);
 
-// Runs a command line; returns its exit status and puts its output in output.
-int runCommand(const std::string& command, std::string* output = nullptr);
-std::string quoted(const fs::path& path);
+using ::korvane::test::quoted;
+using ::korvane::test::runCommand;
+using ::korvane::test::haveTool;
 
 }  // namespace korvane::test::cab

@@ -1,30 +1,17 @@
 // The cabinet components against independent readers and writers: cabextract
 // and gcab, and the Windows build's korvanec with Wine's cabinet.dll.
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "packaging/CabTestKit.h"
+#include "support/HostCommand.h"
 
 namespace korvane::test::cabkit {
 namespace {
 
 namespace fs = std::filesystem;
 
-int run(const std::string& command, std::string* output = nullptr) {
-  std::string text;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buffer[4096];
-  for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
-  const int status = pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string shellQuoted(const std::string& text) { return "'" + text + "'"; }
-
-bool haveTool(const std::string& name) { return run("command -v " + name) == 0; }
+std::string shellQuoted(const std::string& text) { return test::quoted(text); }
 
 std::string readHost(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -75,7 +62,7 @@ TEST_F(CabInterop, CabextractVerifiesAndListsOurCabinet) {
   const auto sources = driverLikeSet();
   const std::string cabinet = writeOurs(sources);
   std::string output;
-  EXPECT_EQ(run("cabextract -t " + shellQuoted(cabinet), &output), 0) << output;
+  EXPECT_EQ(runCommand("cabextract -t " + shellQuoted(cabinet), &output), 0) << output;
   EXPECT_NE(output.find("All done, no errors"), std::string::npos) << output;
   EXPECT_NE(output.find("i386/netcard.sys"), std::string::npos) << output;
   EXPECT_NE(output.find("\xD0\x94\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80.txt"), std::string::npos) << output;
@@ -86,7 +73,7 @@ TEST_F(CabInterop, CabextractExtractsOurFilesWhole) {
   const std::string cabinet = writeOurs(sources);
   const fs::path out = fs::path(hostPath(at(""))) / "cabextract";
   std::string output;
-  ASSERT_EQ(run("cabextract -q -d " + shellQuoted(out.string()) + " " + shellQuoted(cabinet), &output), 0) << output;
+  ASSERT_EQ(runCommand("cabextract -q -d " + shellQuoted(out.string()) + " " + shellQuoted(cabinet), &output), 0) << output;
   expectHostFolderHolds(out, sources);
 }
 
@@ -96,9 +83,9 @@ TEST_F(CabInterop, GcabExtractsOurFilesWhole) {
   const fs::path out = fs::path(hostPath(at(""))) / "gcab";
   fs::create_directories(out);
   std::string output;
-  ASSERT_EQ(run("gcab -x -C " + shellQuoted(out.string()) + " " + shellQuoted(cabinet), &output), 0) << output;
+  ASSERT_EQ(runCommand("gcab -x -C " + shellQuoted(out.string()) + " " + shellQuoted(cabinet), &output), 0) << output;
   expectHostFolderHolds(out, sources);
-  ASSERT_EQ(run("gcab -t " + shellQuoted(cabinet), &output), 0) << output;
+  ASSERT_EQ(runCommand("gcab -t " + shellQuoted(cabinet), &output), 0) << output;
   EXPECT_NE(output.find("netcard.inf"), std::string::npos) << output;
 }
 
@@ -114,7 +101,7 @@ TEST_F(CabInterop, CabextractFollowsOurSpannedSet) {
   writer.Close(true);
   const fs::path out = fs::path(hostPath(at(""))) / "spanned";
   std::string output;
-  ASSERT_EQ(run("cabextract -q -d " + shellQuoted(out.string()) + " " + shellQuoted(hostPath(at("set\\Backup.cab"))), &output), 0)
+  ASSERT_EQ(runCommand("cabextract -q -d " + shellQuoted(out.string()) + " " + shellQuoted(hostPath(at("set\\Backup.cab"))), &output), 0)
       << output;
   expectHostFolderHolds(out, sources);
 }
@@ -132,7 +119,7 @@ TEST_F(CabInterop, OurReaderExtractsGcabCabinets) {
       list += " " + shellQuoted(relative);
     }
     std::string output;
-    ASSERT_EQ(run("cd " + shellQuoted(hostPath(at("src"))) + " && gcab -c " + compression + " " + shellQuoted(cabinet) + list,
+    ASSERT_EQ(runCommand("cd " + shellQuoted(hostPath(at("src"))) + " && gcab -c " + compression + " " + shellQuoted(cabinet) + list,
                   &output),
               0)
         << output;
@@ -158,7 +145,7 @@ class CabWine : public CabTest {
   }
 
   int korvanec(const std::string& arguments, std::string& output) {
-    return run(shellQuoted(KORVANE_WINE_RUN) + " " + shellQuoted(KORVANE_WINDOWS_CLI) + " " + arguments, &output);
+    return runCommand(shellQuoted(KORVANE_WINE_RUN) + " " + shellQuoted(KORVANE_WINDOWS_CLI) + " " + arguments, &output);
   }
 };
 
