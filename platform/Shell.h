@@ -48,6 +48,9 @@ class Shell {
   // Blocks until the operation is done; the live shell shows its own
   // progress window and questions as the flags allow.
   virtual ShellFileResult fileOperation(const ShellFileOperation& operation) = 0;
+  // Whether a delete with fofAllowUndo puts files where the user can put them
+  // back from: the Windows recycle bin, which remembers where each came from.
+  virtual bool hasRecycleBin() = 0;
   // The "open" verb on a file, shown normally: a program runs, a document
   // opens in its program. False when the shell cannot open it.
   virtual bool open(const std::string& target) = 0;

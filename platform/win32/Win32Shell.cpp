@@ -41,6 +41,8 @@ class Win32Shell : public Shell {
     return result;
   }
 
+  bool hasRecycleBin() override { return true; }
+
   bool open(const std::string& target) override {
     const std::wstring path = wide(SystemFolderRedirect::instance().toNative(target));
     const auto code = reinterpret_cast<INT_PTR>(
