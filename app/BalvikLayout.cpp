@@ -117,6 +117,10 @@ const std::map<std::string, Handler, std::less<>>& commands() {
       {"MenuSFX2", &TForm1::MenuSFX2Click}, {"MenuSFX3", &TForm1::MenuSFX3Click},
       {"BitBtn3", &TForm1::BitBtn3Click},   {"ms", &TForm1::msClick},
       {"BitBtn10", &TForm1::BitBtn10Click},
+      {"BitBtn4", &TForm1::BitBtn4Click},   {"restore1", &TForm1::restore1Click},
+      {"instnew1", &TForm1::instnew1Click}, {"SpeedButton3", &TForm1::SpeedButton3Click},
+      {"SpeedButton4", &TForm1::SpeedButton4Click}, {"Restore2", &TForm1::Restore2Click},
+      {"BitBtn9", &TForm1::BitBtn9Click},   {"BitBtn11", &TForm1::BitBtn11Click},
       {"Remove1", &TForm1::Remove1Click},   {"SpeedButton2", &TForm1::SpeedButton2Click},
       {"Removethedriver1", &TForm1::Removethedriver1Click}};
   return table;
