@@ -15,16 +15,19 @@ std::string driveRootOf(const std::string& folder) {
 
 }  // namespace
 
+std::vector<std::string> DriverSystemFolders(const SearchFolders& folders) {
+  const std::string windows = withoutTrailingBackslash(folders.windowsFolder);
+  if (windows.empty()) return {};
+  const std::string system = windows + (folders.ntFamily ? "\\System32\\" : "\\System\\");
+  return {system, system + "drivers\\", system + "CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\"};
+}
+
 DriverFileSearch::DriverFileSearch(FileSystem& files, const SearchFolders& folders, SearchWindow window,
                                    SearchMethod method)
     : files_(files), window_(std::move(window)), walk_(files_, window_), method_(method) {
+  for (std::string& folder : DriverSystemFolders(folders)) systemFolders_.push_back({std::move(folder), std::nullopt});
   const std::string windows = withoutTrailingBackslash(folders.windowsFolder);
-  if (!windows.empty()) {
-    const std::string system = windows + (folders.ntFamily ? "\\System32\\" : "\\System\\");
-    for (std::string folder : {system, system + "drivers\\", system + "CatRoot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\"})
-      systemFolders_.push_back({std::move(folder), std::nullopt});
-    windowsTree_.root = windows + "\\";
-  }
+  if (!windows.empty()) windowsTree_.root = windows + "\\";
   driveTree_.root = driveRootOf(folders.infFolder);
 }
 

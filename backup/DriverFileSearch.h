@@ -26,6 +26,10 @@ struct SearchFolders {
   std::string infFolder;      // InfFolder; its first three characters name the drive to search
 };
 
+// The system, drivers and catalog folders, in search order, each ending with
+// a backslash; none without a Windows folder.
+std::vector<std::string> DriverSystemFolders(const SearchFolders& folders);
+
 enum class SearchMethod { Index, PerNameWalk };
 
 class DriverFileSearch {

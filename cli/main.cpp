@@ -155,10 +155,10 @@ class Silenced {
   std::streambuf* buffer_;
 };
 
-// details ROW [--fast]: collects without showing the list, selects the row and
-// prints what the details view writes to the memo.
-bool detailsCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
-                    const Texts& text, std::string& error) {
+// ROW [--fast]: collects without showing the list and selects the one row
+// named, as collect numbers them; nullopt with the error when there is none.
+std::optional<size_t> selectOneRow(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
+                                   const Texts& text, std::string& error) {
   bool fast = false;
   std::vector<std::string> rowWords;
   for (const auto& option : options) {
@@ -175,10 +175,35 @@ bool detailsCommand(TForm1& form, korvane::TerminalView& view, const std::vector
   const auto rows = parseRows(rowWords, form.ListView1.Count());
   if (!rows || rows->size() != 1) {
     error = text(Msg::CliBadDetailsRow, std::to_string(form.ListView1.Count()));
-    return false;
+    return std::nullopt;
   }
   form.ListView1.Select(rows->front(), true);
-  form.ListView1SelectItem(rows->front(), true);
+  return rows->front();
+}
+
+// details ROW [--fast]: prints what the details view writes to the memo.
+bool detailsCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
+                    const Texts& text, std::string& error) {
+  const auto row = selectOneRow(form, view, options, text, error);
+  if (!row) return false;
+  form.ListView1SelectItem(*row, true);
+  return true;
+}
+
+// remove ROW [--fast]: Remove a driver on that row, the question answered by
+// --yes/--no or on the terminal. The steps' memo lines stay quiet; the
+// account the removal leaves in the memo is printed at the end.
+bool removeCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
+                   const Texts& text, std::string& error) {
+  if (!selectOneRow(form, view, options, text, error)) return false;
+  const std::vector<std::string> memoBefore = form.Memo1;
+  {
+    Silenced quiet(std::cout);
+    form.Remove1Click();
+  }
+  view.resetListChanges();
+  if (form.Memo1 != memoBefore)
+    for (const auto& line : form.Memo1) std::cout << line << '\n';
   return true;
 }
 
@@ -195,6 +220,8 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
     return backupCommand(form, view, options, text, error);
   } else if (command == "details") {
     return detailsCommand(form, view, options, text, error);
+  } else if (command == "remove") {
+    return removeCommand(form, view, options, text, error);
   } else if (command == "sysinfo" && options.empty()) {
     // Start-up has written the system details already.
   } else if (command == "language" && options.size() == 1) {

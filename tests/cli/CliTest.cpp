@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/BalvikMain.h"
+#include "platform/image/ImageMachine.h"
 #include "support/ScriptedView.h"
 #include "support/TestMachine.h"
 
@@ -149,6 +150,42 @@ TEST(Cli, DetailsTakesExactlyOneRowOfTheList) {
   const CliRun all = korvane(machineArgument(sample) + " details 41");
   EXPECT_EQ(all.exitCode, 0) << "Collect All lists every driver";
   EXPECT_EQ(all.out.find("\t"), std::string::npos) << "the list itself is not printed";
+}
+
+// remove asks first; only a yes removes, and the account of what went is printed.
+TEST(Cli, RemoveAsksAndPrintsWhatWasRemoved) {
+  const auto sample = copySample("xp");
+  const fs::path windows = sample.host->path() / "drive_c/WINDOWS";
+  const std::string question =
+      "question: Are you sure that you are to remove the driver for \"Brennet FastLink 10/100 PCI Ethernet Adapter\" ?";
+  const CliRun no = korvane(machineArgument(sample) + " --no remove 3 --fast");
+  ASSERT_EQ(no.exitCode, 0) << no.err;
+  EXPECT_NE(no.err.find(question + " [y/n] n"), std::string::npos) << no.err;
+  EXPECT_TRUE(fs::exists(windows / "system32/drivers/brnfast.sys"));
+  EXPECT_EQ(no.out.find("File deleted"), std::string::npos) << no.out;
+
+  const CliRun yes = korvane(machineArgument(sample) + " --yes remove 3 --fast");
+  ASSERT_EQ(yes.exitCode, 0) << yes.err;
+  EXPECT_NE(yes.out.find("\nRemoval of the driver for \"Brennet FastLink 10/100 PCI Ethernet Adapter\":\n"),
+            std::string::npos)
+      << "after start-up's lines: " << yes.out;
+  EXPECT_NE(yes.out.find("File deleted: C:\\WINDOWS\\System32\\drivers\\brnfast.sys\n"), std::string::npos)
+      << yes.out;
+  EXPECT_EQ(yes.out.find("Preparing to generate"), std::string::npos) << "the steps' own lines stay quiet";
+  EXPECT_EQ(yes.out.find("\t"), std::string::npos) << "nor is the list printed";
+  EXPECT_NE(yes.err.find("message: Removed successfully!"), std::string::npos) << yes.err;
+  EXPECT_FALSE(fs::exists(windows / "system32/drivers/brnfast.sys"));
+  std::string error;
+  const auto after = openImageMachine(sample.host->path(), error);
+  ASSERT_TRUE(after) << error;
+  EXPECT_TRUE(after->files().exists(
+      "C:\\Korvane\\Removed\\Brennet FastLink 10 100 PCI Ethernet Adapter\\C\\WINDOWS\\system32\\drivers\\brnfast.sys"));
+  const CliRun listed = korvane(machineArgument(sample) + " collect");
+  EXPECT_EQ(listed.out.find("Brennet FastLink"), std::string::npos) << "its class keys are gone from the registry";
+
+  const CliRun bad = korvane(machineArgument(sample) + " --yes remove 1 2 --fast");
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("1 to 17"), std::string::npos) << bad.err;
 }
 
 TEST(Cli, ErrorsSayWhatIsWrong) {
