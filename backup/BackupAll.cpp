@@ -67,6 +67,7 @@ TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& sear
   const InfBackupSet set = InfBackupFileSet(machine_, *inf, CatalogNames::CatalogThenNt);
 
   for (size_t k = 0; k <= set.Names.size(); ++k) {
+    view_.processMessages();
     // Also after the last name: a search cut short by Stop leaves the list incomplete.
     if (StopRequested && !set.Names.empty()) {
       view_.showMessage(Text(Msg::BackupStopped));

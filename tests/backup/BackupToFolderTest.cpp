@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/AppTestSupport.h"
+#include "backup/BackupTestSupport.h"
 #include "platform/RichText.h"
 
 namespace korvane::test {
@@ -11,41 +11,6 @@ namespace {
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
-
-size_t rowOf(TForm1& form, const std::string& caption) {
-  for (size_t row = 0; row < form.ListView1.Count(); ++row)
-    if (form.ListView1.Text(row, 0) == caption) return row;
-  ADD_FAILURE() << "no row " << caption;
-  return 0;
-}
-
-std::vector<std::string> filesIn(Machine& machine, const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : machine.files().find(folder + "\\*")) names.push_back(entry.name);
-  return names;
-}
-
-bool memoHas(const TForm1& form, const std::string& line) {
-  return std::find(form.Memo1.begin(), form.Memo1.end(), line) != form.Memo1.end();
-}
-
-// A started window on a copy of the XP sample, after Fast Collect.
-struct SampleWindow {
-  SampleMachine sample = copySample("xp");
-  ScriptedView view;
-  TForm1 form{*sample.machine, view};
-  SampleWindow() {
-    form.FormCreate();
-    form.BitBtn8Click();
-  }
-  void pressStartOnPump(const std::string& destination) {
-    view.onPump = [this, destination] {
-      if (!form.Control("Button1").Visible || form.StartFinished) return;
-      form.Control("Edit1").Caption = destination;
-      form.Button1Click();
-    };
-  }
-};
 
 constexpr const char* kBrennet = "Brennet FastLink 10/100 PCI Ethernet Adapter";
 constexpr const char* kBrennetFolder = "C:\\OUT\\Brennet FastLink 10 100 PCI Ethernet Adapter";

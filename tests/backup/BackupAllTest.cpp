@@ -1,0 +1,188 @@
+// Backup All and the one-EXE installer through the main window on images.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "backup/BackupTestSupport.h"
+#include "platform/RichText.h"
+#include "support/HostCommand.h"
+
+namespace korvane::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::UnorderedElementsAre;
+
+constexpr const char* kAttention =
+    "Attention: Do not touch any key during the Backup All session.\n"
+    "If you want to cancel, click [Backup]->[Stop] from the menu.";
+
+// Three drivers of our own, each with a file of its own and a shared readme.
+struct ThreeDrivers {
+  StartedWindow w;
+  explicit ThreeDrivers(const std::string& thirdInf = "") {
+    std::string registry;
+    for (int k = 1; k <= 3; ++k) {
+      const std::string n = std::to_string(k);
+      registry += driver("{A}", "000" + n,
+                         {{"DriverDesc", "Card " + n}, {"InfPath", "oem" + n + ".inf"}, {"MatchingDeviceId", "pci\\\\card" + n}});
+      w.image.file("WINDOWS\\inf\\oem" + n + ".inf",
+                   k == 3 && !thirdInf.empty() ? thirdInf
+                                               : "[Version]\r\n[SourceDisksFiles]\r\ncard" + n + ".sys=1\r\nreadme.txt=1\r\n");
+      w.image.file("WINDOWS\\system32\\drivers\\card" + n + ".sys", "driver " + n);
+    }
+    w.image.file("WINDOWS\\system32\\readme.txt", "read me");
+    w.image.registry("c.reg", registry);
+    w.start().BitBtn1Click();
+  }
+  TForm1& form() { return *w.form; }
+};
+
+TEST(BackupAll, NoDriversListedAsksForFastCollect) {
+  StartedWindow w;
+  w.start().BitBtn3Click();
+  EXPECT_THAT(w.view.entries("message: "),
+              ElementsAre("Please click 'Fast Collect' button first to\nget the listing of drivers to backup."));
+  EXPECT_THAT(w.view.entries("folder-dialog: "), IsEmpty());
+}
+
+TEST(BackupAll, CancelInTheDialogChangesNothing) {
+  ThreeDrivers t;
+  const std::string folder = t.form().BackupAllFolder, box = t.form().Control("Edit1").Caption;
+  t.w.view.folders.push_back(std::nullopt);
+  t.form().BitBtn3Click();
+  EXPECT_EQ(t.form().Memo1.back(), "Cancelled");
+  EXPECT_EQ(t.form().BackupAllFolder, folder);
+  EXPECT_EQ(t.form().Control("Edit1").Caption, box);
+  EXPECT_FALSE(t.form().Control("BitBtn10").Visible);
+  EXPECT_THAT(t.w.view.entries("folder-dialog: "),
+              ElementsAre("Choose the folder to backup all drivers to | " + folder));
+  EXPECT_FALSE(t.w.image.reopen()->files().exists("C:\\ALL"));
+}
+
+TEST(BackupAll, FoldersForEveryDriverWithTheirDescriptors) {
+  ThreeDrivers t;
+  t.w.view.folders.push_back("C:\\ALL\\");
+  t.form().BitBtn3Click();
+  const auto machine = t.w.image.reopen();
+  EXPECT_THAT(filesIn(*machine, "C:\\ALL"), UnorderedElementsAre("Card 1", "Card 2", "Card 3"));
+  EXPECT_THAT(filesIn(*machine, "C:\\ALL\\Card 2"), UnorderedElementsAre("oem2.inf", "card2.sys", "readme.txt", "Setup.DIY"));
+  const auto descriptor = ReadSetupDiy(*makeRichText(*machine), "C:\\ALL\\Card 3");
+  ASSERT_TRUE(descriptor);
+  EXPECT_EQ(descriptor->hardwareId, "pci\\card3");
+  EXPECT_EQ(descriptor->infName, "oem3.inf");
+  EXPECT_EQ(t.form().BackupAllFolder, "C:\\ALL");
+  EXPECT_THAT(t.w.view.entries("message: "), ElementsAre(kAttention, "3 driver collect and backup successfully."));
+  EXPECT_FALSE(t.form().Control("BitBtn10").Visible);
+  EXPECT_TRUE(memoHas(t.form(), "C:\\ALL")) << "the memo ends with the destination";
+  EXPECT_THAT(t.w.view.entries("status: "), Contains("Driver 2 of 3: Card 2"));
+  EXPECT_EQ(t.form().LastBackupAll.succeeded, 3);
+}
+
+TEST(BackupAll, PackageModeLeavesOnlyCabinets) {
+  if (!haveTool("cabextract")) GTEST_SKIP() << "cabextract is not installed";
+  ThreeDrivers t;
+  t.w.view.folders.push_back("C:\\ALL");
+  t.form().MenuSFX2Click();
+  const auto machine = t.w.image.reopen();
+  EXPECT_THAT(filesIn(*machine, "C:\\ALL"), UnorderedElementsAre("Card 1.CAB", "Card 2.CAB", "Card 3.CAB"));
+  std::string output;
+  EXPECT_EQ(runCommand("cabextract -t " + quoted(hostFileOnC(t.w.image.root(), "C:\\ALL\\Card 2.CAB")), &output), 0)
+      << output;
+  EXPECT_NE(output.find("card2.sys"), std::string::npos) << output;
+  EXPECT_EQ(output.find("Setup.DIY"), std::string::npos) << output;
+  EXPECT_EQ(t.form().CurrentBackupMode, TForm1::BackupMode::Folder) << "folder mode again after the run";
+  EXPECT_EQ(t.form().CurrentPackageKind, TForm1::PackageKind::Exe);
+}
+
+TEST(BackupAll, StopDuringTheSecondDriverKeepsTheFirst) {
+  ThreeDrivers t;
+  t.w.view.folders.push_back("C:\\ALL");
+  t.w.view.onPump = [&] {
+    if (memoHas(t.form(), "Preparing to generate the driver package for Card 2  ........")) t.form().Stop1Click();
+  };
+  t.form().BitBtn3Click();
+  const auto machine = t.w.image.reopen();
+  EXPECT_THAT(filesIn(*machine, "C:\\ALL"), ElementsAre("Card 1"));
+  EXPECT_THAT(t.w.view.entries("message: "), ElementsAre(kAttention, "Stopped."));
+  EXPECT_THAT(t.form().Memo1, ElementsAre("Backup operation was canceled by user."));
+  EXPECT_TRUE(t.form().Control("BitBtn10").Visible) << "a stop from the menu leaves the Stop button";
+  EXPECT_TRUE(t.form().DriverFileList.empty());
+}
+
+TEST(BackupAll, TheStopButtonStopsAndHidesItself) {
+  ThreeDrivers t;
+  t.w.view.folders.push_back("C:\\ALL");
+  t.w.view.onPump = [&] {
+    if (t.form().Control("BitBtn10").Visible) t.form().Click("BitBtn10");
+  };
+  t.form().BitBtn3Click();
+  EXPECT_THAT(filesIn(*t.w.image.reopen(), "C:\\ALL"), IsEmpty());
+  EXPECT_FALSE(t.form().Control("BitBtn10").Visible);
+  EXPECT_THAT(t.w.view.entries("message: "), Contains("Stopped."));
+}
+
+TEST(BackupAll, AnEmptyFileSetStillGetsItsFolderWithTheInf) {
+  ThreeDrivers t("[Version]\r\n");
+  t.w.view.folders.push_back("C:\\ALL");
+  t.form().BitBtn3Click();
+  EXPECT_THAT(filesIn(*t.w.image.reopen(), "C:\\ALL\\Card 3"), UnorderedElementsAre("oem3.inf", "Setup.DIY"));
+  EXPECT_EQ(t.form().LastBackupAll.succeeded, 3);
+}
+
+TEST(BackupAll, AMissingInfIsSaidAndCountedAsAFailure) {
+  SampleWindow w;
+  w.view.folders.push_back("C:\\ALL");
+  w.form.BitBtn3Click();
+  const size_t rows = w.form.ListView1.Count();
+  EXPECT_THAT(w.view.entries("memo: "), Contains("Maybe this driver has already been removed from your system."));
+  EXPECT_TRUE(w.sample.machine->files().isDirectory("C:\\ALL\\Kestrow VPN Virtual Adapter"));
+  const auto& result = w.form.LastBackupAll;
+  EXPECT_EQ(result.succeeded + result.failures.size(), rows);
+  EXPECT_THAT(result.failures, Contains("NOT backed up: Kestrow VPN Virtual Adapter (its files could not be copied)"));
+  EXPECT_THAT(w.view.entries("message: "), Contains(std::to_string(result.succeeded) +
+                                                    " driver collect and backup successfully."));
+  EXPECT_THAT(w.view.entries("message: "),
+              Contains(std::to_string(result.failures.size()) +
+                       " drivers could not be backed up. The window lists them with the reason."));
+  for (const auto& failure : result.failures) EXPECT_TRUE(memoHas(w.form, failure)) << failure;
+}
+
+TEST(BackupAll, OneInstallerForAllDriversNamedInTheLanguage) {
+  if (!haveTool("cabextract")) GTEST_SKIP() << "cabextract is not installed";
+  ThreeDrivers t;
+  t.form().French1Click();
+  t.w.view.folders.push_back("C:\\ALL");
+  t.form().MenuSFX3Click();
+  const auto machine = t.w.image.reopen();
+  EXPECT_THAT(filesIn(*machine, "C:\\ALL"), UnorderedElementsAre("Card 1", "Card 2", "Card 3", "TousLesPilotes.EXE"));
+  EXPECT_TRUE(machine->files().exists("C:\\ALL\\Card 1\\Setup.DIY")) << "the driver folders stay, with descriptors";
+  EXPECT_THAT(t.w.view.entries("message: "),
+              Contains("Tous vos pilotes ont été placés dans l'installateur automatique C:\\ALL\\TousLesPilotes.EXE"));
+  EXPECT_EQ(t.form().Memo1.back(), "Terminé avec succès !");
+  // cabextract finds the cabinet behind the stub; every driver's files lie at its root.
+  std::string output;
+  ASSERT_EQ(runCommand("cabextract -l " + quoted(hostFileOnC(t.w.image.root(), "C:\\ALL\\TousLesPilotes.EXE")), &output), 0)
+      << output;
+  size_t readmes = 0;
+  for (size_t at = output.find("| readme.txt"); at != std::string::npos; at = output.find("| readme.txt", at + 1)) ++readmes;
+  EXPECT_EQ(readmes, 3u) << output;
+  for (const char* name : {"| card1.sys", "| card3.sys", "| oem2.inf"}) EXPECT_NE(output.find(name), std::string::npos) << name;
+  EXPECT_EQ(output.find("Setup.DIY"), std::string::npos) << "the descriptors come after the cabinet";
+}
+
+TEST(BackupAll, AStoppedInstallerRunWritesNoInstaller) {
+  ThreeDrivers t;
+  t.w.view.folders.push_back("C:\\ALL");
+  t.w.view.onPump = [&] {
+    if (memoHas(t.form(), "Preparing to generate the driver package for Card 3  ........")) t.form().Stop1Click();
+  };
+  t.form().MenuSFX3Click();
+  EXPECT_THAT(filesIn(*t.w.image.reopen(), "C:\\ALL"), UnorderedElementsAre("Card 1", "Card 2"));
+  EXPECT_THAT(t.w.view.entries("message: "), Contains("Stopped."));
+}
+
+}  // namespace
+}  // namespace korvane::test

@@ -1,0 +1,170 @@
+// CAB and EXE packages of one driver through the main window on images,
+// checked with cabextract as an independent reader.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "backup/BackupTestSupport.h"
+#include "support/HostCommand.h"
+
+namespace korvane::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAre;
+
+namespace fs = std::filesystem;
+
+constexpr const char* kBrennet = "Brennet FastLink 10/100 PCI Ethernet Adapter";
+constexpr const char* kBrennetName = "Brennet FastLink 10 100 PCI Ethernet Adapter";
+
+std::string hostBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The entries cabextract lists, each as "<size> <name>".
+std::vector<std::string> cabinetEntries(const fs::path& cabinet) {
+  std::string output;
+  EXPECT_EQ(runCommand("cabextract -t " + quoted(cabinet), &output), 0) << output;
+  EXPECT_EQ(runCommand("cabextract -l " + quoted(cabinet), &output), 0) << output;
+  std::vector<std::string> entries;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    // "      1234 | 01.02.2026 10:11:12 | name"
+    const size_t first = line.find(" | "), last = line.rfind(" | ");
+    if (first == std::string::npos || first == last) continue;
+    const std::string size = trim(line.substr(0, first));
+    if (size.empty() || size.find_first_not_of("0123456789") != std::string::npos) continue;
+    entries.push_back(size + " " + line.substr(last + 3));
+  }
+  return entries;
+}
+
+std::vector<std::string> names(const std::vector<std::string>& entries) {
+  std::vector<std::string> out;
+  for (const auto& entry : entries) out.push_back(entry.substr(entry.find(' ') + 1));
+  return out;
+}
+
+class Packages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveTool("cabextract")) GTEST_SKIP() << "cabextract is not installed";
+  }
+  // Selects the row, runs the command and presses Start with C:\OUT.
+  void package(void (TForm1::*command)(), const std::string& caption = kBrennet) {
+    w.form.ListView1.Select(rowOf(w.form, caption), true);
+    (w.form.*command)();
+    w.form.Control("Edit1").Caption = "C:\\OUT";
+    w.form.Button1Click();
+  }
+  SampleWindow w;
+};
+
+TEST_F(Packages, CabPackageHoldsTheDriverFolderAndLeavesNoFolder) {
+  package(&TForm1::PopBackup2Click);
+  EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"), ElementsAre(std::string(kBrennetName) + ".CAB"));
+  const auto entries = cabinetEntries(w.host(std::string("C:\\OUT\\") + kBrennetName + ".CAB"));
+  EXPECT_THAT(names(entries), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat")) << "no Setup.DIY";
+  EXPECT_THAT(w.view.entries("message: "), ElementsAre(std::string(kBrennet) + " CAB Package created successfully!"));
+  EXPECT_EQ(w.form.StatusBar1, "Package created successfully!");
+  EXPECT_TRUE(w.form.StartFinished);
+  EXPECT_TRUE(memoHas(w.form, "Retreiving and copying files ......")) << "the caption needed replacements";
+  EXPECT_THAT(w.view.entries("memo+ "), ElementsAre(std::string(22, '.'), std::string(22, '.'),
+                                                      ".........................   OK!"));
+}
+
+TEST_F(Packages, ASecondPackageReplacesTheFirst) {
+  package(&TForm1::PopBackup2Click);
+  const fs::path cabinet = w.host(std::string("C:\\OUT\\") + kBrennetName + ".CAB");
+  std::ofstream(cabinet, std::ios::app) << "trailing junk";
+  package(&TForm1::PopBackup2Click);
+  EXPECT_THAT(names(cabinetEntries(cabinet)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
+  EXPECT_EQ(hostBytes(cabinet).find("trailing junk"), std::string::npos);
+}
+
+TEST_F(Packages, ExePackageIsTheStubFollowedByTheCabinet) {
+  package(&TForm1::MenuSFX1Click);
+  EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"), ElementsAre(std::string(kBrennetName) + ".EXE"));
+  const std::string installer = hostBytes(w.host(std::string("C:\\OUT\\") + kBrennetName + ".EXE"));
+  const TAHMStoredFile& stub = w.form.ZAZFileHolder3.Files().Item(0);
+  ASSERT_GT(stub.FileContents().size(), 1000u);
+  ASSERT_GT(installer.size(), stub.FileContents().size());
+  EXPECT_TRUE(installer.compare(0, stub.FileContents().size(), stub.FileContents()) == 0) << "the stub, unchanged";
+  const fs::path tail = w.sample.host->path() / "tail.cab";
+  std::ofstream(tail, std::ios::binary) << installer.substr(stub.FileContents().size());
+  EXPECT_EQ(installer.compare(stub.FileContents().size(), 4, "MSCF"), 0) << "the cabinet right after the stub";
+  EXPECT_THAT(names(cabinetEntries(tail)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
+  EXPECT_EQ(w.form.CurrentPackageKind, TForm1::PackageKind::Exe);
+  EXPECT_THAT(w.view.entries("message: "),
+              ElementsAre(std::string(kBrennet) + " EXE Installation Package created successfully!"));
+  EXPECT_TRUE(w.sample.machine->files().exists("C:\\WINDOWS\\INF\\Temp0000.tmp")) << "the stub copy stays until close";
+}
+
+TEST_F(Packages, AnInstallerThatCannotBeWrittenKeepsTheCabinet) {
+  // A folder of the installer's name: the file cannot be created.
+  ASSERT_TRUE(w.sample.machine->files().forceDirectories(std::string("C:\\OUT\\") + kBrennetName + ".EXE"));
+  package(&TForm1::PopBackup3Click);
+  const std::string cabinet = std::string("C:\\OUT\\") + kBrennetName + ".CAB";
+  EXPECT_TRUE(w.sample.machine->files().exists(cabinet));
+  EXPECT_TRUE(w.sample.machine->files().isDirectory(std::string("C:\\OUT\\") + kBrennetName)) << "the folder stays";
+  const std::string failure = "The installer C:\\OUT\\" + std::string(kBrennetName) + ".EXE could not be written.";
+  EXPECT_THAT(w.view.entries("message: "), ElementsAre(failure));
+  EXPECT_TRUE(memoHas(w.form, failure));
+  EXPECT_NE(w.form.StatusBar1, "Package created successfully!");
+}
+
+// One driver on an image of its own, packed as a CAB into C:\OUT.
+struct OneDriverPackage {
+  StartedWindow w;
+  OneDriverPackage(const std::string& description, const std::string& infText) {
+    w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", description}, {"InfPath", "oem1.inf"}}));
+    w.image.file("WINDOWS\\inf\\oem1.inf", infText);
+    TForm1& form = w.start();
+    form.BitBtn1Click();
+    form.ListView1.Select(0, true);
+    form.PopBackup2Click();
+    form.Control("Edit1").Caption = "C:\\OUT";
+    form.Button1Click();
+  }
+  fs::path cabinet(const std::string& name) const { return hostFileOnC(w.image.root(), "C:\\OUT\\" + name); }
+};
+
+TEST_F(Packages, MissingCatalogBecomesAnEmptyEntry) {
+  OneDriverPackage p("Signed", "[Version]\r\nCatalogFile=signed.cat\r\n");
+  EXPECT_THAT(cabinetEntries(p.cabinet("Signed.CAB")), UnorderedElementsAre("0 signed.cat", HasSubstr(" oem1.inf")));
+}
+
+TEST_F(Packages, CaptionsAreTrimmedOrReplacedAsTheyNeed) {
+  OneDriverPackage spaces("  Sound card ", "[Version]\r\n");
+  EXPECT_TRUE(fs::exists(spaces.cabinet("Sound card.CAB")));
+  EXPECT_EQ(spaces.w.form->ListView1.Text(0, 0), "Sound card") << "shown as it is named";
+  EXPECT_TRUE(memoHas(*spaces.w.form, "Extracting and copying files ......"));
+  OneDriverPackage modem("Modem <USB>", "[Version]\r\n");
+  EXPECT_TRUE(fs::exists(modem.cabinet("Modem  USB.CAB")));
+  EXPECT_EQ(modem.w.form->ListView1.Text(0, 0), "Modem <USB>") << "the caption stays";
+}
+
+TEST_F(Packages, APackageOfAFailedCopyIsNotCalledASuccess) {
+  // Nothing resolves and the INF itself is the only file: make the copy fail by
+  // putting a folder where the INF's copy must go.
+  StartedWindow w2;
+  w2.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Broken"}, {"InfPath", "oem1.inf"}}));
+  w2.image.file("WINDOWS\\inf\\oem1.inf", "[Version]\r\n");
+  w2.image.file("OUT\\Broken\\oem1.inf\\blocker.txt", "x");
+  TForm1& form = w2.start();
+  form.BitBtn1Click();
+  form.ListView1.Select(0, true);
+  form.PopBackup2Click();
+  form.Control("Edit1").Caption = "C:\\OUT";
+  form.Button1Click();
+  EXPECT_THAT(w2.view.entries("message: "), ElementsAre("Failure. Please check your destination."));
+  EXPECT_TRUE(memoHas(form, "Failure. Please check your destination."));
+}
+
+}  // namespace
+}  // namespace korvane::test
