@@ -81,9 +81,11 @@ class TForm1 {
   std::string ScanMask;
   std::string RestoreFolder;  // the tree's Directory at its last change; "nil" for none
   TAHMExplorerTree TV1;
+  bool RestoreFailed = false;  // the last restore command ended on a failure it reported
 
  private:
   std::string WindowsFolder();
+  void ReportRestoreFailure(const std::string& line);  // a memo line; RestoreFailed set
   void SetOD1InitialFolder();
   std::optional<std::string> ExecuteOD1();  // the chosen file; nullopt when cancelled or empty
   void RunHardwareWizard();

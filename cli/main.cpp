@@ -7,6 +7,7 @@
 
 #include "app/BalvikMain.h"
 #include "cli/CabCommands.h"
+#include "cli/RestoreCommands.h"
 #include "cli/TerminalView.h"
 #include "platform/Text.h"
 
@@ -288,6 +289,8 @@ int main(int argc, char** argv) {
     std::cout << text(Msg::CliUsage) << '\n';
   } else if (args->words.front() == "cab") {
     ran = korvane::runCabCommand(*machine, text.lang, {args->words.begin() + 1, args->words.end()}, error);
+  } else if (korvane::isRestoreCommand(args->words)) {
+    ran = korvane::runRestoreCommand(form, view, machine->files(), args->words, text.lang, error);
   } else {
     ran = runCommand(form, view, args->words, text, error);
   }

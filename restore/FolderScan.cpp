@@ -26,6 +26,11 @@ std::string TForm1::WindowsFolder() {
   return withoutTrailingBackslash(windir.empty() ? AH.DirectoryWindows() : windir);
 }
 
+void TForm1::ReportRestoreFailure(const std::string& line) {
+  AddMemoLine(line);
+  RestoreFailed = true;
+}
+
 void TForm1::ScanFolderTree(const std::string& folder) {
   if (folder.size() >= kMaxPath) return;
   std::vector<std::string> subFolders;
@@ -69,7 +74,7 @@ void TForm1::RestoreFolderTree(const std::string& folder, const std::vector<std:
                                Msg restartNotice) {
   ClearMemo();
   if (IsSystemFolderTree(folder)) {
-    AddMemoLine(formatMessage(Text(Msg::RestoreFolderInWindows), {folder}));
+    ReportRestoreFailure(formatMessage(Text(Msg::RestoreFolderInWindows), {folder}));
     return;
   }
   ScanMask = "*.*";
@@ -83,7 +88,7 @@ void TForm1::RestoreFolderTree(const std::string& folder, const std::vector<std:
   machine_.files().setCurrentDirectory(options);
   AddMemoLine("");
   if (files.empty()) {
-    AddMemoLine(formatMessage(Text(Msg::RestoreNothingToCopy), {folder}));
+    ReportRestoreFailure(formatMessage(Text(Msg::RestoreNothingToCopy), {folder}));
     return;
   }
   if (!CopyIntoWindowsFolders(destinations)) return;
@@ -103,7 +108,7 @@ bool TForm1::CopyIntoWindowsFolders(const std::vector<std::string>& destinations
     } catch (const EAHMFileOperator&) {
       done = false;
     }
-    if (!done) AddMemoLine(formatMessage(Text(Msg::RestoreCopyFailed), {FO1.DirTo}));
+    if (!done) ReportRestoreFailure(formatMessage(Text(Msg::RestoreCopyFailed), {FO1.DirTo}));
     copied = copied && done;
   }
   return copied;

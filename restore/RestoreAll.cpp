@@ -37,8 +37,10 @@ void TForm1::SpeedButton4Click() {
 void TForm1::TV1Change() { RestoreFolder = TV1.Directory(); }
 
 void TForm1::BitBtn9Click() {
+  RestoreFailed = false;
   if (RestoreFolder.empty() || RestoreFolder == TAHMExplorerTree::kNoDirectory) {
     view_.showMessage(Text(Msg::NoFolderSelected));
+    RestoreFailed = true;
     return;
   }
   RestoreFolderTree(RestoreFolder, {"INF\\", "Options\\Cabs\\"}, Msg::RestoreAllRestartNotice);

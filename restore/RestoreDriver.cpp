@@ -63,6 +63,7 @@ std::optional<std::string> TForm1::ExecuteOD1() {
 }
 
 void TForm1::BitBtn4Click() {
+  RestoreFailed = false;
   SetOD1InitialFolder();
   if (InstallMode == kInstallNewMode || !AH.IsNTFamily()) {
     RunHardwareWizard();
@@ -79,7 +80,7 @@ void TForm1::BitBtn4Click() {
     if (toolWritten)
       RunInstallTool(tool, folder, *descriptor);
     else
-      AddMemoLine(formatMessage(Text(Msg::InstallToolNotWritten), {tool}));
+      ReportRestoreFailure(formatMessage(Text(Msg::InstallToolNotWritten), {tool}));
     return;
   }
   const auto source = ExecuteOD1();
@@ -92,7 +93,7 @@ void TForm1::RunHardwareWizard() {
   const bool nt = AH.IsNTFamily();
   AddMemoLines(Text(nt ? Msg::RestoreGuideNt : Msg::RestoreGuide9x));
   if (!machine_.shell().execute("open", kWizardProgram, nt ? kNtWizard : k9xWizard, "", kShowWindow))
-    AddMemoLine(formatMessage(Text(Msg::ProgramNotStarted), {kWizardProgram}));
+    ReportRestoreFailure(formatMessage(Text(Msg::ProgramNotStarted), {kWizardProgram}));
 }
 
 bool TForm1::ExtractInstallTool(const std::string& tool) {
@@ -108,7 +109,7 @@ bool TForm1::ExtractInstallTool(const std::string& tool) {
 void TForm1::RunInstallTool(const std::string& tool, const std::string& folder, const SetupDiy& descriptor) {
   const std::string parameters = quoted(joinPath(folder, descriptor.infName)) + " " + quoted(descriptor.hardwareId);
   if (!machine_.shell().execute("open", quoted(tool), parameters, folder, kShowWindow))
-    AddMemoLine(formatMessage(Text(Msg::ProgramNotStarted), {tool}));
+    ReportRestoreFailure(formatMessage(Text(Msg::ProgramNotStarted), {tool}));
 }
 
 }  // namespace korvane

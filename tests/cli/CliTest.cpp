@@ -207,5 +207,81 @@ TEST(Cli, ErrorsSayWhatIsWrong) {
   EXPECT_NE(run.out.find("collect --fast"), std::string::npos);
 }
 
+// The lines of the image's actions.log: what would have been run.
+std::string actionsOf(const SampleMachine& sample) { return slurp(sample.host->path() / "actions.log"); }
+
+TEST(Cli, RestoreRunsTheInstallationToolOnTheFoldersDescriptor) {
+  const auto sample = copySample("xp");
+  writeHostFile(sample.host->path() / "drive_c/Korvane/Net/oem5.inf", "[Version]\r\n");
+  writeHostFile(sample.host->path() / "drive_c/Korvane/Net/Setup.DIY", "PCI\\VEN_1E91\r\noem5.inf\r\n");
+  const CliRun run = korvane(machineArgument(sample) + " restore 'C:\\Korvane\\Net'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Installating C:\\Korvane\\Net\\oem5.inf device driver into your system ......."),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(actionsOf(sample), "execute\topen\t\"C:\\WINDOWS\\devmount.exe\"\t\"C:\\Korvane\\Net\\oem5.inf\" "
+                               "\"PCI\\VEN_1E91\"\tC:\\Korvane\\Net\t5\n");
+  EXPECT_FALSE(fs::exists(sample.host->path() / "drive_c/WINDOWS/devmount.exe")) << "shutdown deletes the tool";
+}
+
+TEST(Cli, RestoreWithoutDescriptorCopiesAndAsksBeforeRestarting) {
+  const auto sample = copySample("xp");
+  writeHostFile(sample.host->path() / "drive_c/Korvane/Old/old.inf", "old inf");
+  const CliRun no = korvane(machineArgument(sample) + " --no restore 'C:\\Korvane\\Old\\'");
+  ASSERT_EQ(no.exitCode, 0) << no.err;
+  EXPECT_NE(no.err.find("question: Restart Windows now to finish restoring the drivers? [y/n] n"), std::string::npos)
+      << no.err;
+  EXPECT_EQ(slurp(sample.host->path() / "drive_c/WINDOWS/inf/old.inf"), "old inf");
+  EXPECT_EQ(actionsOf(sample), "");
+  const CliRun yes = korvane(machineArgument(sample) + " --yes restore 'C:\\Korvane\\Old'");
+  ASSERT_EQ(yes.exitCode, 0) << yes.err;
+  EXPECT_EQ(actionsOf(sample), "restart 2\n");
+}
+
+TEST(Cli, RestoreAllCopiesTheChosenFolderAndReportsFailures) {
+  const auto sample = copySample("xp");
+  writeHostFile(sample.host->path() / "drive_c/Korvane/Net/net.inf", "net");
+  writeHostFile(sample.host->path() / "drive_c/Empty/Setup.DIY", "");
+  const CliRun run = korvane(machineArgument(sample) + " --yes restore-all 'c:\\korvane'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("-> C:\\KORVANE\\Net\\\n-> C:\\KORVANE\\\n"), std::string::npos) << run.out;
+  EXPECT_EQ(slurp(sample.host->path() / "drive_c/WINDOWS/Options/Cabs/net.inf"), "net");
+  EXPECT_EQ(actionsOf(sample), "restart 2\n");
+
+  const CliRun empty = korvane(machineArgument(sample) + " --yes restore-all 'C:\\Empty'");
+  EXPECT_EQ(empty.exitCode, 2);
+  EXPECT_NE(empty.out.find("There is no file to restore in C:\\EMPTY\\"), std::string::npos) << empty.out;
+  EXPECT_NE(empty.err.find("the restore did not complete"), std::string::npos) << empty.err;
+  EXPECT_EQ(empty.err.find("question:"), std::string::npos) << "no restart offered";
+
+  for (const char* folder : {"'C:\\Nowhere'", "nil", "''"}) {
+    const CliRun missing = korvane(machineArgument(sample) + " --yes restore-all " + folder);
+    EXPECT_EQ(missing.exitCode, 2) << folder;
+    EXPECT_TRUE(missing.err.find("no such folder") != std::string::npos ||
+                missing.err.find("Invalid Directory Name") != std::string::npos)
+        << missing.err;
+  }
+  EXPECT_EQ(actionsOf(sample), "restart 2\n") << "nothing more was done";
+}
+
+TEST(Cli, InstallNewAndRestoreOnWindows98OpenTheWizard) {
+  const auto sample = copySample("win98");
+  CliRun run = korvane(machineArgument(sample) + " install-new");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("[2] Select the second item 'Choose from list (N)', click 'Next'"), std::string::npos);
+  run = korvane(machineArgument(sample) + " restore 'C:\\WINDOWS'");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string wizard = "execute\topen\trundll32.exe\tshell32.dll,Control_RunDLL sysdm.cpl @1\t\t5\n";
+  EXPECT_EQ(actionsOf(sample), wizard + wizard);
+
+  run = korvane(machineArgument(sample) + " restore");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("give one folder of the machine, for example C:\\Korvane\\<driver>"), std::string::npos)
+      << run.err;
+  run = korvane(machineArgument(sample) + " restore 'C:\\Missing'");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("no such folder on the machine: C:\\Missing"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace korvane::test
