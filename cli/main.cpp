@@ -102,21 +102,47 @@ std::optional<std::vector<size_t>> parseRows(const std::vector<std::string>& wor
   return rows;
 }
 
-// backup ROW... [--to DIR] [--fast]: collects, selects the rows, runs Backup
-// and presses Start for the user, with the folder box set to DIR if given.
-bool backupCommand(TForm1& form, korvane::TerminalView& view, std::vector<std::string> options, const Texts& text,
-                   std::string& error) {
-  std::optional<std::string> destination;
+// What the backup commands take besides their rows.
+struct BackupOptions {
+  std::optional<std::string> destination;  // --to DIR
   bool fast = false;
-  std::vector<std::string> rowWords;
+  std::string kind;  // --cab, --exe or --one-exe; empty for folders
+  std::vector<std::string> rest;
+};
+
+BackupOptions parseBackupOptions(const std::vector<std::string>& options) {
+  BackupOptions parsed;
   for (size_t k = 0; k < options.size(); ++k) {
-    if (options[k] == "--fast") {
-      fast = true;
-    } else if (options[k] == "--to" && k + 1 < options.size()) {
-      destination = options[++k];
-    } else {
-      rowWords.push_back(options[k]);
-    }
+    if (options[k] == "--fast")
+      parsed.fast = true;
+    else if (options[k] == "--to" && k + 1 < options.size())
+      parsed.destination = options[++k];
+    else if (options[k] == "--cab" || options[k] == "--exe" || options[k] == "--one-exe")
+      parsed.kind = options[k];
+    else
+      parsed.rest.push_back(options[k]);
+  }
+  return parsed;
+}
+
+// An error the window's error box showed fails the command too.
+bool succeeded(const TForm1& form, const Texts& text, std::string& error) {
+  if (form.CommandFailed) error = text(Msg::CliCommandFailed);
+  return !form.CommandFailed;
+}
+
+// backup ROW... [--to DIR] [--fast] [--cab|--exe]: collects, selects the rows,
+// runs Backup (or the package command) and presses Start for the user, with
+// the folder box set to DIR if given.
+bool backupCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
+                   const Texts& text, std::string& error) {
+  const BackupOptions parsed = parseBackupOptions(options);
+  const std::optional<std::string>& destination = parsed.destination;
+  const bool fast = parsed.fast;
+  const std::vector<std::string>& rowWords = parsed.rest;
+  if (parsed.kind == "--one-exe") {
+    error = text(Msg::CliUnknownCommand, "backup " + joined(options));
+    return false;
   }
   fast ? form.BitBtn8Click() : form.BitBtn1Click();
   const auto rows = parseRows(rowWords, form.ListView1.Count());
@@ -131,13 +157,33 @@ bool backupCommand(TForm1& form, korvane::TerminalView& view, std::vector<std::s
       form.Control("Edit1").Caption = *destination;
       form.Edit1Change();
     }
-    form.Button1Click();
+    form.Click("Button1");
   };
   view.onPump = pressStart;
-  form.BitBtn2Click();
+  form.Click(parsed.kind == "--cab" ? "PopBackup2" : parsed.kind == "--exe" ? "PopBackup3" : "BitBtn2");
   pressStart();  // a single driver waits for Start after the command
   view.onPump = nullptr;
-  return true;
+  return succeeded(form, text, error);
+}
+
+// backup-all [--to DIR] [--fast] [--cab|--one-exe]: collects, then Backup All
+// (folders or CAB packages) or the one installer for all drivers; DIR answers
+// the folder dialog, which otherwise keeps its own folder.
+bool backupAllCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
+                      const Texts& text, std::string& error) {
+  const BackupOptions parsed = parseBackupOptions(options);
+  if (!parsed.rest.empty() || parsed.kind == "--exe") {
+    error = text(Msg::CliUnknownCommand, "backup-all " + joined(options));
+    return false;
+  }
+  parsed.fast ? form.BitBtn8Click() : form.BitBtn1Click();
+  view.resetListChanges();  // the run names each driver itself; no list afterwards
+  view.folderAnswer = parsed.destination;
+  form.Click(parsed.kind == "--cab" ? "MenuSFX2" : parsed.kind == "--one-exe" ? "MenuSFX3" : "ms");
+  if (!succeeded(form, text, error)) return false;
+  if (form.LastBackupAll.failures.empty()) return true;
+  error = text(Msg::CliBackupAllFailed, std::to_string(form.LastBackupAll.failures.size()));
+  return false;
 }
 
 // Keeps a stream quiet while it lives: the output of steps the user did not ask to see.
@@ -219,6 +265,8 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
     form.BitBtn8Click();
   } else if (command == "backup") {
     return backupCommand(form, view, options, text, error);
+  } else if (command == "backup-all") {
+    return backupAllCommand(form, view, options, text, error);
   } else if (command == "details") {
     return detailsCommand(form, view, options, text, error);
   } else if (command == "remove") {
@@ -300,6 +348,7 @@ int main(int argc, char** argv) {
   const bool flushed = machine->flush(flushError);
   if (!ran) std::cerr << "korvane: " << error << '\n';
   if (!flushed) std::cerr << "korvane: " << text(Msg::CliRegistryNotWritten, flushError) << '\n';
-  if (!ran) return 2;
+  // 1 for a run that went through but left drivers out, 2 for one that could not run.
+  if (!ran) return form.LastBackupAll.failures.empty() || form.CommandFailed ? 2 : 1;
   return closed && flushed ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // The korvane command on sample machines: its output contract and its errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -117,6 +118,49 @@ TEST(Cli, BackupCopiesTheRowsIntoTheirFolders) {
   const CliRun bad = korvane(machineArgument(sample) + " backup 99 --fast");
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("1 to 18"), std::string::npos) << bad.err;
+}
+
+TEST(Cli, BackupAsPackagesLeavesOnlyThePackages) {
+  const auto sample = copySample("xp");
+  const fs::path out = sample.host->path() / "drive_c/OUT";
+  const CliRun cab = korvane(machineArgument(sample) + " backup 3 --to 'C:\\OUT' --fast --cab");
+  ASSERT_EQ(cab.exitCode, 0) << cab.err;
+  const CliRun exe = korvane(machineArgument(sample) + " backup 2 --to 'C:\\OUT' --fast --exe");
+  ASSERT_EQ(exe.exitCode, 0) << exe.err;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(out)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Aldmoor SMBus Controller.EXE",
+                                             "Brennet FastLink 10 100 PCI Ethernet Adapter.CAB"}));
+  EXPECT_EQ(slurp(out / "Aldmoor SMBus Controller.EXE").compare(0, 2, "MZ"), 0);
+}
+
+TEST(Cli, BackupAllShowsWhereItIsAndCountsWhatFailed) {
+  const auto sample = copySample("xp");
+  const CliRun run = korvane(machineArgument(sample) + " backup-all --fast --to 'C:\\ALL'");
+  EXPECT_EQ(run.exitCode, 1) << "one driver of the sample is already gone\n" << run.err;
+  EXPECT_NE(run.err.find("status: Driver 1 of 18: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("status: Driver 18 of 18: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("message: 17 driver collect and backup successfully."), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("korvane: 1 of the drivers could not be backed up"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("NOT backed up: Kestrow VPN Virtual Adapter (its files could not be copied)"),
+            std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("\tpci\\"), std::string::npos) << "no driver list after the run";
+  EXPECT_TRUE(fs::exists(sample.host->path() / "drive_c/ALL/Aldmoor SMBus Controller/Setup.DIY"));
+
+  const CliRun bad = korvane(machineArgument(sample) + " backup-all --exe");
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("backup-all --exe"), std::string::npos) << bad.err;
+}
+
+TEST(Cli, BackupAllToOneInstaller) {
+  const auto sample = copySample("xp");
+  const CliRun run = korvane(machineArgument(sample) + " backup-all --fast --one-exe --to 'C:\\ALL'");
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.err.find("message: All your drivers are packed to the automatic installer C:\\ALL\\AllDrivers.EXE"),
+            std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(sample.host->path() / "drive_c/ALL/AllDrivers.EXE"));
+  EXPECT_FALSE(fs::exists(sample.host->path() / "drive_c/ALL/AllDrivers.CAB"));
 }
 
 // details prints, after start-up's lines, what selecting the row shows in the window.
