@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -129,6 +130,20 @@ void drawCaption(HDC dc, const RECT& box, const std::wstring& caption, bool enab
   DrawTextW(dc, caption.c_str(), -1, &place, format);
 }
 
+// The tree shows the shell's own small icons for drives and folders.
+void useShellIcons(HWND tree, TAHMExplorerTree& model) {
+  SHFILEINFOW info{};
+  const auto icons = reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  if (!icons) return;
+  SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(icons));
+  model.OnGetIcon = [](TAHMExplorerTree&, const TTreeNode& node, bool open, int& index) {
+    SHFILEINFOW icon{};
+    const UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON | (open ? SHGFI_OPENICON : 0);
+    if (SHGetFileInfoW(wide(node.Path).c_str(), 0, &icon, sizeof icon, flags)) index = icon.iIcon;
+  };
+}
+
 }  // namespace
 
 Win32View::Win32View(HINSTANCE instance) : instance_(instance), background_(CreateSolidBrush(kBackground)) {}
@@ -242,6 +257,7 @@ HWND Win32View::createControl(const std::string& name, Kind kind) {
   if (!control) return nullptr;
   if (kind == Kind::List)
     SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  if (kind == Kind::Tree) useShellIcons(control, form_->TV1);
   if (kind == Kind::Memo) {
     SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
     // The memo's context menu is an empty one: no edit menu at all.
@@ -307,6 +323,7 @@ void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
   HFONT font = fontFor(*model);
   setFont(control, font);
   if (list) syncColumns(name, control, *list);
+  if (kind == Kind::Tree && model->Visible) syncTree(control);
   if (kind == Kind::Edit) {  // the browse button goes with the folder box
     setVisible(browseButton_, model->Visible);
     setEnabled(browseButton_, model->Enabled);
@@ -604,6 +621,61 @@ std::optional<std::string> Win32View::chooseFileToOpen(const TOpenDialog& dialog
   return win32::narrow(file.c_str());
 }
 
+// ---- the folder tree ----
+
+void Win32View::syncTree(HWND tree) {
+  const auto& drives = form_->TV1.Items();
+  const TTreeNode* root = drives.empty() ? nullptr : drives.front().get();
+  if (root == shownTreeRoot_) return;
+  const HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+  SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  for (const auto& drive : drives) insertTreeItem(tree, TVI_ROOT, *drive);
+  shownTreeRoot_ = root;
+  SetCursor(previous);
+}
+
+// A node and, when the form has listed it already, its children.
+void Win32View::insertTreeItem(HWND tree, HTREEITEM parent, const TTreeNode& node) {
+  std::wstring text = wide(node.Text);
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  insert.item.pszText = text.data();
+  insert.item.lParam = reinterpret_cast<LPARAM>(&node);
+  insert.item.cChildren = node.HasChildren ? 1 : 0;
+  insert.item.iImage = node.ImageIndex;
+  insert.item.iSelectedImage = node.SelectedIndex;
+  const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+  if (item && node.Listed)
+    for (const auto& child : node.Children) insertTreeItem(tree, item, *child);
+}
+
+LRESULT Win32View::treeNotified(const NMHDR& header) {
+  const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
+  auto* node = reinterpret_cast<TTreeNode*>(change.itemNew.lParam);
+  if (header.code == TVN_SELCHANGEDW) {
+    form_->TV1.Select(node);  // the form hears of it through the tree's OnChange
+  } else if (header.code == TVN_ITEMEXPANDINGW && node && (change.action & TVE_EXPAND)) {
+    const bool firstTime = !node->Listed;
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    form_->TV1.Expand(*node);
+    if (firstTime)
+      for (const auto& child : node->Children) insertTreeItem(header.hwndFrom, change.itemNew.hItem, *child);
+    SetCursor(previous);
+    if (node->Children.empty()) {  // nothing inside after all: the button goes
+      TVITEMW item{};
+      item.mask = TVIF_CHILDREN;
+      item.hItem = change.itemNew.hItem;
+      item.cChildren = 0;
+      SendMessageW(header.hwndFrom, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+  } else if (header.code == TVN_ITEMEXPANDEDW && node && (change.action & TVE_COLLAPSE)) {
+    form_->TV1.Collapse(*node);
+  }
+  return 0;
+}
+
 // ---- commands and window events ----
 
 void Win32View::command(int id) {
@@ -627,6 +699,7 @@ bool Win32View::runsWhileBusy(const std::string& name) const {
 }
 
 LRESULT Win32View::notified(const NMHDR& header) {
+  if (header.hwndFrom == controlWindow("TV1")) return treeNotified(header);
   if (header.hwndFrom != controlWindow("ListView1")) return 0;
   const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
   const bool selectionTouched = (change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED);

@@ -72,6 +72,11 @@ class Win32View : public View {
   void click(const std::string& name);
   bool runsWhileBusy(const std::string& name) const;
   LRESULT notified(const NMHDR& header);
+  // The folder tree TV1: an item for each node of the form's tree, the
+  // children of a node inserted when the user first opens it.
+  void syncTree(HWND tree);
+  void insertTreeItem(HWND tree, HTREEITEM parent, const TTreeNode& node);
+  LRESULT treeNotified(const NMHDR& header);
   void listSelectionChanged(const NMLISTVIEW& change);
   void selectRow(size_t row, bool selected);
   void editChanged(HWND edit);
@@ -100,6 +105,7 @@ class Win32View : public View {
   bool settingEdit_ = false;   // the folder box's change notice while the view sets its text
   HWND browseButton_ = nullptr;  // beside the folder box, part of it
   unsigned emptyPumps_ = 0;    // pumps in a row that found nothing to do
+  const TTreeNode* shownTreeRoot_ = nullptr;  // the first drive node the tree control shows
 };
 
 }  // namespace korvane
