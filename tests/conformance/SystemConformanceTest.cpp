@@ -29,6 +29,25 @@ TEST_F(SystemConformance, SystemFolderLiesInTheWindowsFolder) {
   EXPECT_TRUE(files().isDirectory(*systemFolder));
 }
 
+TEST_F(SystemConformance, TheWindowsDriveIsAPresentFixedDriveWithItsName) {
+  const auto windows = system().windowsDirectory();
+  ASSERT_TRUE(windows);
+  const char letter = upperCase(windows->substr(0, 1)).front();
+  const auto drives = system().drives();
+  char previous = 0;
+  bool found = false;
+  for (const DriveInfo& drive : drives) {
+    EXPECT_GT(drive.letter, previous) << "A to Z, each once";
+    EXPECT_NE(drive.type, unsigned{dtNoRootDir}) << drive.letter;
+    previous = drive.letter;
+    if (drive.letter != letter) continue;
+    found = true;
+    EXPECT_EQ(drive.type, unsigned{dtFixed});
+    EXPECT_NE(drive.displayName.find(std::string(1, letter) + ":"), std::string::npos) << drive.displayName;
+  }
+  EXPECT_TRUE(found) << *windows;
+}
+
 TEST_F(SystemConformance, UnsetVariableIsMissing) {
   EXPECT_FALSE(machine().environment().get("KORVANE_NO_SUCH_VARIABLE"));
 }
