@@ -3,6 +3,7 @@
 // that only it uses go where the user can get them back. A backup file set
 // comes from broad text rules and a search of the whole drive, so the files
 // are held to the driver folders and to names no other driver uses.
+#include <functional>
 #include <set>
 
 #include "app/BalvikMain.h"
@@ -48,7 +49,8 @@ ClassKeys DeleteClassKeys(Registry& registry, const std::string& classRoot, cons
       if (inf.empty()) continue;
       if (registry.readString(kClassRootKey, key, "DriverDesc").value_or("") != description) {
         noteInf(inf);
-      } else if (registry.deleteTree(kClassRootKey, key)) {
+      } else if (registry.deleteTree(kClassRootKey, key) || !registry.keyExists(kClassRootKey, key)) {
+        // The removal tool, running meanwhile, may have taken the key first.
         keys.deleted.push_back(key);
       } else {
         keys.failed.push_back(key);
@@ -60,9 +62,11 @@ ClassKeys DeleteClassKeys(Registry& registry, const std::string& classRoot, cons
 }
 
 // The names among wanted that the backup file sets of these INFs name, the
-// INFs themselves included. Reading stops once every wanted name is found.
+// INFs themselves included. Reading stops once every wanted name is found;
+// the window's messages are pumped between INFs.
 std::set<std::string> NamesUsedBy(Machine& machine, const std::string& infFolder, const std::string& oemInfFolder,
-                                  const std::vector<std::string>& infs, const std::set<std::string>& wanted) {
+                                  const std::vector<std::string>& infs, const std::set<std::string>& wanted,
+                                  const std::function<void()>& pump) {
   std::set<std::string> used;
   const auto note = [&](const std::string& name) {
     const std::string key = nameKey(name);
@@ -70,6 +74,7 @@ std::set<std::string> NamesUsedBy(Machine& machine, const std::string& infFolder
   };
   for (const auto& inf : infs) {
     if (used.size() == wanted.size()) break;
+    pump();
     note(inf);
     const auto path = LocateInf(machine.files(), infFolder, oemInfFolder, inf);
     if (!path) continue;
@@ -194,7 +199,8 @@ void TForm1::RemoveDriverFiles(size_t row, const std::vector<std::string>& other
     candidates.push_back(path);
     wanted.insert(nameKey(fileNamePart(path)));
   }
-  const std::set<std::string> shared = NamesUsedBy(machine_, InfFolder, OemInfFolder, otherInfs, wanted);
+  const std::set<std::string> shared =
+      NamesUsedBy(machine_, InfFolder, OemInfFolder, otherInfs, wanted, [this] { view_.processMessages(); });
   std::vector<std::string> doomed;
   for (const auto& path : candidates) {
     if (shared.count(nameKey(fileNamePart(path))))

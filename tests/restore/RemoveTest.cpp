@@ -236,6 +236,18 @@ TEST(RemoveDriver, MissingInfEndsAfterTheRegistryStage) {
   EXPECT_FALSE(w.form->Control("Button1").Visible);
 }
 
+TEST(RemoveDriver, StopDuringTheSearchDeletesNoFile) {
+  NtRemoval w;
+  w.view.onPump = [&w] { w.form->Stop1Click(); };
+  w.remove(kOrvik);
+  EXPECT_FALSE(w.key(kNTClassKey + "\\{A}\\0000"));
+  EXPECT_TRUE(w.file("C:\\WINDOWS\\system32\\drivers\\orvnet.sys"));
+  EXPECT_TRUE(w.file("C:\\WINDOWS\\inf\\oem1.inf"));
+  EXPECT_THAT(w.view.entries("message: "),
+              ElementsAre("The driver was not removed completely:\n"
+                          "The search for the driver's files was stopped, so no files were deleted."));
+}
+
 TEST(RemoveDriver, FailuresAreReportedInsteadOfSuccess) {
   RemovalWindow w;
   auto values = orvikValues();
