@@ -155,11 +155,14 @@ intptr_t open(FileSystem& files, const std::string& path, const CabOpenMode& mod
   }
 }
 
-intptr_t create(FileSystem& files, const std::string& path, uint32_t& error) {
+intptr_t create(FileSystem& files, const std::string& path, uint32_t& error, uint32_t expectedSize) {
+  // A hostile cabinet may announce anything: the hint is capped.
+  constexpr uint32_t kLargestHint = uint32_t{64} << 20;
   try {
     OpenFile file;
     file.files = &files;
     file.path = path;
+    file.bytes.reserve(std::min(expectedSize, kLargestHint));
     file.write = true;
     file.changed = true;  // written when closed, also when it stays empty
     return table().add(std::move(file));

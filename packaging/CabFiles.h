@@ -34,8 +34,9 @@ namespace CabFiles {
 intptr_t open(FileSystem& files, const std::string& path, const CabOpenMode& mode, uint32_t& error);
 // A file opened for writing only that replaces whatever is at the path when
 // it is closed; nothing touches the disk before. For extracted files, whose
-// folder and old file the caller has dealt with already.
-intptr_t create(FileSystem& files, const std::string& path, uint32_t& error);
+// folder and old file the caller has dealt with already. The size the
+// cabinet announces saves regrowing the buffer; it is only a hint.
+intptr_t create(FileSystem& files, const std::string& path, uint32_t& error, uint32_t expectedSize = 0);
 // A file opened for reading whose bytes the caller has read already.
 intptr_t adopt(FileSystem& files, const std::string& path, std::string bytes, uint32_t& error);
 unsigned read(intptr_t hf, void* buffer, unsigned count, uint32_t& error);

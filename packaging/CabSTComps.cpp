@@ -648,7 +648,7 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
   listing[key] = faArchive;
   uint32_t error = 0;
   // Written whole when closed, so that the file holds exactly the cabinet's bytes.
-  const intptr_t hf = CabFiles::create(files, target, error);
+  const intptr_t hf = CabFiles::create(files, target, error, static_cast<uint32_t>(note.cb));
   if (hf == -1) {
     LastCabFileError = error;
     return -1;
