@@ -15,12 +15,12 @@ constexpr const char* kNoFolder = "No folder or directory is selected";
 
 // A backup-all folder on D: with two drivers, their descriptors and a note.
 void plantBackupAll(RestoreWindow& w) {
-  w.fileOnD("All/Net/net.inf", "net inf");
-  w.fileOnD("All/Net/net.sys", "net driver");
-  w.fileOnD("All/Net/Setup.DIY", "");
-  w.fileOnD("All/Sound/snd.inf", "sound inf");
-  w.fileOnD("All/Sound/Setup.DIY", "");
-  w.fileOnD("All/readme.txt", "not a driver file");
+  w.filesOnD({{"All/Net/net.inf", "net inf"},
+              {"All/Net/net.sys", "net driver"},
+              {"All/Net/Setup.DIY", ""},
+              {"All/Sound/snd.inf", "sound inf"},
+              {"All/Sound/Setup.DIY", ""},
+              {"All/readme.txt", "not a driver file"}});
 }
 
 TEST(RestoreAll, TheTreeTakesTheListsPlaceWithTheInstructions) {

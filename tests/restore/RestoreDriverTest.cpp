@@ -85,12 +85,12 @@ TEST(RestoreDriver, ACancelledDialogEndsTheCommandWithoutATrace) {
 
 // A backup folder with a driver in a sub-folder, a descriptor and a stray file.
 void plantBackup(RestoreWindow& w) {
-  w.fileOnD("B/x.inf", "top inf");
-  w.fileOnD("B/x.sys", "driver");
-  w.fileOnD("B/Setup.DIY", "");
-  w.fileOnD("B/notes.diy", "lower-case descriptor-like name");
-  w.fileOnD("B/Extra/y.dll", "helper");
-  w.fileOnD("B/Extra/Deeper/z.cat", "catalog");
+  w.filesOnD({{"B/x.inf", "top inf"},
+              {"B/x.sys", "driver"},
+              {"B/Setup.DIY", ""},
+              {"B/notes.diy", "lower-case descriptor-like name"},
+              {"B/Extra/y.dll", "helper"},
+              {"B/Extra/Deeper/z.cat", "catalog"}});
 }
 
 TEST(RestoreDriver, WithoutSetupDiyTheChosenFolderTreeIsCopiedFlatAndTheRestartAsked) {
@@ -123,7 +123,7 @@ TEST(RestoreDriver, WithoutSetupDiyTheChosenFolderTreeIsCopiedFlatAndTheRestartA
                           std::string(kNoticeEnd) + kRestartArrows));
 }
 
-TEST(RestoreDriver, SetupDiyAndOnlyItIsLeftOutOfTheCopy) {
+TEST(RestoreDriver, OnlySetupDiyIsLeftOutAndNoToTheRestartLeavesWindowsRunning) {
   RestoreWindow w;
   plantBackup(w);
   w.begin();
@@ -138,19 +138,9 @@ TEST(RestoreDriver, SetupDiyAndOnlyItIsLeftOutOfTheCopy) {
     EXPECT_FALSE(w.exists(target + "Setup.DIY")) << target;
     EXPECT_FALSE(w.exists(target + "Extra")) << "folders are not copied, their files are";
   }
-}
-
-TEST(RestoreDriver, NoToTheRestartQuestionLeavesWindowsRunning) {
-  RestoreWindow w;
-  plantBackup(w);
-  w.begin();
-  w.view.chosenFiles = {"D:\\B\\x.inf", "D:\\B\\x.inf"};
-  w.view.answers = {false};
-  w.form->BitBtn4Click();
   EXPECT_THAT(w.restarts(), IsEmpty());
   EXPECT_EQ(w.form->Memo1.back(), "Windows is not restarted now. Restart it yourself to finish restoring the drivers.");
   EXPECT_TRUE(w.memoHas(kNoticeEnd)) << "the arrows are not continued";
-  EXPECT_TRUE(w.exists("C:\\WINDOWS\\INF\\x.inf")) << "the copy itself stays";
 }
 
 TEST(RestoreDriver, ALaterFileOfTheSameNameReplacesAnEarlierOne) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -38,6 +39,9 @@ struct RestoreWindow : StartedWindow {
   // A file on drive D, by its path below the drive.
   void fileOnD(const std::string& path, const std::string& bytes) {
     writeHostFile(image.root() / "drive_d" / path, bytes);
+  }
+  void filesOnD(const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [path, bytes] : files) fileOnD(path, bytes);
   }
   std::string read(const std::string& path) { return image.reopen()->files().readFile(path).value_or("<missing>"); }
   bool exists(const std::string& path) { return image.reopen()->files().exists(path); }
