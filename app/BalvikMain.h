@@ -290,6 +290,13 @@ class TForm1 {
   std::optional<std::string> BeginBackupAll();  // the folder chosen; nullopt when the run must not start
   enum class Collected { Ready, Stopped, NoRow };
   Collected CollectForBackupAll(size_t row, DriverFileSearch& search);
+  struct CopiedDriver {
+    DriverFolder folder;
+    bool copied = false;
+  };
+  // A driver analysed, resolved and copied into its folder; nullopt when the
+  // run ends (stopped, or the list has no such row).
+  std::optional<CopiedDriver> CopyForBackupAll(size_t row, DriverFileSearch& search);
   void FinishDriverOfBackupAll(size_t row, size_t count, const DriverFolder& folder, bool succeeded,
                                const std::string& failure);
   // The end of a run that was not stopped; the message box says how it went,

@@ -45,6 +45,18 @@ std::optional<std::string> TForm1::BeginBackupAll() {
   return chosen;
 }
 
+std::optional<TForm1::CopiedDriver> TForm1::CopyForBackupAll(size_t row, DriverFileSearch& search) {
+  if (CollectForBackupAll(row, search) != Collected::Ready) return std::nullopt;
+  CopiedDriver copy{CreateDriverFolder(withoutTrailingBackslash(Control("Edit1").Caption), row), false};
+  AddMemoLine(Text(Msg::RetrievingFiles));
+  for (const auto& path : DriverFileList) AddMemoLine(path);
+  copy.copied = CopyDriverFiles(copy.folder.path);
+  AddMemoLine("");
+  AddMemoLine(Text(copy.copied ? Msg::PackageCreated : Msg::CopyFailed));
+  AddCatalogPlaceholder(copy.folder.path);
+  return copy;
+}
+
 TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& search) {
   if (row >= ListView1.Count()) return Collected::NoRow;
   const std::string caption = ListView1.Text(row, 0);
@@ -139,14 +151,10 @@ void TForm1::BitBtn3Click() {
   const auto search = MakeFileSearch();
   const size_t count = Inventory.Count;
   for (size_t row = 0; row < count; ++row) {
-    if (CollectForBackupAll(row, *search) != Collected::Ready) return;
-    const DriverFolder folder = CreateDriverFolder(withoutTrailingBackslash(Control("Edit1").Caption), row);
-    AddMemoLine(Text(Msg::RetrievingFiles));
-    for (const auto& path : DriverFileList) AddMemoLine(path);
-    const bool copied = CopyDriverFiles(folder.path);
-    AddMemoLine("");
-    AddMemoLine(Text(copied ? Msg::PackageCreated : Msg::CopyFailed));
-    AddCatalogPlaceholder(folder.path);
+    const auto copy = CopyForBackupAll(row, *search);
+    if (!copy) return;
+    const DriverFolder& folder = copy->folder;
+    const bool copied = copy->copied;
     bool packed = true;
     if (CurrentBackupMode == BackupMode::Package) {
       AddMemoLine(Text(Msg::GeneratingInstaller));

@@ -68,14 +68,10 @@ void TForm1::MenuSFX3Click() {
   const auto search = MakeFileSearch();
   const size_t count = Inventory.Count;
   for (size_t row = 0; row < count; ++row) {
-    if (CollectForBackupAll(row, *search) != Collected::Ready) return;
-    const DriverFolder folder = CreateDriverFolder(withoutTrailingBackslash(Control("Edit1").Caption), row);
-    AddMemoLine(Text(Msg::RetrievingFiles));
-    for (const auto& path : DriverFileList) AddMemoLine(path);
-    const bool copied = CopyDriverFiles(folder.path);
-    AddMemoLine("");
-    AddMemoLine(Text(copied ? Msg::PackageCreated : Msg::CopyFailed));
-    AddCatalogPlaceholder(folder.path);
+    const auto copy = CopyForBackupAll(row, *search);
+    if (!copy) return;
+    const DriverFolder& folder = copy->folder;
+    const bool copied = copy->copied;
     AddMemoLine(Text(Msg::GeneratingInstaller));
     AppendMemoText("......................");
     writer.AddFiles(joinPath(folder.path, "*.*"), "", true);

@@ -121,9 +121,11 @@ TEST_F(Packages, AnInstallerThatCannotBeWrittenKeepsTheCabinet) {
 // One driver on an image of its own, packed as a CAB into C:\OUT.
 struct OneDriverPackage {
   StartedWindow w;
-  OneDriverPackage(const std::string& description, const std::string& infText) {
+  // A file at otherFileOnC (a path below C:) is put there first.
+  OneDriverPackage(const std::string& description, const std::string& infText, const std::string& otherFileOnC = "") {
     w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", description}, {"InfPath", "oem1.inf"}}));
     w.image.file("WINDOWS\\inf\\oem1.inf", infText);
+    if (!otherFileOnC.empty()) w.image.file(otherFileOnC, "x");
     TForm1& form = w.start();
     form.BitBtn1Click();
     form.ListView1.Select(0, true);
@@ -150,20 +152,10 @@ TEST_F(Packages, CaptionsAreTrimmedOrReplacedAsTheyNeed) {
 }
 
 TEST_F(Packages, APackageOfAFailedCopyIsNotCalledASuccess) {
-  // Nothing resolves and the INF itself is the only file: make the copy fail by
-  // putting a folder where the INF's copy must go.
-  StartedWindow w2;
-  w2.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Broken"}, {"InfPath", "oem1.inf"}}));
-  w2.image.file("WINDOWS\\inf\\oem1.inf", "[Version]\r\n");
-  w2.image.file("OUT\\Broken\\oem1.inf\\blocker.txt", "x");
-  TForm1& form = w2.start();
-  form.BitBtn1Click();
-  form.ListView1.Select(0, true);
-  form.PopBackup2Click();
-  form.Control("Edit1").Caption = "C:\\OUT";
-  form.Button1Click();
-  EXPECT_THAT(w2.view.entries("message: "), ElementsAre("Failure. Please check your destination."));
-  EXPECT_TRUE(memoHas(form, "Failure. Please check your destination."));
+  // A folder where the INF's copy must go makes the copy fail.
+  OneDriverPackage p("Broken", "[Version]\r\n", "OUT\\Broken\\oem1.inf\\blocker.txt");
+  EXPECT_THAT(p.w.view.entries("message: "), ElementsAre("Failure. Please check your destination."));
+  EXPECT_TRUE(memoHas(*p.w.form, "Failure. Please check your destination."));
 }
 
 }  // namespace
