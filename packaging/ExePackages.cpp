@@ -89,8 +89,8 @@ void TForm1::MenuSFX3Click() {
     if (!AssembleInstaller(cabinet, installer)) failure = formatMessage(Text(Msg::InstallerNotWritten), {installer});
   }
   if (!failure.empty()) {
-    // The driver folders stay; only the installer is missing.
-    AddMemoLine(failure);
+    // The driver folders stay; the installer that should carry them is missing.
+    LastBackupAll.failures.push_back(failure);
     LastBackupAll.succeeded = 0;
     ReportBackupAll(failure);
     return;

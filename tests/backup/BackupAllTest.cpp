@@ -173,6 +173,19 @@ TEST(BackupAll, OneInstallerForAllDriversNamedInTheLanguage) {
   EXPECT_EQ(output.find("Setup.DIY"), std::string::npos) << "the descriptors come after the cabinet";
 }
 
+TEST(BackupAll, AnInstallerThatCannotBeWrittenIsAFailureAndKeepsTheCabinet) {
+  ThreeDrivers t;
+  t.w.image.file("ALL\\AllDrivers.EXE\\in the way.txt", "x");
+  t.w.view.folders.push_back("C:\\ALL");
+  t.form().MenuSFX3Click();
+  const std::string failure = "The installer C:\\ALL\\AllDrivers.EXE could not be written.";
+  EXPECT_THAT(t.w.view.entries("message: "), Contains(failure));
+  EXPECT_THAT(t.form().LastBackupAll.failures, ElementsAre(failure));
+  EXPECT_EQ(t.form().LastBackupAll.succeeded, 0);
+  EXPECT_TRUE(t.w.image.reopen()->files().exists("C:\\ALL\\AllDrivers.CAB"));
+  EXPECT_THAT(t.w.view.entries("message: "), Not(Contains(::testing::HasSubstr("are packed"))));
+}
+
 TEST(BackupAll, AStoppedInstallerRunWritesNoInstaller) {
   ThreeDrivers t;
   t.w.view.folders.push_back("C:\\ALL");
