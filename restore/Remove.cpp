@@ -85,6 +85,14 @@ std::set<std::string> NamesUsedBy(Machine& machine, const std::string& infFolder
   return used;
 }
 
+// Built step by step: the 32-bit compiler warns wrongly on '"' + text + '"'.
+std::string quoted(const std::string& text) {
+  std::string out(1, '"');
+  out += text;
+  out += '"';
+  return out;
+}
+
 bool liesIn(const std::string& path, const std::vector<std::string>& folders) {
   const std::string folder = parentPath(path) + "\\";
   for (const auto& candidate : folders)
@@ -179,7 +187,7 @@ bool TForm1::RunRemovalTool(const std::string& hardwareId) {
     return false;
   }
   if (!machine_.files().exists(tool)) return false;
-  return machine_.shell().execute("open", "\"" + tool + "\"", "\"" + upperCase(hardwareId) + "\"", windir, kShowNormal);
+  return machine_.shell().execute("open", quoted(tool), quoted(upperCase(hardwareId)), windir, kShowNormal);
 }
 
 void TForm1::RemoveDriverFiles(size_t row, const std::vector<std::string>& otherInfs, RemovalReport& report) {
