@@ -108,6 +108,8 @@ class TForm1 {
   void Remove1Click();                                   // Install > Remove a driver
   void SpeedButton2Click() { Remove1Click(); }           // the hidden Remove tool button
   void Removethedriver1Click() { SpeedButton2Click(); }  // pop-up: Remove the driver
+  // Whether the last removal that was gone through left anything undone.
+  bool LastRemovalIncomplete = false;
 
  private:
   struct RemovalReport;

@@ -251,7 +251,8 @@ bool removeCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
   view.resetListChanges();
   if (form.Memo1 != memoBefore)
     for (const auto& line : form.Memo1) std::cout << line << '\n';
-  return true;
+  if (form.LastRemovalIncomplete) error = text(Msg::CliRemovalIncomplete);
+  return !form.LastRemovalIncomplete && succeeded(form, text, error);
 }
 
 // Runs the command on a started window; false with a message when it cannot.

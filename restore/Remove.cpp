@@ -261,6 +261,7 @@ std::string TForm1::UndoFolder(size_t row) {
 
 // The list is collected again first, so that the account stays in the memo.
 void TForm1::FinishRemoval(const RemovalReport& report) {
+  LastRemovalIncomplete = !report.failures.empty();
   BitBtn8Click();
   ClearMemo();
   for (const auto& line : report.lines) AddMemoLine(line);
