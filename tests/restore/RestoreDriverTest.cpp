@@ -55,6 +55,19 @@ TEST(RestoreDriver, ToolPathKeepsTheEnglishLineAndFindsTheToolFolderFromWindir) 
   EXPECT_TRUE(w.exists("C:\\WINNT\\devmount.exe"));
 }
 
+TEST(RestoreDriver, AToolThatCannotBeWrittenIsNotRunAndSaysWhere) {
+  RestoreWindow w;
+  w.image.set("Environment", "windir", "Q:\\WINDOWS");  // a drive the machine does not have
+  w.fileOnD("B/x.inf", "");
+  w.begin();
+  w.setupDiy("D:\\B", "PCI\\VEN_1", "x.inf");
+  w.view.chosenFiles = {"D:\\B\\x.inf"};
+  w.form->BitBtn4Click();
+  EXPECT_THAT(w.executed(), IsEmpty());
+  EXPECT_EQ(w.form->Memo1.back(), "The device installation tool could not be written to Q:\\WINDOWS\\devmount.exe.");
+  EXPECT_TRUE(w.form->RestoreFailed);
+}
+
 TEST(RestoreDriver, TheDialogStartsInTheBackupFolderOrElseTheBackupAllFolder) {
   for (const auto& [settings, initial] : std::vector<std::pair<std::string, std::string>>{
            {"[Folder]\r\nBackup=D:\\One\\\r\nBackupAll=D:\\All\r\n", "D:\\One"},
