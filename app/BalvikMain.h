@@ -279,9 +279,10 @@ class TForm1 {
   void AddCatalogPlaceholder(const std::string& folder);
   void DeleteFolder(const std::string& folder);
   // Packages.
-  // The folder packed into a new cabinet; false with a memo line when the
-  // cabinet was not written. Cabinet errors raise ESTCabinet.
-  bool PackFolder(const std::string& folder, const std::string& cabinet);
+  // The folder packed into a new cabinet, then progress added to the memo's
+  // last line; false with a memo line when the cabinet was not written.
+  // Cabinet errors raise ESTCabinet.
+  bool PackFolder(const std::string& folder, const std::string& cabinet, const std::string& progress);
   // Stub and cabinet joined into the installer; the cabinet is deleted only
   // when the installer is whole.
   bool AssembleInstaller(const std::string& cabinet, const std::string& installer);

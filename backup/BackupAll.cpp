@@ -159,8 +159,8 @@ void TForm1::BitBtn3Click() {
     if (CurrentBackupMode == BackupMode::Package) {
       AddMemoLine(Text(Msg::GeneratingInstaller));
       AppendMemoText("......................");
-      packed = PackFolder(folder.path, folder.path + ".CAB");
-      AppendMemoText(folder.nameReplaced ? Text(Msg::CabinetAddedOk) : "......................");
+      packed = PackFolder(folder.path, folder.path + ".CAB",
+                          folder.nameReplaced ? Text(Msg::CabinetAddedOk) : "......................");
       // Without its cabinet the folder is all there is of the driver: it stays.
       if (packed) DeleteFolder(folder.path);
     }

@@ -28,7 +28,7 @@ void TForm1::MenuSFX2Click() {
   BitBtn3Click();
 }
 
-bool TForm1::PackFolder(const std::string& folder, const std::string& cabinet) {
+bool TForm1::PackFolder(const std::string& folder, const std::string& cabinet, const std::string& progress) {
   {
     TSTCabWriter writer(machine_);
     writer.SetCompressionType(cctMsZip);
@@ -36,6 +36,7 @@ bool TForm1::PackFolder(const std::string& folder, const std::string& cabinet) {
     writer.AddFiles(joinPath(folder, "*.*"), "", true);
     writer.Close(true);
   }
+  AppendMemoText(progress);
   if (machine_.files().exists(cabinet)) return true;
   AddMemoLine(formatMessage(Text(Msg::CabinetNotWritten), {cabinet}));
   return false;
@@ -59,9 +60,7 @@ void TForm1::Button3Click() {
   AppendMemoText(std::string(folder.nameReplaced ? 22 : 19, '.'));
 
   const std::string cabinet = folder.path + ".CAB";
-  const bool packed = PackFolder(folder.path, cabinet);
-  AppendMemoText("......................");
-  if (packed) {
+  if (PackFolder(folder.path, cabinet, "......................")) {
     AppendMemoText(Text(Msg::CabinetReadyOk));
     if (CurrentPackageKind == PackageKind::Cab)
       FinishCabPackage(folder, copied);
