@@ -19,6 +19,7 @@ void TForm1::BitBtn10Click() {
 }
 
 std::optional<std::string> TForm1::BeginBackupAll() {
+  LastBackupAll = {};
   if (Inventory.Count == 0) {
     view_.showMessage(Text(Msg::NoDriversListed));
     return std::nullopt;
@@ -40,7 +41,6 @@ std::optional<std::string> TForm1::BeginBackupAll() {
   Control("BitBtn10").Visible = true;
   view_.controlsChanged();
   view_.showMessage(Text(Msg::BackupAllAttention));
-  LastBackupAll = {};
   runFolderNames_ = DriverFolderNames();
   return chosen;
 }
