@@ -13,18 +13,9 @@ export XDG_DATA_HOME="$work/xdg"
 start_clean
 mkdir -p "$XDG_DATA_HOME"
 
-run "$TOOLS_DIR/devmount.exe" "$(winpath "$fixture/kvtest.inf")" "$hardware_id"
-expect 0 "Installed the driver for the devices with hardware ID $hardware_id." "devmount"
+install_sample_driver
 check_installed "devmount"
-driver_key="HKLM\\System\\CurrentControlSet\\Control\\Class\\$(reg_value "$enum_key\\0000" Driver)"
-# Windows describes the driver in its key; Wine's setup functions leave that out.
-wine_run reg add "$driver_key" /v DriverDesc /d "$description" /f >/dev/null
-wine_run reg add "$driver_key" /v MatchingDeviceID /d "$hardware_id" /f >/dev/null
-
-collect="$(wine_run "$console" collect 2>"$work/collect.err" | tr -d '\r')" || fail "collect failed"
-row="$(printf '%s\n' "$collect" | grep -P '^([^\t]*\t){5}[^\t]*$' |
-  awk -F'\t' -v d="$description" '$1 == d && $2 == "kvtest.inf" { print NR }')"
-[ -n "$row" ] || fail "collect does not list $description: $collect"
+row="$(sample_driver_row)"
 
 wine_run "$console" --yes remove "$row" >"$work/remove.out" 2>"$work/remove.err" ||
   fail "remove failed: $(tr -d '\r' <"$work/remove.err")"

@@ -77,3 +77,24 @@ no_temp_left() {  # no_temp_left WHAT
   left="$(find "$drive/users" -maxdepth 3 -ipath '*/temp/korvane-*')"
   [ -z "$left" ] || fail "$1: temporary folders are left: $left"
 }
+
+# The sample driver installed by devmount.exe on a new root device and
+# described in its driver key as Windows does (Wine's setup functions leave
+# DriverDesc and MatchingDeviceID out); sets driver_key. Needs description.
+install_sample_driver() {
+  run "$TOOLS_DIR/devmount.exe" "$(winpath "$fixture/kvtest.inf")" "$hardware_id"
+  expect 0 "Installed the driver for the devices with hardware ID $hardware_id." "devmount"
+  driver_key="HKLM\\System\\CurrentControlSet\\Control\\Class\\$(reg_value "$enum_key\\0000" Driver)"
+  wine_run reg add "$driver_key" /v DriverDesc /d "$description" /f >/dev/null
+  wine_run reg add "$driver_key" /v MatchingDeviceID /d "$hardware_id" /f >/dev/null
+}
+
+# The installed sample driver's row in the console program's collect list.
+sample_driver_row() {
+  local collect row
+  collect="$(wine_run "$console" collect 2>"$work/collect.err" | tr -d '\r')" || fail "collect failed"
+  row="$(printf '%s\n' "$collect" | grep -P '^([^\t]*\t){5}[^\t]*$' |
+    awk -F'\t' -v d="$description" '$1 == d && $2 == "kvtest.inf" { print NR }')"
+  [ -n "$row" ] || fail "collect does not list $description: $collect"
+  printf '%s' "$row"
+}
