@@ -265,7 +265,8 @@ class TForm1 {
   static constexpr int kTallMemoHeight = 167;
   // One search serves one command, so that its file-name index is built once.
   std::unique_ptr<DriverFileSearch> MakeFileSearch();
-  bool AnalyseRow(size_t row);
+  // With a search of the whole run when given one, else with its own.
+  bool AnalyseRow(size_t row, DriverFileSearch* shared = nullptr);
   // Steps every driver backup shares, each with its memo lines.
   const std::string& RunDestination();  // the folder box's folder, or the run's
   void PrepareDestination(const std::string& destination);  // created when missing, made current

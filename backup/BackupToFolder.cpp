@@ -61,12 +61,14 @@ void TForm1::BitBtn2Click() {
     AnalyseRow(ListView1.NextSelected(0));
     return;
   }
-  // Several rows: the first waits for the user's Start, the others follow at once.
+  // Several rows: the first waits for the user's Start, the others follow at
+  // once, all resolved by one search.
+  const auto search = MakeFileSearch();
   bool first = true;
   for (size_t row = ListView1.NextSelected(0); row < ListView1.Count(); row = ListView1.NextSelected(row + 1)) {
     DriverFileList.clear();
     ProcessingRow = row;
-    if (!AnalyseRow(row)) break;
+    if (!AnalyseRow(row, search.get())) break;
     if (first ? !WaitForStart() : (Button1Click(), false)) break;
     first = false;
     if (StopRequested) break;
@@ -84,7 +86,7 @@ bool TForm1::WaitForStart() {
   return true;
 }
 
-bool TForm1::AnalyseRow(size_t row) {
+bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   StopRequested = false;
   const std::string description = ListView1.Text(row, 0);
   ClearMemo();
@@ -101,11 +103,13 @@ bool TForm1::AnalyseRow(size_t row) {
   SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"3"}));
   const InfBackupSet set = InfBackupFileSet(machine_, *inf);
 
-  const auto search = MakeFileSearch();
+  std::unique_ptr<DriverFileSearch> own;
+  if (!shared) own = MakeFileSearch();
+  DriverFileSearch& search = shared ? *shared : *own;
   for (const auto& name : set.Names) {
     view_.processMessages();
     if (StopRequested) break;
-    if (const auto found = search->Resolve(name)) {
+    if (const auto found = search.Resolve(name)) {
       DriverFileList.push_back(found->path);
       AddMemoLine(found->path);
     }

@@ -122,6 +122,33 @@ TEST(BackupToFolder, ThreeDriversAfterOneStart) {
   EXPECT_EQ(w.view.entries("message: ").size(), 3u) << "every driver's copy ends with its own message box";
 }
 
+TEST(BackupToFolder, ARunOfSeveralDriversWalksTheDiskOnce) {
+  StartedWindow w;
+  std::string registry;
+  for (const std::string n : {"1", "2"}) {
+    registry += driver("{A}", "000" + n, {{"DriverDesc", "Card " + n}, {"InfPath", "oem" + n + ".inf"}});
+    w.image.file("WINDOWS\\inf\\oem" + n + ".inf", "[Version]\r\n[SourceDisksFiles]\r\nfar" + n + ".dll=1\r\n");
+    w.image.file("Program Files\\Far\\far" + n + ".dll", "far " + n);
+  }
+  w.image.registry("c.reg", registry);
+  TForm1& form = w.start();
+  form.BitBtn1Click();
+  form.ListView1.Select(0, true);
+  form.ListView1.Select(1, true);
+  w.view.onPump = [&] {
+    if (!form.Control("Button1").Visible || form.StartFinished) return;
+    form.Control("Edit1").Caption = "C:\\OUT";
+    form.Button1Click();
+  };
+  form.BitBtn2Click();
+  const auto machine = w.image.reopen();
+  EXPECT_THAT(filesIn(*machine, "C:\\OUT\\Card 2"), Contains("far2.dll"));
+  size_t walksOfFar = 0;
+  for (const auto& status : w.view.entries("status: "))
+    walksOfFar += status.find("C:\\Program Files\\Far") != std::string::npos ? 1 : 0;
+  EXPECT_EQ(walksOfFar, 1u) << "the second driver's file comes from the index the first one built";
+}
+
 TEST(BackupToFolder, CancelWhileTheRunWaitsEndsTheRun) {
   SampleWindow w;
   for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
