@@ -276,7 +276,10 @@ class TForm1 {
     bool nameReplaced = false;  // the caption held characters a name cannot
   };
   DriverFolder CreateDriverFolder(const std::string& destination, size_t row);
-  bool CopyDriverFiles(const std::string& folder);  // FO1 over the driver file list
+  // FO1 over the driver file list, with its memo lines: the heading, the
+  // paths, then copiedLine or the failure.
+  bool CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedLine);
+  void WriteDescriptor(const std::string& folder, size_t row);  // the row's Setup.DIY
   void AddCatalogPlaceholder(const std::string& folder);
   void DeleteFolder(const std::string& folder);
   // Packages.
@@ -291,7 +294,7 @@ class TForm1 {
   void FinishExePackage(const DriverFolder& folder, const std::string& cabinet, bool copied);
   void ReportPackage(Msg created, const DriverFolder& folder, bool copied);
   // Backup all.
-  std::optional<std::string> BeginBackupAll();  // the folder chosen; nullopt when the run must not start
+  bool BeginBackupAll();  // the folder chosen and the run begun; false when it must not start
   enum class Collected { Ready, Stopped, NoRow };
   Collected CollectForBackupAll(size_t row, DriverFileSearch& search);
   struct CopiedDriver {

@@ -18,11 +18,11 @@ void TForm1::BitBtn10Click() {
   view_.controlsChanged();
 }
 
-std::optional<std::string> TForm1::BeginBackupAll() {
+bool TForm1::BeginBackupAll() {
   LastBackupAll = {};
   if (Inventory.Count == 0) {
     view_.showMessage(Text(Msg::NoDriversListed));
-    return std::nullopt;
+    return false;
   }
   StopRequested = false;
   DriverFileList.clear();
@@ -32,7 +32,7 @@ std::optional<std::string> TForm1::BeginBackupAll() {
   auto chosen = dialog.ShowModal();
   if (!chosen) {
     AddMemoLine(Text(Msg::BackupAllCancelled));
-    return std::nullopt;
+    return false;
   }
   // An empty choice would scatter the drivers over the current folder.
   if (chosen->empty()) chosen = DefaultFolder;
@@ -42,17 +42,13 @@ std::optional<std::string> TForm1::BeginBackupAll() {
   view_.controlsChanged();
   view_.showMessage(Text(Msg::BackupAllAttention));
   runFolderNames_ = DriverFolderNames();
-  return chosen;
+  return true;
 }
 
 std::optional<TForm1::CopiedDriver> TForm1::CopyForBackupAll(size_t row, DriverFileSearch& search) {
   if (CollectForBackupAll(row, search) != Collected::Ready) return std::nullopt;
   CopiedDriver copy{CreateDriverFolder(withoutTrailingBackslash(Control("Edit1").Caption), row), false};
-  AddMemoLine(Text(Msg::RetrievingFiles));
-  for (const auto& path : DriverFileList) AddMemoLine(path);
-  copy.copied = CopyDriverFiles(copy.folder.path);
-  AddMemoLine("");
-  AddMemoLine(Text(copy.copied ? Msg::PackageCreated : Msg::CopyFailed));
+  copy.copied = CopyDriverFiles(copy.folder.path, Msg::RetrievingFiles, Msg::PackageCreated);
   AddCatalogPlaceholder(copy.folder.path);
   return copy;
 }
@@ -119,11 +115,8 @@ void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const DriverFolde
   if (succeeded) SetStatus(Text(Msg::PackageCreated));
   DriverFileList.clear();
   const std::string hardwareId = ListView1.Text(row, 5);
-  FileSystem& files = machine_.files();
-  if (files.isDirectory(folder.path) && !hardwareId.empty() && hardwareId != " ") {
-    const std::string shortFolder = files.shortPathName(folder.path).value_or(folder.path);
-    WriteSetupDiy(*makeRichText(machine_), shortFolder, {hardwareId, ListView1.Text(row, 1)});
-  }
+  if (machine_.files().isDirectory(folder.path) && !hardwareId.empty() && hardwareId != " ")
+    WriteDescriptor(folder.path, row);
   if (succeeded) {
     ++LastBackupAll.succeeded;
     AddMemoLine(formatMessage(Text(Msg::DriverPackagesCreated), {folder.caption}));

@@ -163,16 +163,29 @@ TForm1::DriverFolder TForm1::CreateDriverFolder(const std::string& destination, 
 }
 
 // An empty list copies nothing and counts as a failure.
-bool TForm1::CopyDriverFiles(const std::string& folder) {
-  if (DriverFileList.empty()) return false;
-  FO1.FilesFrom = DriverFileList;
-  FO1.DirFrom.clear();
-  FO1.DirTo = folder;
-  try {
-    return FO1.Execute();
-  } catch (const EAHMFileOperator&) {
-    return false;
+bool TForm1::CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedLine) {
+  AddMemoLine(Text(heading));
+  for (const auto& path : DriverFileList) AddMemoLine(path);
+  bool copied = false;
+  if (!DriverFileList.empty()) {
+    FO1.FilesFrom = DriverFileList;
+    FO1.DirFrom.clear();
+    FO1.DirTo = folder;
+    try {
+      copied = FO1.Execute();
+    } catch (const EAHMFileOperator&) {
+      copied = false;
+    }
   }
+  AddMemoLine("");
+  AddMemoLine(Text(copied ? copiedLine : Msg::CopyFailed));
+  return copied;
+}
+
+// Setup.DIY goes to the folder's short path, as restore reads it.
+void TForm1::WriteDescriptor(const std::string& folder, size_t row) {
+  const std::string shortFolder = machine_.files().shortPathName(folder).value_or(folder);
+  WriteSetupDiy(*makeRichText(machine_), shortFolder, {ListView1.Text(row, 5), ListView1.Text(row, 1)});
 }
 
 void TForm1::AddCatalogPlaceholder(const std::string& folder) {
@@ -211,18 +224,12 @@ void TForm1::Button1Click() {
   const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
   const DriverFolder folder = CreateDriverFolder(runDestination_, row);
-  AddMemoLine(Text(Msg::RetrievingFiles));
-  for (const auto& path : DriverFileList) AddMemoLine(path);
-  const bool copied = CopyDriverFiles(folder.path);
-  AddMemoLine("");
-  AddMemoLine(Text(copied ? Msg::PackageCreated : Msg::CopyFailed));
+  const bool copied = CopyDriverFiles(folder.path, Msg::RetrievingFiles, Msg::PackageCreated);
   for (int k = 0; k < 4; ++k) AddMemoLine("");
 
   AddCatalogPlaceholder(folder.path);
   if (copied) view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {folder.caption}));
-  FileSystem& files = machine_.files();
-  const std::string shortFolder = files.shortPathName(folder.path).value_or(folder.path);
-  WriteSetupDiy(*makeRichText(machine_), shortFolder, {ListView1.Text(row, 5), ListView1.Text(row, 1)});
+  WriteDescriptor(folder.path, row);
   if (copied) SetStatus(Text(Msg::PackageCreated));
   StartFinished = true;
 }

@@ -50,11 +50,8 @@ void TForm1::Button3Click() {
   const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
   const DriverFolder folder = CreateDriverFolder(destination, row);
-  AddMemoLine(Text(folder.nameReplaced ? Msg::RetrievingFiles : Msg::ExtractingFiles));
-  for (const auto& path : DriverFileList) AddMemoLine(path);
-  const bool copied = CopyDriverFiles(folder.path);
-  AddMemoLine("");
-  AddMemoLine(Text(copied ? Msg::PreparingInstaller : Msg::CopyFailed));
+  const bool copied = CopyDriverFiles(folder.path, folder.nameReplaced ? Msg::RetrievingFiles : Msg::ExtractingFiles,
+                                      Msg::PreparingInstaller);
   AddCatalogPlaceholder(folder.path);
   AddMemoLine(Text(Msg::GeneratingInstaller));
   AppendMemoText(std::string(folder.nameReplaced ? 22 : 19, '.'));
