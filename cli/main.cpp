@@ -137,15 +137,12 @@ bool succeeded(const TForm1& form, const Texts& text, std::string& error) {
 bool backupCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& options,
                    const Texts& text, std::string& error) {
   const BackupOptions parsed = parseBackupOptions(options);
-  const std::optional<std::string>& destination = parsed.destination;
-  const bool fast = parsed.fast;
-  const std::vector<std::string>& rowWords = parsed.rest;
   if (parsed.kind == "--one-exe") {
     error = text(Msg::CliUnknownCommand, "backup " + joined(options));
     return false;
   }
-  fast ? form.BitBtn8Click() : form.BitBtn1Click();
-  const auto rows = parseRows(rowWords, form.ListView1.Count());
+  parsed.fast ? form.BitBtn8Click() : form.BitBtn1Click();
+  const auto rows = parseRows(parsed.rest, form.ListView1.Count());
   if (!rows) {
     error = text(Msg::CliBadRows, std::to_string(form.ListView1.Count()));
     return false;
@@ -153,8 +150,8 @@ bool backupCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
   for (size_t row : *rows) form.ListView1.Select(row, true);
   const auto pressStart = [&] {
     if (!form.Control("Button1").Visible || form.StartFinished) return;
-    if (destination) {
-      form.Control("Edit1").Caption = *destination;
+    if (parsed.destination) {
+      form.Control("Edit1").Caption = *parsed.destination;
       form.Edit1Change();
     }
     form.Click("Button1");
