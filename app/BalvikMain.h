@@ -2,6 +2,7 @@
 // keeps the state of its controls and tells its View what changed.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -186,12 +187,12 @@ class TForm1 {
   void BitBtn3Click();   // Backup All, in the current backup mode
   void msClick();        // Backup > Backup All: folder mode first
   void BitBtn10Click();  // the Stop button of the run
-  // How the last Backup All (or one-EXE) run went, driver by driver.
-  struct BackupAllResult {
+  // How the last Backup, Backup All or one-EXE run went, driver by driver.
+  struct BackupResult {
     int succeeded = 0;
     std::vector<std::string> failures;  // "<caption>: <what failed>"
   };
-  BackupAllResult LastBackupAll;
+  BackupResult LastBackup;
   // ---- end of backup all ----
 
   // Set when a command ended on an error that the error box showed.
@@ -269,43 +270,71 @@ class TForm1 {
   bool AnalyseRow(size_t row, DriverFileSearch* shared = nullptr);
   // Steps every driver backup shares, each with its memo lines.
   const std::string& RunDestination();  // the folder box's folder, or the run's
-  void PrepareDestination(const std::string& destination);  // created when missing, made current
+  // Created with its parents when missing, made current; false with a memo line when it cannot be.
+  bool PrepareDestination(const std::string& destination);
+  // The same for a destination a whole run needs: the error box when it cannot be made.
+  bool RequireDestination(const std::string& destination);
+  // Start's first steps in both modes: the panel hidden, the destination
+  // ready. When it cannot be made, the error box says so and the run ends.
+  bool BeginStart();
   struct DriverFolder {
-    std::string path;
+    std::string path;        // destination\name: the folder backup, or the package without its extension
     std::string caption;     // the row's caption, trimmed when it needed no replacement
     bool nameReplaced = false;  // the caption held characters a name cannot
   };
-  DriverFolder CreateDriverFolder(const std::string& destination, size_t row);
+  DriverFolder NameDriverFolder(const std::string& destination, size_t row);
+  // The folder made (or an existing one taken), with its memo line.
+  bool MakeFolder(const std::string& folder);
+  // A new, empty folder in the destination that only this run writes to: a
+  // package is packed from it, so that it holds exactly what the run copied.
+  std::optional<std::string> CreateStagingFolder(const std::string& destination);
   // FO1 over the driver file list, with its memo lines: the heading, the
   // paths, then copiedLine or the failure.
   bool CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedLine);
   void WriteDescriptor(const std::string& folder, size_t row);  // the row's Setup.DIY
   void AddCatalogPlaceholder(const std::string& folder);
+  // The files the last copy put into the folder, once each: what a package of it may hold.
+  std::vector<std::string> CopiedFileNames(const std::string& folder);
   void DeleteFolder(const std::string& folder);
+  // destination\name made (or an existing one taken) and the files copied
+  // in, with the placeholder catalog; the reason when the driver is not backed up.
+  std::optional<Msg> CopyToDriverFolder(const DriverFolder& folder, Msg copiedLine);
+  // Counts a driver of the run as not backed up, and says why in the memo.
+  void NoteNotBackedUp(const std::string& caption, Msg reason);
   // Packages.
   // The folder packed into a new cabinet, then progress added to the memo's
   // last line; false with a memo line when the cabinet was not written.
   // Cabinet errors raise ESTCabinet.
   bool PackFolder(const std::string& folder, const std::string& cabinet, const std::string& progress);
+  // The memo lines of packing one driver: the copy's heading and closing
+  // line, the dots before the cabinet is written and the text after it.
+  struct PackingMemo {
+    Msg heading, copiedLine;
+    size_t dots;
+    std::string progress;
+  };
+  // The driver's files copied into a staging folder and packed into
+  // folder.path + ".CAB"; the staging folder is deleted either way. The
+  // reason when there is no cabinet.
+  std::optional<Msg> PackDriver(const std::string& destination, const DriverFolder& folder, const PackingMemo& memo);
   // Stub and cabinet joined into the installer; the cabinet is deleted only
   // when the installer is whole.
   bool AssembleInstaller(const std::string& cabinet, const std::string& installer);
-  void FinishCabPackage(const DriverFolder& folder, bool copied);
-  void FinishExePackage(const DriverFolder& folder, const std::string& cabinet, bool copied);
-  void ReportPackage(Msg created, const DriverFolder& folder, bool copied);
+  void FinishCabPackage(const DriverFolder& folder);
+  void FinishExePackage(const DriverFolder& folder, const std::string& cabinet);
+  void ReportPackage(Msg created, const DriverFolder& folder);
   // Backup all.
   bool BeginBackupAll();  // the folder chosen and the run begun; false when it must not start
-  enum class Collected { Ready, Stopped, NoRow };
+  enum class Collected { Ready, InfMissing, Stopped, NoRow };
   Collected CollectForBackupAll(size_t row, DriverFileSearch& search);
-  struct CopiedDriver {
-    DriverFolder folder;
-    bool copied = false;
-  };
-  // A driver analysed, resolved and copied into its folder; nullopt when the
-  // run ends (stopped, or the list has no such row).
-  std::optional<CopiedDriver> CopyForBackupAll(size_t row, DriverFileSearch& search);
-  void FinishDriverOfBackupAll(size_t row, size_t count, const DriverFolder& folder, bool succeeded,
-                               const std::string& failure);
+  // One driver's backup in a run: the reason when it is not backed up.
+  using DriverBackup = std::function<std::optional<Msg>(const DriverFolder& folder, size_t row)>;
+  // Every listed driver collected and handed to backUp, under the run's
+  // destination; false when the run ended early (stopped, or a row is gone).
+  bool BackUpEveryDriver(const DriverBackup& backUp);
+  // The driver folder of Backup All and the one installer: copy and Setup.DIY.
+  std::optional<Msg> BackUpToDriverFolder(const DriverFolder& folder, size_t row);
+  void FinishDriverOfBackupAll(size_t row, size_t count, const std::string& caption, std::optional<Msg> failure);
   // The end of a run that was not stopped; the message box says how it went,
   // the count of drivers backed up unless another text is given.
   void ReportBackupAll(const std::optional<std::string>& outcome = std::nullopt);

@@ -19,7 +19,7 @@ void TForm1::BitBtn10Click() {
 }
 
 bool TForm1::BeginBackupAll() {
-  LastBackupAll = {};
+  LastBackup = {};
   if (Inventory.Count == 0) {
     view_.showMessage(Text(Msg::NoDriversListed));
     return false;
@@ -36,6 +36,7 @@ bool TForm1::BeginBackupAll() {
   }
   // An empty choice would scatter the drivers over the current folder.
   if (chosen->empty()) chosen = DefaultFolder;
+  if (!RequireDestination(withoutTrailingBackslash(*chosen))) return false;
   Control("Edit1").Caption = *chosen;
   BackupAllFolder = *chosen;
   Control("BitBtn10").Visible = true;
@@ -43,14 +44,6 @@ bool TForm1::BeginBackupAll() {
   view_.showMessage(Text(Msg::BackupAllAttention));
   runFolderNames_ = DriverFolderNames();
   return true;
-}
-
-std::optional<TForm1::CopiedDriver> TForm1::CopyForBackupAll(size_t row, DriverFileSearch& search) {
-  if (CollectForBackupAll(row, search) != Collected::Ready) return std::nullopt;
-  CopiedDriver copy{CreateDriverFolder(withoutTrailingBackslash(Control("Edit1").Caption), row), false};
-  copy.copied = CopyDriverFiles(copy.folder.path, Msg::RetrievingFiles, Msg::PackageCreated);
-  AddCatalogPlaceholder(copy.folder.path);
-  return copy;
 }
 
 TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& search) {
@@ -62,10 +55,11 @@ TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& sear
   ClearMemo();
   AddMemoLine(formatMessage(Text(Msg::PreparingPackage), {caption}));
   AddMemoLine("");
-  auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, infName);
+  const auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, infName);
   if (!inf) {
+    // Nothing of the driver is left to copy: it gets no folder and no package.
     AddMemoLines(Text(Msg::InfNotFound));
-    inf = machine_.environment().get("windir").value_or("") + "\\win.ini";
+    return Collected::InfMissing;
   }
   SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"1"}));
   CurrentCatalogFile = InfCatalog(machine_, *inf);
@@ -103,8 +97,32 @@ TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& sear
   return Collected::Ready;
 }
 
-void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const DriverFolder& folder, bool succeeded,
-                                     const std::string& failure) {
+bool TForm1::BackUpEveryDriver(const DriverBackup& backUp) {
+  const auto search = MakeFileSearch();
+  const std::string destination = withoutTrailingBackslash(Control("Edit1").Caption);
+  const size_t count = Inventory.Count;
+  for (size_t row = 0; row < count; ++row) {
+    const Collected collected = CollectForBackupAll(row, *search);
+    if (collected == Collected::Stopped || collected == Collected::NoRow) return false;
+    if (collected == Collected::InfMissing) {
+      FinishDriverOfBackupAll(row, count, ListView1.Text(row, 0), Msg::ReasonInfMissing);
+      continue;
+    }
+    const DriverFolder folder = NameDriverFolder(destination, row);
+    FinishDriverOfBackupAll(row, count, folder.caption, backUp(folder, row));
+  }
+  return true;
+}
+
+std::optional<Msg> TForm1::BackUpToDriverFolder(const DriverFolder& folder, size_t row) {
+  const auto failure = CopyToDriverFolder(folder, Msg::PackageCreated);
+  const std::string hardwareId = ListView1.Text(row, 5);
+  if (!failure && !hardwareId.empty() && hardwareId != " ") WriteDescriptor(folder.path, row);
+  return failure;
+}
+
+void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const std::string& caption,
+                                     std::optional<Msg> failure) {
   if (row + 1 == count) {
     ClearMemo();
     AddMemoLine(withoutTrailingBackslash(Control("Edit1").Caption));
@@ -112,18 +130,14 @@ void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const DriverFolde
     CurrentPackageKind = PackageKind::Exe;
   }
   for (int k = 0; k < 4; ++k) AddMemoLine("");
-  if (succeeded) SetStatus(Text(Msg::PackageCreated));
   DriverFileList.clear();
-  const std::string hardwareId = ListView1.Text(row, 5);
-  if (machine_.files().isDirectory(folder.path) && !hardwareId.empty() && hardwareId != " ")
-    WriteDescriptor(folder.path, row);
-  if (succeeded) {
-    ++LastBackupAll.succeeded;
-    AddMemoLine(formatMessage(Text(Msg::DriverPackagesCreated), {folder.caption}));
-  } else {
-    LastBackupAll.failures.push_back(formatMessage(Text(Msg::DriverNotBackedUp), {folder.caption, failure}));
-    AddMemoLine(LastBackupAll.failures.back());
+  if (failure) {
+    NoteNotBackedUp(caption, *failure);
+    return;
   }
+  SetStatus(Text(Msg::PackageCreated));
+  ++LastBackup.succeeded;
+  AddMemoLine(formatMessage(Text(Msg::DriverPackagesCreated), {caption}));
 }
 
 // The failures again at the end, where the memo keeps them, and a count that
@@ -132,35 +146,24 @@ void TForm1::ReportBackupAll(const std::optional<std::string>& outcome) {
   Control("BitBtn10").Visible = false;
   view_.controlsChanged();
   CurrentBackupMode = BackupMode::Folder;
-  for (const auto& failure : LastBackupAll.failures) AddMemoLine(failure);
-  view_.showMessage(outcome.value_or(formatMessage(Text(Msg::BackupAllDone), {std::to_string(LastBackupAll.succeeded)})));
-  if (!LastBackupAll.failures.empty())
-    view_.showMessage(formatMessage(Text(Msg::BackupAllFailures), {std::to_string(LastBackupAll.failures.size())}));
+  for (const auto& failure : LastBackup.failures) AddMemoLine(failure);
+  view_.showMessage(outcome.value_or(formatMessage(Text(Msg::BackupAllDone), {std::to_string(LastBackup.succeeded)})));
+  if (!LastBackup.failures.empty())
+    view_.showMessage(formatMessage(Text(Msg::BackupAllFailures), {std::to_string(LastBackup.failures.size())}));
 }
 
 void TForm1::BitBtn3Click() {
   machine_.system().setErrorMode(semFailCriticalErrors);
   if (!BeginBackupAll()) return;
-  const auto search = MakeFileSearch();
-  const size_t count = Inventory.Count;
-  for (size_t row = 0; row < count; ++row) {
-    const auto copy = CopyForBackupAll(row, *search);
-    if (!copy) return;
-    const DriverFolder& folder = copy->folder;
-    const bool copied = copy->copied;
-    bool packed = true;
-    if (CurrentBackupMode == BackupMode::Package) {
-      AddMemoLine(Text(Msg::GeneratingInstaller));
-      AppendMemoText("......................");
-      packed = PackFolder(folder.path, folder.path + ".CAB",
-                          folder.nameReplaced ? Text(Msg::CabinetAddedOk) : "......................");
-      // Without its cabinet the folder is all there is of the driver: it stays.
-      if (packed) DeleteFolder(folder.path);
-    }
-    FinishDriverOfBackupAll(row, count, folder, copied && packed,
-                            Text(copied ? Msg::ReasonCabinetMissing : Msg::ReasonCopyFailed));
-  }
-  ReportBackupAll();
+  const bool packages = CurrentBackupMode == BackupMode::Package;
+  const std::string destination = withoutTrailingBackslash(Control("Edit1").Caption);
+  const bool finished = BackUpEveryDriver([&](const DriverFolder& folder, size_t row) {
+    if (!packages) return BackUpToDriverFolder(folder, row);
+    return PackDriver(destination, folder,
+                      {Msg::RetrievingFiles, Msg::PackageCreated, 22,
+                       folder.nameReplaced ? Text(Msg::CabinetAddedOk) : "......................"});
+  });
+  if (finished) ReportBackupAll();
 }
 
 }  // namespace korvane

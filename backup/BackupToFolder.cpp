@@ -1,6 +1,8 @@
 // Backup of the selected drivers to a folder: the analysis that finds a
 // driver's files, the destination panel, and Start that copies them into a
 // folder of their own with the descriptor Setup.DIY.
+#include <algorithm>
+
 #include "app/BalvikMain.h"
 #include "backup/DriverFileSearch.h"
 #include "backup/DriverFolder.h"
@@ -56,20 +58,25 @@ void TForm1::BitBtn2Click() {
   }
   runFolderNames_ = DriverFolderNames();
   runDestination_.clear();
+  LastBackup = {};
   if (selected == 1) {
     ProcessingRow.reset();
     AnalyseRow(ListView1.NextSelected(0));
     return;
   }
   // Several rows: the first waits for the user's Start, the others follow at
-  // once, all resolved by one search.
+  // once, all resolved by one search. A driver that is gone is reported and
+  // the run goes on with the next.
   const auto search = MakeFileSearch();
   bool first = true;
   for (size_t row = ListView1.NextSelected(0); row < ListView1.Count(); row = ListView1.NextSelected(row + 1)) {
-    DriverFileList.clear();
     ProcessingRow = row;
-    if (!AnalyseRow(row, search.get())) break;
-    if (first ? !WaitForStart() : (Button1Click(), false)) break;
+    if (!AnalyseRow(row, search.get())) {
+      if (StopRequested) break;
+      continue;
+    }
+    // A Start that did not finish (no destination) ends the run.
+    if (first ? !WaitForStart() : (Button1Click(), !StartFinished)) break;
     first = false;
     if (StopRequested) break;
   }
@@ -88,6 +95,8 @@ bool TForm1::WaitForStart() {
 
 bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   StopRequested = false;
+  // An earlier command's list must not add to this driver's.
+  DriverFileList.clear();
   const std::string description = ListView1.Text(row, 0);
   ClearMemo();
   AddMemoLine(formatMessage(Text(Msg::PreparingPackage), {description}));
@@ -95,6 +104,7 @@ bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   const auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, ListView1.Text(row, 1));
   if (!inf) {
     AddMemoLines(Text(Msg::InfNotFound));
+    NoteNotBackedUp(description, Msg::ReasonInfMissing);
     return false;
   }
   SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"2"}));
@@ -137,15 +147,32 @@ bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   return true;
 }
 
-void TForm1::PrepareDestination(const std::string& destination) {
+bool TForm1::PrepareDestination(const std::string& destination) {
   FileSystem& files = machine_.files();
-  if (!files.isDirectory(destination))
-    AddMemoLine(formatMessage(Text(files.createDirectory(destination) ? Msg::DirectoryCreated : Msg::CannotCreateDirectory),
-                              {destination}));
+  if (!files.isDirectory(destination)) {
+    const bool made = files.forceDirectories(destination);
+    AddMemoLine(formatMessage(Text(made ? Msg::DirectoryCreated : Msg::CannotCreateDirectory), {destination}));
+    if (!made) return false;
+  }
   files.setCurrentDirectory(destination);
+  return true;
 }
 
-TForm1::DriverFolder TForm1::CreateDriverFolder(const std::string& destination, size_t row) {
+bool TForm1::RequireDestination(const std::string& destination) {
+  if (PrepareDestination(destination)) return true;
+  CommandFailed = true;
+  view_.showMessage(formatMessage(Text(Msg::CannotCreateDirectory), {destination}));
+  return false;
+}
+
+bool TForm1::BeginStart() {
+  ShowDestinationPanel(false);
+  ClearMemo();
+  StartFinished = false;
+  return RequireDestination(RunDestination());
+}
+
+TForm1::DriverFolder TForm1::NameDriverFolder(const std::string& destination, size_t row) {
   DriverFolder folder;
   folder.caption = ListView1.Text(row, 0);
   folder.nameReplaced = DriverFolderName(folder.caption) != trim(folder.caption);
@@ -156,10 +183,34 @@ TForm1::DriverFolder TForm1::CreateDriverFolder(const std::string& destination, 
     ListChanged();
   }
   folder.path = joinPath(destination, runFolderNames_.Next(folder.caption, ListView1.Text(row, 1)));
-  FileSystem& files = machine_.files();
-  const bool made = files.createDirectory(folder.path) || files.isDirectory(folder.path);
-  AddMemoLine(formatMessage(Text(made ? Msg::DirectoryCreated : Msg::CannotCreateDirectory), {folder.path}));
   return folder;
+}
+
+bool TForm1::MakeFolder(const std::string& folder) {
+  FileSystem& files = machine_.files();
+  const bool made = files.createDirectory(folder) || files.isDirectory(folder);
+  AddMemoLine(formatMessage(Text(made ? Msg::DirectoryCreated : Msg::CannotCreateDirectory), {folder}));
+  return made;
+}
+
+std::optional<std::string> TForm1::CreateStagingFolder(const std::string& destination) {
+  FileSystem& files = machine_.files();
+  // createDirectory fails on a folder that is already there: the one made is new.
+  for (int number = 1; number <= 100; ++number) {
+    const std::string folder = joinPath(destination, "~korvane" + std::to_string(number) + ".tmp");
+    if (files.createDirectory(folder)) return folder;
+    if (!files.exists(folder)) break;
+  }
+  AddMemoLine(formatMessage(Text(Msg::CannotCreateDirectory), {joinPath(destination, "~korvane.tmp")}));
+  return std::nullopt;
+}
+
+std::optional<Msg> TForm1::CopyToDriverFolder(const DriverFolder& folder, Msg copiedLine) {
+  if (!MakeFolder(folder.path)) return Msg::ReasonFolderNotCreated;
+  const bool copied = CopyDriverFiles(folder.path, Msg::RetrievingFiles, copiedLine);
+  AddCatalogPlaceholder(folder.path);
+  if (!copied) return Msg::ReasonCopyFailed;
+  return std::nullopt;
 }
 
 // An empty list copies nothing and counts as a failure.
@@ -195,6 +246,17 @@ void TForm1::AddCatalogPlaceholder(const std::string& folder) {
     files.writeFile(placeholder, "");
 }
 
+std::vector<std::string> TForm1::CopiedFileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  const auto add = [&](const std::string& name) {
+    const bool known = std::any_of(names.begin(), names.end(), [&](const auto& n) { return equalsIgnoreCase(n, name); });
+    if (!known && isPlainFileName(name) && machine_.files().exists(joinPath(folder, name))) names.push_back(name);
+  };
+  for (const auto& path : DriverFileList) add(path.substr(path.find_last_of('\\') + 1));
+  add(CurrentCatalogFile);
+  return names;
+}
+
 void TForm1::DeleteFolder(const std::string& folder) {
   FO2.FilesFrom = {folder};
   FO2.DirFrom.clear();
@@ -204,6 +266,11 @@ void TForm1::DeleteFolder(const std::string& folder) {
   } catch (const EAHMFileOperator&) {
     // A folder that cannot be deleted stays; nothing in it is lost.
   }
+}
+
+void TForm1::NoteNotBackedUp(const std::string& caption, Msg reason) {
+  LastBackup.failures.push_back(formatMessage(Text(Msg::DriverNotBackedUp), {caption, Text(reason)}));
+  AddMemoLine(LastBackup.failures.back());
 }
 
 // Every driver of a multi-driver run goes where the first Start sent it.
@@ -217,20 +284,21 @@ void TForm1::Button1Click() {
     Button3Click();
     return;
   }
-  ShowDestinationPanel(false);
-  ClearMemo();
-  PrepareDestination(RunDestination());
-
+  if (!BeginStart()) return;
   const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
-  const DriverFolder folder = CreateDriverFolder(runDestination_, row);
-  const bool copied = CopyDriverFiles(folder.path, Msg::RetrievingFiles, Msg::PackageCreated);
+  const DriverFolder folder = NameDriverFolder(runDestination_, row);
+  const auto failure = CopyToDriverFolder(folder, Msg::PackageCreated);
   for (int k = 0; k < 4; ++k) AddMemoLine("");
-
-  AddCatalogPlaceholder(folder.path);
-  if (copied) view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {folder.caption}));
-  WriteDescriptor(folder.path, row);
-  if (copied) SetStatus(Text(Msg::PackageCreated));
+  if (failure) {
+    NoteNotBackedUp(folder.caption, *failure);
+    view_.showMessage(LastBackup.failures.back());
+  } else {
+    ++LastBackup.succeeded;
+    view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {folder.caption}));
+    WriteDescriptor(folder.path, row);
+    SetStatus(Text(Msg::PackageCreated));
+  }
   StartFinished = true;
 }
 

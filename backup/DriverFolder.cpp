@@ -7,8 +7,10 @@ namespace korvane {
 
 std::string DriverFolderName(const std::string& description) {
   std::string name = description;
+  // Control characters cannot be in a Windows name either.
   for (char& c : name)
-    if (std::string_view("\\/:@^;*?\"<>|").find(c) != std::string_view::npos) c = ' ';
+    if (std::string_view("\\/:@^;*?\"<>|").find(c) != std::string_view::npos || static_cast<unsigned char>(c) < 0x20)
+      c = ' ';
   const size_t begin = name.find_first_not_of(' ');
   if (begin == std::string::npos) return {};
   return name.substr(begin, name.find_last_not_of(' ') - begin + 1);

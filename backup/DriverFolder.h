@@ -9,7 +9,8 @@
 
 namespace korvane {
 
-// The description with \ / : @ ^ ; * ? " < > | replaced by spaces, trimmed.
+// The description with \ / : @ ^ ; * ? " < > | and control characters
+// replaced by spaces, trimmed.
 std::string DriverFolderName(const std::string& description);
 
 // The names given out during one run, so that two drivers never share a folder.

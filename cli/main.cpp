@@ -131,6 +131,14 @@ bool succeeded(const TForm1& form, const Texts& text, std::string& error) {
   return !form.CommandFailed;
 }
 
+// A backup run fails too when it left drivers out.
+bool backedUpAll(const TForm1& form, const Texts& text, std::string& error) {
+  if (!succeeded(form, text, error)) return false;
+  if (form.LastBackup.failures.empty()) return true;
+  error = text(Msg::CliBackupAllFailed, std::to_string(form.LastBackup.failures.size()));
+  return false;
+}
+
 // backup ROW... [--to DIR] [--fast] [--cab|--exe]: collects, selects the rows,
 // runs Backup (or the package command) and presses Start for the user, with
 // the folder box set to DIR if given.
@@ -160,7 +168,7 @@ bool backupCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
   form.Click(parsed.kind == "--cab" ? "PopBackup2" : parsed.kind == "--exe" ? "PopBackup3" : "BitBtn2");
   pressStart();  // a single driver waits for Start after the command
   view.onPump = nullptr;
-  return succeeded(form, text, error);
+  return backedUpAll(form, text, error);
 }
 
 // backup-all [--to DIR] [--fast] [--cab|--one-exe]: collects, then Backup All
@@ -177,10 +185,7 @@ bool backupAllCommand(TForm1& form, korvane::TerminalView& view, const std::vect
   view.resetListChanges();  // the run names each driver itself; no list afterwards
   view.folderAnswer = parsed.destination;
   form.Click(parsed.kind == "--cab" ? "MenuSFX2" : parsed.kind == "--one-exe" ? "MenuSFX3" : "ms");
-  if (!succeeded(form, text, error)) return false;
-  if (form.LastBackupAll.failures.empty()) return true;
-  error = text(Msg::CliBackupAllFailed, std::to_string(form.LastBackupAll.failures.size()));
-  return false;
+  return backedUpAll(form, text, error);
 }
 
 // Keeps a stream quiet while it lives: the output of steps the user did not ask to see.
@@ -347,6 +352,6 @@ int main(int argc, char** argv) {
   if (!ran) std::cerr << "korvane: " << error << '\n';
   if (!flushed) std::cerr << "korvane: " << text(Msg::CliRegistryNotWritten, flushError) << '\n';
   // 1 for a run that went through but left drivers out, 2 for one that could not run.
-  if (!ran) return form.LastBackupAll.failures.empty() || form.CommandFailed ? 2 : 1;
+  if (!ran) return form.LastBackup.failures.empty() || form.CommandFailed ? 2 : 1;
   return closed && flushed ? 0 : 1;
 }

@@ -42,41 +42,60 @@ bool TForm1::PackFolder(const std::string& folder, const std::string& cabinet, c
   return false;
 }
 
+std::optional<Msg> TForm1::PackDriver(const std::string& destination, const DriverFolder& folder,
+                                      const PackingMemo& memo) {
+  const auto staging = CreateStagingFolder(destination);
+  if (!staging) return Msg::ReasonFolderNotCreated;
+  const bool copied = CopyDriverFiles(*staging, memo.heading, memo.copiedLine);
+  AddCatalogPlaceholder(*staging);
+  bool packed = false;
+  if (copied) {
+    AddMemoLine(Text(Msg::GeneratingInstaller));
+    AppendMemoText(std::string(memo.dots, '.'));
+    try {
+      packed = PackFolder(*staging, folder.path + ".CAB", memo.progress);
+    } catch (...) {
+      DeleteFolder(*staging);
+      throw;
+    }
+  }
+  DeleteFolder(*staging);
+  if (!copied) return Msg::ReasonCopyFailed;
+  if (!packed) return Msg::ReasonCabinetMissing;
+  return std::nullopt;
+}
+
 void TForm1::Button3Click() {
-  ShowDestinationPanel(false);
-  ClearMemo();
-  const std::string destination = RunDestination();
-  PrepareDestination(destination);
+  if (!BeginStart()) return;
   const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
-  const DriverFolder folder = CreateDriverFolder(destination, row);
-  const bool copied = CopyDriverFiles(folder.path, folder.nameReplaced ? Msg::RetrievingFiles : Msg::ExtractingFiles,
-                                      Msg::PreparingInstaller);
-  AddCatalogPlaceholder(folder.path);
-  AddMemoLine(Text(Msg::GeneratingInstaller));
-  AppendMemoText(std::string(folder.nameReplaced ? 22 : 19, '.'));
-
-  const std::string cabinet = folder.path + ".CAB";
-  if (PackFolder(folder.path, cabinet, "......................")) {
+  const DriverFolder folder = NameDriverFolder(runDestination_, row);
+  const bool replaced = folder.nameReplaced;
+  const auto failure = PackDriver(runDestination_, folder,
+                                  {replaced ? Msg::RetrievingFiles : Msg::ExtractingFiles, Msg::PreparingInstaller,
+                                   replaced ? 22u : 19u, "......................"});
+  if (failure) {
+    NoteNotBackedUp(folder.caption, *failure);
+    view_.showMessage(LastBackup.failures.back());
+  } else {
     AppendMemoText(Text(Msg::CabinetReadyOk));
     if (CurrentPackageKind == PackageKind::Cab)
-      FinishCabPackage(folder, copied);
+      FinishCabPackage(folder);
     else
-      FinishExePackage(folder, cabinet, copied);
+      FinishExePackage(folder, folder.path + ".CAB");
   }
   StartFinished = true;
 }
 
-void TForm1::FinishCabPackage(const DriverFolder& folder, bool copied) {
-  DeleteFolder(folder.path);
+void TForm1::FinishCabPackage(const DriverFolder& folder) {
   for (int k = 0; k < 4; ++k) AddMemoLine("");
-  ReportPackage(Msg::CabPackageCreated, folder, copied);
+  ReportPackage(Msg::CabPackageCreated, folder);
 }
 
-// A package made of a failed copy holds too little: it is not called a success.
-void TForm1::ReportPackage(Msg created, const DriverFolder& folder, bool copied) {
-  view_.showMessage(copied ? formatMessage(Text(created), {folder.caption}) : Text(Msg::CopyFailed));
-  if (copied) SetStatus(Text(Msg::PackageCreated));
+void TForm1::ReportPackage(Msg created, const DriverFolder& folder) {
+  ++LastBackup.succeeded;
+  view_.showMessage(formatMessage(Text(created), {folder.caption}));
+  SetStatus(Text(Msg::PackageCreated));
 }
 
 }  // namespace korvane

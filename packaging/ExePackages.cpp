@@ -42,17 +42,17 @@ bool TForm1::AssembleInstaller(const std::string& cabinet, const std::string& in
   return true;
 }
 
-void TForm1::FinishExePackage(const DriverFolder& folder, const std::string& cabinet, bool copied) {
+void TForm1::FinishExePackage(const DriverFolder& folder, const std::string& cabinet) {
   const std::string installer = cabinet.substr(0, cabinet.size() - 4) + ".EXE";
   if (!AssembleInstaller(cabinet, installer)) {
-    // The cabinet and the folder stay: the driver is still backed up.
+    // The cabinet stays: the driver is still backed up, though not as asked.
     AddMemoLine(formatMessage(Text(Msg::InstallerNotWritten), {installer}));
+    NoteNotBackedUp(folder.caption, Msg::ReasonInstallerMissing);
     view_.showMessage(formatMessage(Text(Msg::InstallerNotWritten), {installer}));
     return;
   }
-  DeleteFolder(folder.path);
   for (int k = 0; k < 4; ++k) AddMemoLine("");
-  ReportPackage(Msg::ExePackageCreated, folder, copied);
+  ReportPackage(Msg::ExePackageCreated, folder);
 }
 
 void TForm1::MenuSFX3Click() {
@@ -65,19 +65,18 @@ void TForm1::MenuSFX3Click() {
   TSTCabWriter writer(machine_);
   writer.SetCompressionType(cctMsZip);
   writer.Open(cabinet);
-  const auto search = MakeFileSearch();
-  const size_t count = Inventory.Count;
-  for (size_t row = 0; row < count; ++row) {
-    const auto copy = CopyForBackupAll(row, *search);
-    if (!copy) return;
-    const DriverFolder& folder = copy->folder;
-    const bool copied = copy->copied;
+  // Each driver keeps its folder; the cabinet takes only what this run copied
+  // there, so neither Setup.DIY nor an earlier backup's files go with it.
+  const bool finished = BackUpEveryDriver([&](const DriverFolder& folder, size_t row) {
+    const auto failure = BackUpToDriverFolder(folder, row);
+    if (failure) return failure;
     AddMemoLine(Text(Msg::GeneratingInstaller));
     AppendMemoText("......................");
-    writer.AddFiles(joinPath(folder.path, "*.*"), "", true);
+    for (const auto& name : CopiedFileNames(folder.path)) writer.AddFile(joinPath(folder.path, name), name, false);
     AppendMemoText(Text(Msg::CabinetAddedOk));
-    FinishDriverOfBackupAll(row, count, folder, copied, Text(Msg::ReasonCopyFailed));
-  }
+    return failure;
+  });
+  if (!finished) return;
   ClearMemo();
   AddMemoLine(Text(Msg::CreatingInstallerForAll));
   writer.Close(true);
@@ -90,8 +89,8 @@ void TForm1::MenuSFX3Click() {
   }
   if (!failure.empty()) {
     // The driver folders stay; the installer that should carry them is missing.
-    LastBackupAll.failures.push_back(failure);
-    LastBackupAll.succeeded = 0;
+    LastBackup.failures.push_back(failure);
+    LastBackup.succeeded = 0;
     ReportBackupAll(failure);
     return;
   }

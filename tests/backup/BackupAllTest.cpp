@@ -78,7 +78,7 @@ TEST(BackupAll, FoldersForEveryDriverWithTheirDescriptors) {
   EXPECT_FALSE(t.form().Control("BitBtn10").Visible);
   EXPECT_TRUE(memoHas(t.form(), "C:\\ALL")) << "the memo ends with the destination";
   EXPECT_THAT(t.w.view.entries("status: "), Contains("Driver 2 of 3: Card 2"));
-  EXPECT_EQ(t.form().LastBackupAll.succeeded, 3);
+  EXPECT_EQ(t.form().LastBackup.succeeded, 3);
 }
 
 TEST(BackupAll, PackageModeLeavesOnlyCabinets) {
@@ -129,25 +129,51 @@ TEST(BackupAll, AnEmptyFileSetStillGetsItsFolderWithTheInf) {
   t.w.view.folders.push_back("C:\\ALL");
   t.form().BitBtn3Click();
   EXPECT_THAT(filesIn(*t.w.image.reopen(), "C:\\ALL\\Card 3"), UnorderedElementsAre("oem3.inf", "Setup.DIY"));
-  EXPECT_EQ(t.form().LastBackupAll.succeeded, 3);
+  EXPECT_EQ(t.form().LastBackup.succeeded, 3);
 }
 
-TEST(BackupAll, AMissingInfIsSaidAndCountedAsAFailure) {
-  SampleWindow w;
-  w.view.folders.push_back("C:\\ALL");
-  w.form.BitBtn3Click();
-  const size_t rows = w.form.ListView1.Count();
-  EXPECT_THAT(w.view.entries("memo: "), Contains("Maybe this driver has already been removed from your system."));
-  EXPECT_TRUE(w.sample.machine->files().isDirectory("C:\\ALL\\Kestrow VPN Virtual Adapter"));
-  const auto& result = w.form.LastBackupAll;
-  EXPECT_EQ(result.succeeded + result.failures.size(), rows);
-  EXPECT_THAT(result.failures, Contains("NOT backed up: Kestrow VPN Virtual Adapter (its files could not be copied)"));
-  EXPECT_THAT(w.view.entries("message: "), Contains(std::to_string(result.succeeded) +
-                                                    " driver collect and backup successfully."));
-  EXPECT_THAT(w.view.entries("message: "),
-              Contains(std::to_string(result.failures.size()) +
-                       " drivers could not be backed up. The window lists them with the reason."));
-  for (const auto& failure : result.failures) EXPECT_TRUE(memoHas(w.form, failure)) << failure;
+TEST(BackupAll, AMissingInfIsSaidCountedAndLeavesNothingBehind) {
+  for (void (TForm1::*command)() : {&TForm1::msClick, &TForm1::MenuSFX2Click}) {
+    SampleWindow w;
+    w.view.folders.push_back("C:\\ALL");
+    (w.form.*command)();
+    const size_t rows = w.form.ListView1.Count();
+    EXPECT_THAT(w.view.entries("memo: "), Contains("Maybe this driver has already been removed from your system."));
+    for (const char* name : {"Kestrow VPN Virtual Adapter", "Kestrow VPN Virtual Adapter.CAB"})
+      EXPECT_FALSE(w.sample.machine->files().exists(std::string("C:\\ALL\\") + name)) << name;
+    const auto& result = w.form.LastBackup;
+    EXPECT_EQ(result.succeeded + result.failures.size(), rows);
+    EXPECT_THAT(result.failures,
+                ElementsAre("NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)"));
+    EXPECT_THAT(w.view.entries("message: "), Contains(std::to_string(result.succeeded) +
+                                                      " driver collect and backup successfully."));
+    EXPECT_THAT(w.view.entries("message: "),
+                Contains("1 drivers could not be backed up. The window lists them with the reason."));
+    EXPECT_TRUE(memoHas(w.form, result.failures.front()));
+  }
+}
+
+// An earlier backup in the destination: its folders are neither packed nor
+// deleted, and neither its files nor any Setup.DIY go into a package.
+TEST(BackupAll, PackagesHoldOnlyWhatTheRunCopied) {
+  if (!haveTool("cabextract")) GTEST_SKIP() << "cabextract is not installed";
+  ThreeDrivers t;
+  t.w.image.file("ALL\\Card 1\\Setup.DIY", "pci\\old\r\noem1.inf\r\n");
+  t.w.image.file("ALL\\Card 1\\old.txt", "earlier");
+  t.w.view.folders = {"C:\\ALL", "C:\\ALL"};
+  t.form().MenuSFX2Click();
+  EXPECT_THAT(filesIn(*t.w.image.reopen(), "C:\\ALL\\Card 1"), UnorderedElementsAre("Setup.DIY", "old.txt"));
+  std::string output;
+  ASSERT_EQ(runCommand("cabextract -l " + quoted(hostFileOnC(t.w.image.root(), "C:\\ALL\\Card 1.CAB")), &output), 0);
+  EXPECT_EQ(output.find("old.txt"), std::string::npos) << output;
+  EXPECT_EQ(output.find("Setup.DIY"), std::string::npos) << output;
+
+  t.form().MenuSFX3Click();
+  ASSERT_EQ(runCommand("cabextract -l " + quoted(hostFileOnC(t.w.image.root(), "C:\\ALL\\AllDrivers.EXE")), &output), 0);
+  EXPECT_NE(output.find("card1.sys"), std::string::npos) << output;
+  EXPECT_EQ(output.find("old.txt"), std::string::npos) << output;
+  EXPECT_EQ(output.find("Setup.DIY"), std::string::npos) << output;
+  EXPECT_TRUE(t.w.image.reopen()->files().exists("C:\\ALL\\Card 1\\old.txt"));
 }
 
 TEST(BackupAll, OneInstallerForAllDriversNamedInTheLanguage) {
@@ -180,8 +206,8 @@ TEST(BackupAll, AnInstallerThatCannotBeWrittenIsAFailureAndKeepsTheCabinet) {
   t.form().MenuSFX3Click();
   const std::string failure = "The installer C:\\ALL\\AllDrivers.EXE could not be written.";
   EXPECT_THAT(t.w.view.entries("message: "), Contains(failure));
-  EXPECT_THAT(t.form().LastBackupAll.failures, ElementsAre(failure));
-  EXPECT_EQ(t.form().LastBackupAll.succeeded, 0);
+  EXPECT_THAT(t.form().LastBackup.failures, ElementsAre(failure));
+  EXPECT_EQ(t.form().LastBackup.succeeded, 0);
   EXPECT_TRUE(t.w.image.reopen()->files().exists("C:\\ALL\\AllDrivers.CAB"));
   EXPECT_THAT(t.w.view.entries("message: "), Not(Contains(::testing::HasSubstr("are packed"))));
 }

@@ -93,12 +93,44 @@ TEST(BackupToFolder, NothingSelected) {
   EXPECT_THAT(empty.view.entries("message: "), ElementsAre("Please click the button 'Fast Collect' first."));
 }
 
-TEST(BackupToFolder, MissingInfEndsTheCommand) {
+TEST(BackupToFolder, AMissingInfIsReportedAndTheRunGoesOn) {
   SampleWindow w;
   w.form.ListView1.Select(rowOf(w.form, "Kestrow VPN Virtual Adapter"), true);
   w.form.BitBtn2Click();
   EXPECT_TRUE(memoHas(w.form, "Maybe this driver has already been removed from your system."));
   EXPECT_FALSE(w.form.Control("Button1").Visible);
+  const std::string notBackedUp = "NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)";
+  EXPECT_THAT(w.form.LastBackup.failures, ElementsAre(notBackedUp));
+
+  for (const char* caption : {kBrennet, "Velmar TouchPad"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  w.pressStartOnPump("C:\\OUT");
+  w.form.BitBtn2Click();
+  EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"),
+              UnorderedElementsAre("Brennet FastLink 10 100 PCI Ethernet Adapter", "Velmar TouchPad"));
+  EXPECT_THAT(w.form.LastBackup.failures, ElementsAre(notBackedUp)) << "every row is backed up or said to be not";
+  EXPECT_EQ(w.form.LastBackup.succeeded, 2);
+}
+
+// A destination is made with its parents; one that cannot be made ends the
+// run with the error box and no word of success.
+TEST(BackupToFolder, TheDestinationIsMadeWholeOrTheRunEnds) {
+  SampleWindow w;
+  w.form.ListView1.Select(rowOf(w.form, "Velmar TouchPad"), true);
+  w.form.BitBtn2Click();
+  w.form.Control("Edit1").Caption = "C:\\Korvane\\Deep\\Backup";
+  w.form.Button1Click();
+  EXPECT_TRUE(w.sample.machine->files().exists("C:\\Korvane\\Deep\\Backup\\Velmar TouchPad\\Setup.DIY"));
+  EXPECT_FALSE(w.form.CommandFailed);
+
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  w.view.log.clear();
+  w.pressStartOnPump("Q:\\Nowhere");  // a drive the machine does not have
+  w.form.BitBtn2Click();
+  EXPECT_THAT(w.view.entries("message: "), ElementsAre("Cannot create directory Q:\\Nowhere"));
+  EXPECT_TRUE(w.form.CommandFailed);
+  EXPECT_EQ(w.form.LastBackup.succeeded, 0);
+  EXPECT_FALSE(memoHas(w.form, "Package created successfully!"));
+  EXPECT_NE(w.form.StatusBar1, "Package created successfully!");
 }
 
 TEST(BackupToFolder, ThreeDriversAfterOneStart) {

@@ -13,6 +13,7 @@ TEST(DriverFolderName, ForbiddenCharactersBecomeSpacesAndEndsAreTrimmed) {
   EXPECT_EQ(DriverFolderName("a\\b:c@d^e;f*g?h\"i<j>k|l"), "a b c d e f g h i j k l");
   EXPECT_EQ(DriverFolderName("Tessaline Vistra\u2122 5200"), "Tessaline Vistra\u2122 5200");
   EXPECT_EQ(DriverFolderName("???"), "");
+  EXPECT_EQ(DriverFolderName("Tab\there\x01\n"), "Tab here") << "control characters cannot be in a name";
 }
 
 TEST(DriverFolderNames, UnusableNamesFallBackToTheInfName) {

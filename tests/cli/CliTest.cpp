@@ -135,6 +135,47 @@ TEST(Cli, BackupAsPackagesLeavesOnlyThePackages) {
   EXPECT_EQ(slurp(out / "Aldmoor SMBus Controller.EXE").compare(0, 2, "MZ"), 0);
 }
 
+// The 1-based row numbers of the captions, as collect --fast numbers them.
+std::vector<size_t> rowNumbers(const SampleMachine& sample, const std::vector<std::string>& captions) {
+  ScriptedView view;
+  TForm1 form(*sample.machine, view);
+  form.FormCreate();
+  form.BitBtn8Click();
+  std::vector<size_t> numbers;
+  for (const auto& caption : captions)
+    for (size_t row = 0; row < form.ListView1.Count(); ++row)
+      if (form.ListView1.Text(row, 0) == caption) numbers.push_back(row + 1);
+  EXPECT_EQ(numbers.size(), captions.size());
+  return numbers;
+}
+
+// backup names every row it did not back up and exits as backup-all does.
+TEST(Cli, BackupExitsOneForDriversLeftOutAndTwoWhenItCannotRun) {
+  const auto sample = copySample("xp");
+  const auto rows = rowNumbers(sample, {"Kestrow VPN Virtual Adapter", "Velmar TouchPad", "Orvik SoundWave 64"});
+  ASSERT_EQ(rows.size(), 3u);
+  const std::string numbers = " " + std::to_string(rows[0]) + " " + std::to_string(rows[1]) + " " + std::to_string(rows[2]);
+  const CliRun run = korvane(machineArgument(sample) + " backup" + numbers + " --to 'C:\\OUT' --fast");
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.out.find("NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)"),
+            std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("korvane: 1 of the drivers could not be backed up"), std::string::npos) << run.err;
+  const fs::path out = sample.host->path() / "drive_c/OUT";
+  EXPECT_TRUE(fs::exists(out / "Velmar TouchPad/Setup.DIY"));
+  EXPECT_TRUE(fs::exists(out / "Orvik SoundWave 64/Setup.DIY")) << "the row after the missing driver too";
+  EXPECT_FALSE(fs::exists(out / "Kestrow VPN Virtual Adapter"));
+
+  fs::create_directories(out / "Velmar TouchPad.EXE");
+  const CliRun exe = korvane(machineArgument(sample) + " backup " + std::to_string(rows[1]) + " --to 'C:\\OUT' --fast --exe");
+  EXPECT_EQ(exe.exitCode, 1) << exe.err;
+  EXPECT_NE(exe.err.find("could not be written"), std::string::npos) << exe.err;
+
+  const CliRun nowhere = korvane(machineArgument(sample) + " backup" + numbers + " --to 'Q:\\X' --fast --cab");
+  EXPECT_EQ(nowhere.exitCode, 2) << nowhere.err;
+  EXPECT_NE(nowhere.err.find("Cannot create directory Q:\\X"), std::string::npos) << nowhere.err;
+  EXPECT_EQ((nowhere.out + nowhere.err).find("created successfully"), std::string::npos) << nowhere.out << nowhere.err;
+}
+
 TEST(Cli, BackupAllShowsWhereItIsAndCountsWhatFailed) {
   const auto sample = copySample("xp");
   const CliRun run = korvane(machineArgument(sample) + " backup-all --fast --to 'C:\\ALL'");
@@ -143,7 +184,7 @@ TEST(Cli, BackupAllShowsWhereItIsAndCountsWhatFailed) {
   EXPECT_NE(run.err.find("status: Driver 18 of 18: "), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("message: 17 driver collect and backup successfully."), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("korvane: 1 of the drivers could not be backed up"), std::string::npos) << run.err;
-  EXPECT_NE(run.out.find("NOT backed up: Kestrow VPN Virtual Adapter (its files could not be copied)"),
+  EXPECT_NE(run.out.find("NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)"),
             std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("\tpci\\"), std::string::npos) << "no driver list after the run";
   EXPECT_TRUE(fs::exists(sample.host->path() / "drive_c/ALL/Aldmoor SMBus Controller/Setup.DIY"));

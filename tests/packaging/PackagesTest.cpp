@@ -12,8 +12,10 @@
 namespace korvane::test {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 
 namespace fs = std::filesystem;
@@ -78,13 +80,16 @@ TEST_F(Packages, CabPackageHoldsTheDriverFolderAndLeavesNoFolder) {
                                                       ".........................   OK!"));
 }
 
-TEST_F(Packages, ASecondPackageReplacesTheFirst) {
+TEST_F(Packages, ASecondPackageReplacesTheFirstAndListsEachFileOnce) {
   package(&TForm1::PopBackup2Click);
   const fs::path cabinet = w.host(std::string("C:\\OUT\\") + kBrennetName + ".CAB");
   std::ofstream(cabinet, std::ios::app) << "trailing junk";
   package(&TForm1::PopBackup2Click);
   EXPECT_THAT(names(cabinetEntries(cabinet)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
   EXPECT_EQ(hostBytes(cabinet).find("trailing junk"), std::string::npos);
+  EXPECT_EQ(std::count_if(w.form.Memo1.begin(), w.form.Memo1.end(),
+                          [](const std::string& line) { return line.ends_with("\\brnfast.sys"); }),
+            1);
 }
 
 TEST_F(Packages, ExePackageIsTheStubFollowedByTheCabinet) {
@@ -109,31 +114,34 @@ TEST_F(Packages, AnInstallerThatCannotBeWrittenKeepsTheCabinet) {
   // A folder of the installer's name: the file cannot be created.
   ASSERT_TRUE(w.sample.machine->files().forceDirectories(std::string("C:\\OUT\\") + kBrennetName + ".EXE"));
   package(&TForm1::PopBackup3Click);
-  const std::string cabinet = std::string("C:\\OUT\\") + kBrennetName + ".CAB";
-  EXPECT_TRUE(w.sample.machine->files().exists(cabinet));
-  EXPECT_TRUE(w.sample.machine->files().isDirectory(std::string("C:\\OUT\\") + kBrennetName)) << "the folder stays";
+  EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"),
+              UnorderedElementsAre(std::string(kBrennetName) + ".CAB", std::string(kBrennetName) + ".EXE"))
+      << "the cabinet stays; nothing else is left behind";
   const std::string failure = "The installer C:\\OUT\\" + std::string(kBrennetName) + ".EXE could not be written.";
   EXPECT_THAT(w.view.entries("message: "), ElementsAre(failure));
   EXPECT_TRUE(memoHas(w.form, failure));
   EXPECT_NE(w.form.StatusBar1, "Package created successfully!");
+  EXPECT_EQ(w.form.LastBackup.failures.size(), 1u) << "not backed up as asked";
 }
 
-// One driver on an image of its own, packed as a CAB into C:\OUT.
+// One driver on an image of its own, packed as a CAB into the destination.
 struct OneDriverPackage {
   StartedWindow w;
-  // A file at otherFileOnC (a path below C:) is put there first.
-  OneDriverPackage(const std::string& description, const std::string& infText, const std::string& otherFileOnC = "") {
+  // The files at otherFilesOnC (paths below C:) are put there first.
+  OneDriverPackage(const std::string& description, const std::string& infText,
+                   const std::vector<std::string>& otherFilesOnC = {}, const std::string& destination = "C:\\OUT") {
     w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", description}, {"InfPath", "oem1.inf"}}));
     w.image.file("WINDOWS\\inf\\oem1.inf", infText);
-    if (!otherFileOnC.empty()) w.image.file(otherFileOnC, "x");
+    for (const auto& file : otherFilesOnC) w.image.file(file, "x");
     TForm1& form = w.start();
     form.BitBtn1Click();
     form.ListView1.Select(0, true);
     form.PopBackup2Click();
-    form.Control("Edit1").Caption = "C:\\OUT";
+    form.Control("Edit1").Caption = destination;
     form.Button1Click();
   }
-  fs::path cabinet(const std::string& name) const { return hostFileOnC(w.image.root(), "C:\\OUT\\" + name); }
+  fs::path onC(const std::string& path) const { return hostFileOnC(w.image.root(), path); }
+  fs::path cabinet(const std::string& name) const { return onC("C:\\OUT\\" + name); }
 };
 
 TEST_F(Packages, MissingCatalogBecomesAnEmptyEntry) {
@@ -151,11 +159,27 @@ TEST_F(Packages, CaptionsAreTrimmedOrReplacedAsTheyNeed) {
   EXPECT_EQ(modem.w.form->ListView1.Text(0, 0), "Modem <USB>") << "the caption stays";
 }
 
-TEST_F(Packages, APackageOfAFailedCopyIsNotCalledASuccess) {
-  // A folder where the INF's copy must go makes the copy fail.
-  OneDriverPackage p("Broken", "[Version]\r\n", "OUT\\Broken\\oem1.inf\\blocker.txt");
-  EXPECT_THAT(p.w.view.entries("message: "), ElementsAre("Failure. Please check your destination."));
-  EXPECT_TRUE(memoHas(*p.w.form, "Failure. Please check your destination."));
+// A folder of the driver's name, here a system folder, is neither packed nor deleted.
+TEST_F(Packages, APackageTakesOnlyWhatTheRunCopiedAndDeletesNothingElse) {
+  OneDriverPackage p("Program Files", "[Version]\r\n", {"Program Files\\Setup.DIY", "Program Files\\App\\app.exe"},
+                     "C:\\");
+  EXPECT_THAT(cabinetEntries(p.onC("C:\\Program Files.CAB")), ElementsAre(HasSubstr(" oem1.inf")));
+  EXPECT_TRUE(fs::exists(p.onC("C:\\Program Files\\App\\app.exe")));
+  EXPECT_TRUE(fs::exists(p.onC("C:\\Program Files\\Setup.DIY")));
+  EXPECT_THAT(filesIn(*p.w.image.reopen(), "C:"), Not(Contains(HasSubstr(".tmp")))) << "the staging folder is gone";
+}
+
+TEST_F(Packages, AFailedCopyMakesNoPackageAndSaysSo) {
+  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.PopBackup2Click();
+  fs::remove(w.host("C:\\WINDOWS\\system32\\drivers\\brnfast.sys"));  // gone between analysis and Start
+  w.form.Control("Edit1").Caption = "C:\\OUT";
+  w.form.Button1Click();
+  EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"), ::testing::IsEmpty());
+  const std::string failure = std::string("NOT backed up: ") + kBrennet + " (its files could not be copied)";
+  EXPECT_THAT(w.view.entries("message: "), ElementsAre(failure));
+  EXPECT_TRUE(memoHas(w.form, "Failure. Please check your destination."));
+  EXPECT_TRUE(w.form.StartFinished);
 }
 
 }  // namespace
