@@ -28,13 +28,19 @@ bool isPlainName(const std::string& name) {
          name != "..";
 }
 
-// Setup.DIY of the folder when the tool can be run on it.
+// Setup.DIY of the folder when it names a device the tool can be given.
 std::optional<SetupDiy> usableSetupDiy(Machine& machine, const std::string& folder) {
   if (!machine.files().exists(joinPath(folder, kSetupDiyName))) return std::nullopt;
   const auto descriptor = ReadSetupDiy(*makeRichText(machine), folder);
-  if (!descriptor || descriptor->hardwareId.empty()) return std::nullopt;
-  if (!isQuotable(descriptor->hardwareId) || !isPlainName(descriptor->infName)) return std::nullopt;
+  if (!descriptor || descriptor->hardwareId.empty() || !isQuotable(descriptor->hardwareId)) return std::nullopt;
   return descriptor;
+}
+
+// The INF the descriptor names is a file of the folder itself.
+bool holdsItsInf(FileSystem& files, const std::string& folder, const SetupDiy& descriptor) {
+  if (!isPlainName(descriptor.infName)) return false;
+  const std::string inf = joinPath(folder, descriptor.infName);
+  return files.exists(inf) && !files.isDirectory(inf);
 }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -76,6 +82,11 @@ void TForm1::BitBtn4Click() {
   const std::string folder = withoutTrailingBackslash(parentPath(*chosen));
   if (const auto descriptor = usableSetupDiy(machine_, folder)) {
     ClearMemo();
+    if (!holdsItsInf(machine_.files(), folder, *descriptor)) {
+      // The tool would install nothing, or another driver than the one backed up.
+      ReportRestoreFailure(formatMessage(Text(Msg::BackupIncomplete), {folder}));
+      return;
+    }
     AddMemoLine(formatMessage(Text(Msg::InstallingDriver), {*chosen}));
     if (toolWritten)
       RunInstallTool(tool, folder, *descriptor);

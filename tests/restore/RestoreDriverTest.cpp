@@ -233,16 +233,32 @@ TEST(RestoreDriver, AFolderThatHoldsOrLiesInTheWindowsFolderIsNotCopied) {
 }
 
 TEST(RestoreDriver, ADescriptorThatWouldChangeTheToolsArgumentsIsNotUsed) {
-  for (const auto& [hardwareId, infName] : std::vector<std::pair<std::string, std::string>>{
-           {"PCI\\VEN_1\" /evil \"", "x.inf"}, {"PCI\\VEN_1", "..\\..\\WINDOWS\\inf\\other.inf"}, {"PCI\\VEN_1", ""}}) {
+  RestoreWindow w;
+  w.fileOnD("B/x.inf", "inf");
+  w.begin();
+  w.setupDiy("D:\\B", "PCI\\VEN_1\" /evil \"", "x.inf");
+  w.view.chosenFiles = {"D:\\B\\x.inf", std::nullopt};
+  w.form->BitBtn4Click();
+  EXPECT_THAT(w.executed(), IsEmpty());
+  EXPECT_EQ(w.view.entries("open-file: ").size(), 2u) << "treated as a folder without Setup.DIY";
+}
+
+// The INF the descriptor names is missing, lies elsewhere, is a folder or is not named at all.
+TEST(RestoreDriver, ADescriptorWhoseInfIsNotInTheFolderIsRefusedAsIncomplete) {
+  for (const std::string infName : {"gone.inf", "..\\..\\WINDOWS\\inf\\other.inf", "Sub", "Sub\\x.inf", ""}) {
     RestoreWindow w;
-    w.fileOnD("B/x.inf", "inf");
+    w.filesOnD({{"B/x.inf", "inf"}, {"B/Sub/x.inf", "inf"}});
     w.begin();
-    w.setupDiy("D:\\B", hardwareId, infName);
-    w.view.chosenFiles = {"D:\\B\\x.inf", std::nullopt};
+    w.setupDiy("D:\\B", "PCI\\VEN_1", infName);
+    w.view.chosenFiles = {"D:\\B\\x.inf"};
     w.form->BitBtn4Click();
     EXPECT_THAT(w.executed(), IsEmpty()) << infName;
-    EXPECT_EQ(w.view.entries("open-file: ").size(), 2u) << "treated as a folder without Setup.DIY";
+    EXPECT_THAT(w.restarts(), IsEmpty()) << infName;
+    EXPECT_TRUE(w.form->RestoreFailed) << infName;
+    EXPECT_EQ(w.form->Memo1.back(),
+              "The backup in D:\\B is incomplete: the INF file named in its Setup.DIY is not in that folder. Nothing "
+              "was installed; back up the driver again.")
+        << infName;
   }
 }
 
