@@ -81,6 +81,8 @@ void TForm1::BitBtn2Click() {
     if (StopRequested) break;
   }
   ProcessingRow.reset();
+  // The drivers left out again at the end, where the memo keeps them.
+  for (const auto& failure : LastBackup.failures) AddMemoLine(failure);
 }
 
 // Pumps messages until Start has run. Cancel (which hides the panel), Stop and

@@ -77,6 +77,11 @@ void TForm1::MenuSFX3Click() {
     return failure;
   });
   if (!finished) return;
+  if (LastBackup.succeeded == 0) {
+    // Not one driver to carry: no empty cabinet, no installer.
+    ReportBackupAll();
+    return;
+  }
   ClearMemo();
   AddMemoLine(Text(Msg::CreatingInstallerForAll));
   writer.Close(true);

@@ -212,6 +212,18 @@ TEST(BackupAll, AnInstallerThatCannotBeWrittenIsAFailureAndKeepsTheCabinet) {
   EXPECT_THAT(t.w.view.entries("message: "), Not(Contains(::testing::HasSubstr("are packed"))));
 }
 
+TEST(BackupAll, NoInstallerWithoutOneDriverToCarry) {
+  StartedWindow w;
+  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Gone"}, {"InfPath", "oem9.inf"}}));
+  w.start().BitBtn1Click();
+  w.view.folders.push_back("C:\\ALL");
+  w.form->MenuSFX3Click();
+  EXPECT_THAT(filesIn(*w.image.reopen(), "C:\\ALL"), IsEmpty());
+  EXPECT_THAT(w.view.entries("message: "),
+              ElementsAre(kAttention, "0 driver collect and backup successfully.",
+                          "1 drivers could not be backed up. The window lists them with the reason."));
+}
+
 TEST(BackupAll, AStoppedInstallerRunWritesNoInstaller) {
   ThreeDrivers t;
   t.w.view.folders.push_back("C:\\ALL");

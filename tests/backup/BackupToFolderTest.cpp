@@ -108,6 +108,7 @@ TEST(BackupToFolder, AMissingInfIsReportedAndTheRunGoesOn) {
   EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"),
               UnorderedElementsAre("Brennet FastLink 10 100 PCI Ethernet Adapter", "Velmar TouchPad"));
   EXPECT_THAT(w.form.LastBackup.failures, ElementsAre(notBackedUp)) << "every row is backed up or said to be not";
+  EXPECT_EQ(w.form.Memo1.back(), notBackedUp) << "and said again at the end";
   EXPECT_EQ(w.form.LastBackup.succeeded, 2);
 }
 
