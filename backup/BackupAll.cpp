@@ -159,8 +159,9 @@ void TForm1::BitBtn3Click() {
   const std::string destination = withoutTrailingBackslash(Control("Edit1").Caption);
   const bool finished = BackUpEveryDriver([&](const DriverFolder& folder, size_t row) {
     if (!packages) return BackUpToDriverFolder(folder, row);
+    // The copy is not yet the package: its success line must not say so.
     return PackDriver(destination, folder,
-                      {Msg::RetrievingFiles, Msg::PackageCreated, 22,
+                      {Msg::RetrievingFiles, Msg::PreparingInstaller, 22,
                        folder.nameReplaced ? Text(Msg::CabinetAddedOk) : "......................"});
   });
   if (finished) ReportBackupAll();

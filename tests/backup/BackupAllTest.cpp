@@ -93,6 +93,7 @@ TEST(BackupAll, PackageModeLeavesOnlyCabinets) {
       << output;
   EXPECT_NE(output.find("card2.sys"), std::string::npos) << output;
   EXPECT_EQ(output.find("Setup.DIY"), std::string::npos) << output;
+  EXPECT_THAT(t.w.view.entries("memo: "), Not(Contains("Package created successfully!"))) << "said of the copy only";
   EXPECT_EQ(t.form().CurrentBackupMode, TForm1::BackupMode::Folder) << "folder mode again after the run";
   EXPECT_EQ(t.form().CurrentPackageKind, TForm1::PackageKind::Exe);
 }
