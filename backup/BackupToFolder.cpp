@@ -197,13 +197,14 @@ bool TForm1::MakeFolder(const std::string& folder) {
 
 std::optional<std::string> TForm1::CreateStagingFolder(const std::string& destination) {
   FileSystem& files = machine_.files();
+  std::string folder;
   // createDirectory fails on a folder that is already there: the one made is new.
   for (int number = 1; number <= 100; ++number) {
-    const std::string folder = joinPath(destination, "~korvane" + std::to_string(number) + ".tmp");
+    folder = joinPath(destination, "~korvane" + std::to_string(number) + ".tmp");
     if (files.createDirectory(folder)) return folder;
     if (!files.exists(folder)) break;
   }
-  AddMemoLine(formatMessage(Text(Msg::CannotCreateDirectory), {joinPath(destination, "~korvane.tmp")}));
+  AddMemoLine(formatMessage(Text(Msg::CannotCreateDirectory), {folder}));
   return std::nullopt;
 }
 
