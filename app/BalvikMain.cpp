@@ -80,7 +80,7 @@ void TForm1::FormCreate() {
   ApplyProxy();
   BackupFolder = withoutOneTrailingDelimiter(BackupFolder);
   BackupAllFolder = withoutOneTrailingDelimiter(BackupAllFolder);
-  if (CurrentLanguage.empty()) CurrentLanguage = LanguageFromCode(languageCode);
+  CurrentLanguage = InterfaceLanguage(CurrentLanguage, languageCode);
   DriverFileList.clear();
 
   WriteSystemDetails();

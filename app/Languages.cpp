@@ -1,5 +1,7 @@
 #include "app/Languages.h"
 
+#include "platform/Text.h"
+
 namespace korvane {
 
 namespace {
@@ -19,6 +21,12 @@ static_assert(std::size(kCatalogue) == static_cast<size_t>(Msg::Count), "one cat
 std::optional<Lang> languageOf(std::string_view name) {
   for (size_t k = 0; k < kLanguageCount; ++k)
     if (kLanguageNames[k] == name) return static_cast<Lang>(k);
+  return std::nullopt;
+}
+
+std::optional<Lang> languageNamed(std::string_view name) {
+  for (size_t k = 0; k < kLanguageCount; ++k)
+    if (equalsIgnoreCase(kLanguageNames[k], name)) return static_cast<Lang>(k);
   return std::nullopt;
 }
 

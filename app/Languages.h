@@ -19,6 +19,8 @@ constexpr std::array<std::string_view, kLanguageCount> kLanguageNames = {
 
 // The language a name stands for (exact, case-sensitive); nullopt for any other text.
 std::optional<Lang> languageOf(std::string_view name);
+// The same, with the name typed by a person: case does not matter.
+std::optional<Lang> languageNamed(std::string_view name);
 std::string_view languageName(Lang lang);
 // The 8-bit code page of a language's texts.
 unsigned languageCodePage(Lang lang);

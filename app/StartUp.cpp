@@ -1,5 +1,6 @@
 #include "app/StartUp.h"
 
+#include "app/Languages.h"
 #include "platform/Text.h"
 
 namespace korvane {
@@ -67,6 +68,12 @@ std::string LanguageFromCode(const std::string& code) {
   if (code.size() >= 4 && code.substr(2, 2) == "04") language = "Chinese";
   if (code == "0404") language = "Chinese(Taiwan Province)";
   return language;
+}
+
+std::string InterfaceLanguage(const std::string& stored, const std::string& languageCode) {
+  // A hand-edited settings file may say "english"; any other text would leave every message blank.
+  if (const auto lang = languageNamed(stored)) return std::string(languageName(*lang));
+  return LanguageFromCode(languageCode);
 }
 
 }  // namespace korvane

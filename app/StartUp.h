@@ -20,4 +20,8 @@ std::string CorrectedOsName(const std::string& tableName, const std::string& ope
 // The language a four-digit language code stands for; "English" when none.
 std::string LanguageFromCode(const std::string& code);
 
+// The interface language: the settings file's name when it is one of the six,
+// in whatever case, else the one the system's language code stands for.
+std::string InterfaceLanguage(const std::string& stored, const std::string& languageCode);
+
 }  // namespace korvane

@@ -74,19 +74,17 @@ std::string joined(const std::vector<std::string>& words) {
 
 // The language command of a name, matched without regard to case.
 bool switchLanguage(TForm1& form, const std::string& name) {
-  for (size_t k = 0; k < korvane::kLanguageCount; ++k) {
-    if (!korvane::equalsIgnoreCase(name, korvane::kLanguageNames[k])) continue;
-    switch (static_cast<Lang>(k)) {
-      case Lang::English: form.English1Click(); break;
-      case Lang::French: form.French1Click(); break;
-      case Lang::Spanish: form.Spanish1Click(); break;
-      case Lang::Russian: form.Russian1Click(); break;
-      case Lang::Chinese: form.Chinese1Click(); break;
-      case Lang::ChineseTW: form.ChineseTWClick(); break;
-    }
-    return true;
+  const auto lang = korvane::languageNamed(name);
+  if (!lang) return false;
+  switch (*lang) {
+    case Lang::English: form.English1Click(); break;
+    case Lang::French: form.French1Click(); break;
+    case Lang::Spanish: form.Spanish1Click(); break;
+    case Lang::Russian: form.Russian1Click(); break;
+    case Lang::Chinese: form.Chinese1Click(); break;
+    case Lang::ChineseTW: form.ChineseTWClick(); break;
   }
-  return false;
+  return true;
 }
 
 // Rows of the driver list by their 1-based number, as collect prints them.

@@ -113,6 +113,8 @@ TEST(Messages, FormatFillsPlaceholdersInOrder) {
 TEST(Messages, LookupByLanguageName) {
   EXPECT_EQ(message(Msg::StatusSorting, "Russian").value_or(""), "Сортировка ....");
   EXPECT_FALSE(message(Msg::StatusSorting, "russian")) << "names compare exactly";
+  EXPECT_EQ(languageNamed("rUSSIAN"), Lang::Russian) << "unless a person typed them";
+  EXPECT_FALSE(languageNamed("Russia"));
   EXPECT_FALSE(message(Msg::StatusSorting, ""));
 }
 

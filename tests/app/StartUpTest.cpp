@@ -151,13 +151,24 @@ TEST(StartUp, ServerNameFromExtendedRecordOrRegistry) {
   }
 }
 
-TEST(StartUp, UnknownLanguageNameWritesNoDetailsAndKeepsCaptions) {
-  StartedWindow w;
-  w.image.file("WINDOWS\\Korvane.ini", "[Interface]\r\nLanguage=Klingon\r\n");
-  TForm1& form = w.start();
-  EXPECT_EQ(form.CurrentLanguage, "Klingon");
-  EXPECT_TRUE(form.Memo1.empty());
-  EXPECT_EQ(form.ListView1.Columns[0].Caption, "Description");
+// A hand-edited settings file: the six names in any case, anything else falls
+// back to the system's language; shutdown writes the name back as it should be.
+TEST(StartUp, SettingsLanguageInAnyCaseOrUnknown) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"english", "English"}, {"FRENCH", "French"}, {"chinese(taiwan province)", "Chinese(Taiwan Province)"},
+      {"Klingon", "Russian"}, {"Englishh", "Russian"}, {"", "Russian"}};
+  for (const auto& [stored, language] : cases) {
+    StartedWindow w;
+    w.image.registry("lang.reg", installLanguage("0419"));
+    w.image.file("WINDOWS\\Korvane.ini", std::string("[Interface]\r\nLanguage=") + stored + "\r\n");
+    TForm1& form = w.start();
+    EXPECT_EQ(form.CurrentLanguage, language) << stored;
+    ASSERT_EQ(form.Memo1.size(), 7u) << stored << ": the system details are written";
+    const Lang lang = *languageOf(language);
+    EXPECT_EQ(form.Memo1[0], std::string(message(Msg::SysOperatingSystem, lang)) + "Microsoft Windows XP") << stored;
+    ASSERT_TRUE(form.FormCloseQuery());
+    EXPECT_EQ(w.image.reopen()->profiles().readString("Korvane.ini", "Interface", "Language", "?"), language);
+  }
 }
 
 TEST(Settings, DefaultsAndTrailingBackslash) {
