@@ -14,7 +14,7 @@ std::string say(Lang lang, Msg msg, std::initializer_list<std::string> arguments
 }
 
 bool createCabinet(Machine& machine, Lang lang, const std::string& cabinet, const std::string& folder,
-                   std::string& error) {
+                   const CabPaths& paths, std::string& error) {
   TSTCabWriter writer(machine);
   writer.SetCompressionType(cctMsZip);
   size_t count = 0;
@@ -35,17 +35,18 @@ bool createCabinet(Machine& machine, Lang lang, const std::string& cabinet, cons
     error = failure.Message(lang);
     return false;
   }
-  std::cout << say(lang, Msg::CabCliWritten, {expandFileName(machine.files(), cabinet), std::to_string(count)})
+  std::cout << say(lang, Msg::CabCliWritten,
+                   {paths.shown(expandFileName(machine.files(), cabinet)), std::to_string(count)})
             << '\n';
   return true;
 }
 
 bool extractCabinet(Machine& machine, Lang lang, const std::string& cabinet, const std::string& folder,
-                    std::string& error) {
+                    const CabPaths& paths, std::string& error) {
   TSTCabReader reader(machine);
   reader.OnCloseFile = [&](TSTCabReader&, const std::string&, uint16_t, uint16_t, uint16_t, uint16_t, bool&,
                            const std::string& target, bool&) {
-    std::cerr << say(lang, Msg::CabCliExtracted, {target}) << '\n';
+    std::cerr << say(lang, Msg::CabCliExtracted, {paths.shown(target)}) << '\n';
   };
   try {
     reader.ExtractFiles(cabinet, folder);
@@ -54,26 +55,38 @@ bool extractCabinet(Machine& machine, Lang lang, const std::string& cabinet, con
     return false;
   }
   for (const std::string& name : reader.RefusedNames()) std::cerr << say(lang, Msg::CabCliRefused, {name}) << '\n';
-  for (const std::string& target : reader.FailedFiles()) std::cerr << say(lang, Msg::CabCliFailed, {target}) << '\n';
+  for (const std::string& target : reader.FailedFiles())
+    std::cerr << say(lang, Msg::CabCliFailed, {paths.shown(target)}) << '\n';
   if (reader.LastError().fError) {
-    error = say(lang, Msg::CabCliReadFailed, {cabinet, fdiErrorText(reader.LastError(), lang)});
+    error = say(lang, Msg::CabCliReadFailed, {paths.shown(cabinet), fdiErrorText(reader.LastError(), lang)});
     return false;
   }
   if (!reader.RefusedNames().empty() || !reader.FailedFiles().empty()) {
-    error = say(lang, Msg::CabCliIncomplete, {cabinet});
+    error = say(lang, Msg::CabCliIncomplete, {paths.shown(cabinet)});
     return false;
   }
-  std::cout << say(lang, Msg::CabCliExtractedCount, {std::to_string(reader.ExtractedFiles().size()), folder}) << '\n';
+  std::cout << say(lang, Msg::CabCliExtractedCount,
+                   {std::to_string(reader.ExtractedFiles().size()), paths.shown(folder)})
+            << '\n';
   return true;
 }
 
 }  // namespace
 
-bool runCabCommand(Machine& machine, Lang lang, const std::vector<std::string>& words, std::string& error) {
-  if (words.size() == 3 && words[0] == "create") return createCabinet(machine, lang, words[1], words[2], error);
-  if (words.size() == 3 && words[0] == "extract") return extractCabinet(machine, lang, words[1], words[2], error);
-  error = std::string(message(Msg::CabCliUsage, lang));
-  return false;
+bool runCabCommand(Machine& machine, Lang lang, const std::vector<std::string>& words, std::string& error,
+                   const CabPaths& paths) {
+  const bool known = words.size() == 3 && (words[0] == "create" || words[0] == "extract");
+  if (!known) {
+    error = std::string(message(Msg::CabCliUsage, lang));
+    return false;
+  }
+  const auto cabinet = paths.fromArgument(words[1]), folder = paths.fromArgument(words[2]);
+  if (!cabinet || !folder) {
+    error = say(lang, Msg::CliHostPathBackslash, {cabinet ? words[2] : words[1]});
+    return false;
+  }
+  return words[0] == "create" ? createCabinet(machine, lang, *cabinet, *folder, paths, error)
+                              : extractCabinet(machine, lang, *cabinet, *folder, paths, error);
 }
 
 }  // namespace korvane

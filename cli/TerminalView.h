@@ -3,6 +3,7 @@
 // the terminal.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -14,13 +15,23 @@
 
 namespace korvane {
 
+// Where status texts go: rewritten in place on one line of a terminal, or,
+// into a pipe or file, only the last one, as the command's outcome.
+struct StatusLine {
+  bool terminal = false;
+  size_t width = 80;  // columns of the terminal
+  // Statuses come per folder during a search; a terminal is redrawn at most this often.
+  std::chrono::milliseconds redrawInterval{100};
+};
+
 class TerminalView : public View {
  public:
-  TerminalView(std::ostream& out, std::ostream& err, std::optional<bool> answer)
-      : out_(out), err_(err), answer_(answer) {}
+  TerminalView(std::ostream& out, std::ostream& err, std::optional<bool> answer, StatusLine statusLine = {})
+      : out_(out), err_(err), answer_(answer), statusLine_(statusLine) {}
 
   void listChanged(const std::string& name, const TListView& list) override;
   void memoCleared() override {}
+  // Blank lines space the window's memo; on a terminal they are left out.
   void memoAppended(const std::string& line) override;
   // A terminal cannot add to a printed line: the text goes out as a line of its own.
   void memoTextAppended(const std::string& text) override { memoAppended(text); }
@@ -41,19 +52,31 @@ class TerminalView : public View {
   // Stands in for the user between the steps of a long command (pressing Start).
   std::function<void()> onPump;
   std::optional<std::string> fileChoice;
+  // Messages the window shows that the command says better in its own closing line.
+  std::function<bool(const std::string& text)> leavesOutMessage;
+  // Off for the steps of a command whose memo lines the user did not ask to see.
+  bool memoShown = true;
 
-  // Forgets list changes made so far (start-up's own).
-  void resetListChanges() { listChanged_ = false; }
-  // Prints the driver list, a row a line, columns separated by tabs, if the
-  // command changed it.
-  void printListIfChanged();
+  // Prints the driver list as it stands, a row a line, columns separated by tabs.
+  void printList();
+  // Ends the status line: the last status stays on the terminal, or goes
+  // out as the one "status: " line into a pipe or file.
+  void finish();
 
  private:
+  void drawStatus();
+  // Takes the drawn status off the terminal's line before other output.
+  void clearStatus();
+
   std::ostream& out_;
   std::ostream& err_;
   std::optional<bool> answer_;
-  bool listChanged_ = false;
+  StatusLine statusLine_;
   std::vector<std::vector<std::string>> rows_;
+  std::string status_;         // the latest status, on one line
+  size_t drawnColumns_ = 0;    // what the terminal's status line shows now
+  bool statusDrawn_ = false;   // status_ is what the terminal shows
+  std::chrono::steady_clock::time_point lastDraw_{};
 };
 
 }  // namespace korvane

@@ -7,6 +7,7 @@
 
 #include "app/BalvikMain.h"
 #include "cli/CabCommands.h"
+#include "cli/Console.h"
 #include "cli/RestoreCommands.h"
 #include "cli/TerminalView.h"
 #include "platform/Text.h"
@@ -29,6 +30,7 @@ struct Arguments {
   std::optional<std::string> machine;
   std::optional<bool> answer;
   bool help = false;
+  bool verbose = false;  // start-up's system details before the command
   std::vector<std::string> words;  // the command and its own options
 };
 
@@ -59,6 +61,8 @@ std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text
       args.answer = arg == "--yes";
     } else if (arg == "--help" || arg == "help") {
       args.help = true;
+    } else if (arg == "--verbose") {
+      args.verbose = true;
     } else {
       args.words.push_back(arg);
     }
@@ -123,6 +127,25 @@ BackupOptions parseBackupOptions(const std::vector<std::string>& options) {
   return parsed;
 }
 
+// Keeps the memo off the terminal while it lives: the lines of steps the user did not ask to see.
+class QuietMemo {
+ public:
+  explicit QuietMemo(korvane::TerminalView& view) : view_(view) { view_.memoShown = false; }
+  ~QuietMemo() { view_.memoShown = true; }
+  QuietMemo(const QuietMemo&) = delete;
+  QuietMemo& operator=(const QuietMemo&) = delete;
+
+ private:
+  korvane::TerminalView& view_;
+};
+
+// Collect All or Fast Collect as the step of another command: the list and
+// the memo's guidance to it are not shown.
+void collectQuietly(TForm1& form, korvane::TerminalView& view, bool fast) {
+  QuietMemo quiet(view);
+  fast ? form.BitBtn8Click() : form.BitBtn1Click();
+}
+
 // An error the window's error box showed fails the command too.
 bool succeeded(const TForm1& form, const Texts& text, std::string& error) {
   if (form.CommandFailed) error = text(Msg::CliCommandFailed);
@@ -147,7 +170,7 @@ bool backupCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
     error = text(Msg::CliUnknownCommand, "backup " + joined(options));
     return false;
   }
-  parsed.fast ? form.BitBtn8Click() : form.BitBtn1Click();
+  collectQuietly(form, view, parsed.fast);
   const auto rows = parseRows(parsed.rest, form.ListView1.Count());
   if (!rows) {
     error = text(Msg::CliBadRows, std::to_string(form.ListView1.Count()));
@@ -179,28 +202,17 @@ bool backupAllCommand(TForm1& form, korvane::TerminalView& view, const std::vect
     error = text(Msg::CliUnknownCommand, "backup-all " + joined(options));
     return false;
   }
-  parsed.fast ? form.BitBtn8Click() : form.BitBtn1Click();
-  view.resetListChanges();  // the run names each driver itself; no list afterwards
+  collectQuietly(form, view, parsed.fast);
   view.folderAnswer = parsed.destination;
+  // The window's closing note points at its memo; the command's own last line says it for the terminal.
+  view.leavesOutMessage = [&](const std::string& shown) {
+    const std::string failed = std::to_string(form.LastBackup.failures.size());
+    return shown == korvane::formatMessage(korvane::message(Msg::BackupAllFailures, text.lang), {failed});
+  };
   form.Click(parsed.kind == "--cab" ? "MenuSFX2" : parsed.kind == "--one-exe" ? "MenuSFX3" : "ms");
+  view.leavesOutMessage = nullptr;
   return backedUpAll(form, text, error);
 }
-
-// Keeps a stream quiet while it lives: the output of steps the user did not ask to see.
-class Silenced {
- public:
-  explicit Silenced(std::ostream& stream) : stream_(stream), buffer_(stream.rdbuf(nullptr)) {}
-  ~Silenced() {
-    stream_.rdbuf(buffer_);
-    stream_.clear();
-  }
-  Silenced(const Silenced&) = delete;
-  Silenced& operator=(const Silenced&) = delete;
-
- private:
-  std::ostream& stream_;
-  std::streambuf* buffer_;
-};
 
 // ROW [--fast]: collects without showing the list and selects the one row
 // named, as collect numbers them; nullopt with the error when there is none.
@@ -214,11 +226,7 @@ std::optional<size_t> selectOneRow(TForm1& form, korvane::TerminalView& view, co
     else
       rowWords.push_back(option);
   }
-  {
-    Silenced quiet(std::cout);
-    fast ? form.BitBtn8Click() : form.BitBtn1Click();
-  }
-  view.resetListChanges();
+  collectQuietly(form, view, fast);
   const auto rows = parseRows(rowWords, form.ListView1.Count());
   if (!rows || rows->size() != 1) {
     error = text(Msg::CliBadDetailsRow, std::to_string(form.ListView1.Count()));
@@ -245,12 +253,11 @@ bool removeCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
   if (!selectOneRow(form, view, options, text, error)) return false;
   const std::vector<std::string> memoBefore = form.Memo1;
   {
-    Silenced quiet(std::cout);
+    QuietMemo quiet(view);
     form.Remove1Click();
   }
-  view.resetListChanges();
   if (form.Memo1 != memoBefore)
-    for (const auto& line : form.Memo1) std::cout << line << '\n';
+    for (const auto& line : form.Memo1) view.memoAppended(line);
   if (form.LastRemovalIncomplete) error = text(Msg::CliRemovalIncomplete);
   return !form.LastRemovalIncomplete && succeeded(form, text, error);
 }
@@ -260,10 +267,9 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
                 std::string& error) {
   const std::string& command = words.front();
   const std::vector<std::string> options(words.begin() + 1, words.end());
-  if (command == "collect" && options.empty()) {
-    form.BitBtn1Click();
-  } else if (command == "collect" && options == std::vector<std::string>{"--fast"}) {
-    form.BitBtn8Click();
+  if (command == "collect" && (options.empty() || options == std::vector<std::string>{"--fast"})) {
+    options.empty() ? form.BitBtn1Click() : form.BitBtn8Click();
+    view.printList();
   } else if (command == "backup") {
     return backupCommand(form, view, options, text, error);
   } else if (command == "backup-all") {
@@ -273,7 +279,7 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
   } else if (command == "remove") {
     return removeCommand(form, view, options, text, error);
   } else if (command == "sysinfo" && options.empty()) {
-    // Start-up has written the system details already.
+    // Start-up has written the system details: sysinfo lets them through.
   } else if (command == "language" && options.size() == 1) {
     if (!switchLanguage(form, options[0])) {
       error = text(Msg::CliUnknownLanguage, options[0]);
@@ -304,6 +310,17 @@ std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, const Texts
 #endif
 }
 
+#ifndef _WIN32
+// cab without --machine: a cabinet tool on this computer's own files.
+int hostCabinetCommand(const std::vector<std::string>& words, const Texts& text) {
+  std::string error;
+  auto machine = korvane::openHostMachine(error);
+  if (!machine) return fail(error, 2);
+  const korvane::CabPaths hostPaths{korvane::windowsPathOfHost, korvane::hostPathOfWindows};
+  return korvane::runCabCommand(*machine, text.lang, words, error, hostPaths) ? 0 : fail(error, 2);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -319,6 +336,10 @@ int main(int argc, char** argv) {
     std::cerr << text(Msg::CliUsage) << '\n';
     return 2;
   }
+#ifndef _WIN32
+  if (!args->help && !args->machine && args->words.front() == "cab")
+    return hostCabinetCommand({args->words.begin() + 1, args->words.end()}, text);
+#endif
   auto machine = (args->help && !args->machine) ? nullptr : openMachine(*args, text, error);
   if (!machine) {
     if (args->help) {
@@ -328,11 +349,16 @@ int main(int argc, char** argv) {
     return fail(error, 2);
   }
 
-  korvane::TerminalView view(std::cout, std::cerr, args->answer);
+  korvane::TerminalView view(std::cout, std::cerr, args->answer, korvane::statusLineOfStderr());
   TForm1 form(*machine, view);
-  form.FormCreate();
+  {
+    // The system details open the window's memo; a terminal shows them when asked.
+    const bool showStartUp = args->verbose || (!args->help && args->words.front() == "sysinfo");
+    std::optional<QuietMemo> quiet;
+    if (!showStartUp) quiet.emplace(view);
+    form.FormCreate();
+  }
   text.lang = korvane::languageOf(form.CurrentLanguage).value_or(Lang::English);
-  view.resetListChanges();
   bool ran = true;
   if (args->help) {
     std::cout << text(Msg::CliUsage) << '\n';
@@ -343,7 +369,7 @@ int main(int argc, char** argv) {
   } else {
     ran = runCommand(form, view, args->words, text, error);
   }
-  view.printListIfChanged();
+  view.finish();
   const bool closed = form.FormCloseQuery();
   std::string flushError;
   const bool flushed = machine->flush(flushError);

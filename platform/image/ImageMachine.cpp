@@ -1,5 +1,7 @@
 #include "platform/image/ImageMachine.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <utility>
@@ -191,6 +193,8 @@ std::optional<std::string> readHostText(const fs::path& file) {
   return bytes;
 }
 
+constexpr char kHostDrive = 'Z';
+
 }  // namespace
 
 std::unique_ptr<Machine> openImageMachine(const fs::path& folder, std::string& error) {
@@ -222,6 +226,43 @@ std::unique_ptr<Machine> openImageMachine(const fs::path& folder, std::string& e
   }
   auto machine = std::make_unique<ImageMachine>(std::move(ini), std::move(drives), folder / "actions.log");
   if (!machine->loadRegistry(folder / "registry", error)) return nullptr;
+  return machine;
+}
+
+std::optional<std::string> windowsPathOfHost(const std::string& hostPath) {
+  if (hostPath.find('\\') != std::string::npos) return std::nullopt;
+  std::string path = hostPath;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return hostPath.starts_with('/') ? std::string{kHostDrive, ':'} + path : path;
+}
+
+std::string hostPathOfWindows(const std::string& windowsPath) {
+  std::string path = windowsPath;
+  if (path.size() >= 2 && path[1] == ':' && std::toupper(static_cast<unsigned char>(path[0])) == kHostDrive)
+    path.erase(0, 2);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+std::unique_ptr<Machine> openHostMachine(std::string& error) {
+  std::error_code ec;
+  const std::string current = fs::current_path(ec).string();
+  if (ec) {
+    error = "the current folder cannot be read: " + ec.message();
+    return nullptr;
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  const auto currentFolder = windowsPathOfHost(current);
+  const auto tempFolder = windowsPathOfHost(tmp && *tmp == '/' ? tmp : "/tmp");
+  if (!currentFolder || !tempFolder) {
+    error = "the current or temporary folder has a backslash in its name: " + current;
+    return nullptr;
+  }
+  MachineIni ini(ProfileText::parse("[System]\nCurrentDirectory=" + *currentFolder + "\n[Environment]\nTMP=" +
+                                    *tempFolder + "\n"));
+  auto machine = std::make_unique<ImageMachine>(std::move(ini), std::map<char, fs::path>{{kHostDrive, "/"}},
+                                                fs::path());
+  machine->loadRegistry(fs::path(), error);
   return machine;
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Machine.h"
@@ -12,5 +13,16 @@ namespace korvane {
 
 // nullptr with a message naming what is missing or broken.
 std::unique_ptr<Machine> openImageMachine(const std::filesystem::path& folder, std::string& error);
+
+// The host's own files as a machine of one drive, Z: standing for "/", in
+// the host's current folder: no registry, no Windows folder, nothing run.
+// For commands that need files only. nullptr with a message when the
+// current folder cannot be named that way.
+std::unique_ptr<Machine> openHostMachine(std::string& error);
+// "/home/a/b" is Z:\home\a\b, "a/b" stays relative as a\b; nullopt for a
+// path holding a backslash, which a Windows path cannot tell from a separator.
+std::optional<std::string> windowsPathOfHost(const std::string& hostPath);
+// The host path of a path on the host machine; the inverse of the above.
+std::string hostPathOfWindows(const std::string& windowsPath);
 
 }  // namespace korvane

@@ -1,4 +1,5 @@
 // The korvane command on sample machines: its output contract and its errors.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,8 @@ namespace korvane::test {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::EndsWith;
+using ::testing::StartsWith;
 
 struct CliRun {
   int exitCode = -1;
@@ -32,11 +35,14 @@ std::string slurp(const fs::path& file) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-CliRun korvane(const std::string& arguments) {
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// Runs korvane in the test's folder, or in the one given.
+CliRun korvane(const std::string& arguments, const fs::path& folder = {}) {
   TempDir capture;
   const fs::path out = capture.path() / "out", err = capture.path() / "err";
-  const std::string command = std::string("'") + KORVANE_CLI + "' " + arguments + " >'" + out.string() + "' 2>'" +
-                              err.string() + "' </dev/null";
+  const std::string command = (folder.empty() ? "" : "cd " + quoted(folder) + " && ") + quoted(KORVANE_CLI) + " " +
+                              arguments + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
   CliRun run;
   const int status = std::system(command.c_str());
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -45,17 +51,23 @@ CliRun korvane(const std::string& arguments) {
   return run;
 }
 
-std::string machineArgument(const SampleMachine& sample) { return "--machine '" + sample.host->path().string() + "'"; }
+std::string machineArgument(const SampleMachine& sample) { return "--machine " + quoted(sample.host->path()); }
+
+// No blank line (the window's spacing) and none of start-up's system details.
+void expectOnlyTheCommandsLines(const CliRun& run) {
+  for (const auto& line : run.outLines()) EXPECT_FALSE(line.empty()) << run.out;
+  EXPECT_EQ(run.out.find("Operating System:"), std::string::npos) << run.out;
+}
 
 TEST(Cli, FastCollectPrintsMemoThenTabSeparatedRows) {
   const auto sample = copySample("xp");
   const CliRun run = korvane(machineArgument(sample) + " collect --fast");
   ASSERT_EQ(run.exitCode, 0) << run.err;
+  expectOnlyTheCommandsLines(run);
   const auto lines = run.outLines();
-  ASSERT_GT(lines.size(), 10u);
-  EXPECT_EQ(lines[0], "Operating System: Microsoft Windows XP");
-  EXPECT_EQ(lines[7], "The above shows the drivers you need to backup now.");
-  std::vector<std::string> rows(lines.begin() + 10, lines.end());
+  ASSERT_GT(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "The above shows the drivers you need to backup now.");
+  std::vector<std::string> rows(lines.begin() + 3, lines.end());
   EXPECT_EQ(rows.size(), 18u);
   for (const auto& row : rows) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 5) << row;
   // Providers "microsoft" and "Microsoft Corporation" are not exactly "Microsoft".
@@ -65,7 +77,7 @@ TEST(Cli, FastCollectPrintsMemoThenTabSeparatedRows) {
   EXPECT_TRUE(listed("Aldmoor SMBus Controller\toem4.inf\t5.1.2600.0\t7-1-2001\tmicrosoft\t"));
   EXPECT_TRUE(listed("USB Wheel Mouse\t"));
   EXPECT_FALSE(listed("Standard")) << "no driver of the Microsoft provider";
-  EXPECT_NE(run.err.find("status: 18 devices are found.\n"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err, "status: 18 devices are found.\n") << "into a file, the status bar's last text alone";
   // Shutdown wrote the settings into the image's Windows folder.
   EXPECT_NE(slurp(sample.host->path() / "drive_c/WINDOWS/Korvane.ini").find("AutoProxy=Oui"), std::string::npos);
 }
@@ -85,6 +97,11 @@ TEST(Cli, SysinfoOnWindows98) {
   EXPECT_EQ(run.outLines().at(0), "Operating System: Microsoft Windows 98");
   EXPECT_EQ(run.outLines().at(2), "Build Numbered: 2222");
   EXPECT_EQ(run.outLines().size(), 7u) << "sysinfo fills no list";
+  const auto plain = korvane(machineArgument(sample) + " collect --fast").outLines();
+  const auto verbose = korvane(machineArgument(sample) + " --verbose collect --fast").outLines();
+  ASSERT_EQ(verbose.size(), 7 + plain.size());
+  EXPECT_EQ(std::vector<std::string>(verbose.begin(), verbose.begin() + 7), run.outLines()) << "details first";
+  EXPECT_EQ(std::vector<std::string>(verbose.begin() + 7, verbose.end()), plain);
 }
 
 TEST(Cli, LanguageIsKeptAndUsedForEveryOutput) {
@@ -92,8 +109,9 @@ TEST(Cli, LanguageIsKeptAndUsedForEveryOutput) {
   CliRun run = korvane(machineArgument(sample) + " language french");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("La langue de l'interface est maintenant le français."), std::string::npos) << run.out;
-  run = korvane(machineArgument(sample) + " collect --fast");
+  run = korvane(machineArgument(sample) + " sysinfo");
   EXPECT_EQ(run.outLines().at(0), "Système d'exploitation : Microsoft Windows XP");
+  run = korvane(machineArgument(sample) + " collect --fast");
   EXPECT_NE(run.err.find("status: 18 périphériques trouvés."), std::string::npos) << run.err;
   run = korvane(machineArgument(sample) + " nonsense");
   EXPECT_NE(run.err.find("commande ou option inconnue : nonsense"), std::string::npos) << run.err;
@@ -114,6 +132,8 @@ TEST(Cli, BackupCopiesTheRowsIntoTheirFolders) {
   EXPECT_TRUE(fs::exists(out / "Brennet FastLink 10 100 PCI Ethernet Adapter/brnfast.sys"));
   EXPECT_NE(run.err.find("message: Aldmoor SMBus Controller Installation Package created successfully!"),
             std::string::npos) << run.err;
+  expectOnlyTheCommandsLines(run);
+  EXPECT_EQ(run.out.find('\t'), std::string::npos) << "no driver list after the run";
 
   const CliRun bad = korvane(machineArgument(sample) + " backup 99 --fast");
   EXPECT_EQ(bad.exitCode, 2);
@@ -180,10 +200,15 @@ TEST(Cli, BackupAllShowsWhereItIsAndCountsWhatFailed) {
   const auto sample = copySample("xp");
   const CliRun run = korvane(machineArgument(sample) + " backup-all --fast --to 'C:\\ALL'");
   EXPECT_EQ(run.exitCode, 1) << "one driver of the sample is already gone\n" << run.err;
-  EXPECT_NE(run.err.find("status: Driver 1 of 18: "), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("status: Driver 18 of 18: "), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("message: 17 driver collect and backup successfully."), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("korvane: 1 of the drivers could not be backed up"), std::string::npos) << run.err;
+  // Into a file: no progress, the messages, the last status, and the closing line about the lines above.
+  EXPECT_THAT(run.err, EndsWith("message: 17 driver collect and backup successfully.\n"
+                                "status: Package created successfully!\n"
+                                "korvane: 1 of the drivers could not be backed up; the lines marked NOT backed up say "
+                                "why\n"));
+  EXPECT_EQ(run.err.find("status: "), run.err.rfind("status: ")) << run.err;
+  EXPECT_EQ(run.err.find("window"), std::string::npos) << run.err;
+  expectOnlyTheCommandsLines(run);
+  EXPECT_EQ(run.out.find("The above shows"), std::string::npos) << "the list it speaks of is not shown";
   EXPECT_NE(run.out.find("NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)"),
             std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("\tpci\\"), std::string::npos) << "no driver list after the run";
@@ -204,23 +229,21 @@ TEST(Cli, BackupAllToOneInstaller) {
   EXPECT_FALSE(fs::exists(sample.host->path() / "drive_c/ALL/AllDrivers.CAB"));
 }
 
-// details prints, after start-up's lines, what selecting the row shows in the window.
+// details prints what selecting the row shows in the window, without its blank lines.
 TEST(Cli, DetailsPrintsWhatSelectingTheRowShows) {
   const auto sample = copySample("xp");
   ScriptedView view;
   TForm1 form(*sample.machine, view);
   form.FormCreate();
-  const size_t startUpLines = form.Memo1.size();
   form.BitBtn8Click();
   for (size_t row = 0; row < form.ListView1.Count(); row += 4) {
     form.ListView1SelectItem(row, true);
+    std::vector<std::string> shown;
+    std::copy_if(form.Memo1.begin(), form.Memo1.end(), std::back_inserter(shown),
+                 [](const std::string& line) { return line.find_first_not_of(' ') != std::string::npos; });
     const CliRun run = korvane(machineArgument(sample) + " details " + std::to_string(row + 1) + " --fast");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const auto lines = run.outLines();
-    ASSERT_GT(lines.size(), startUpLines);
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(startUpLines), lines.end()),
-              form.Memo1)
-        << "row " << row + 1;
+    EXPECT_EQ(run.outLines(), shown) << "row " << row + 1;
   }
 }
 
@@ -251,9 +274,7 @@ TEST(Cli, RemoveAsksAndPrintsWhatWasRemoved) {
 
   const CliRun yes = korvane(machineArgument(sample) + " --yes remove 3 --fast");
   ASSERT_EQ(yes.exitCode, 0) << yes.err;
-  EXPECT_NE(yes.out.find("\nRemoval of the driver for \"Brennet FastLink 10/100 PCI Ethernet Adapter\":\n"),
-            std::string::npos)
-      << "after start-up's lines: " << yes.out;
+  EXPECT_THAT(yes.out, StartsWith("Removal of the driver for \"Brennet FastLink 10/100 PCI Ethernet Adapter\":\n"));
   EXPECT_NE(yes.out.find("File deleted: C:\\WINDOWS\\System32\\drivers\\brnfast.sys\n"), std::string::npos)
       << yes.out;
   EXPECT_EQ(yes.out.find("Preparing to generate"), std::string::npos) << "the steps' own lines stay quiet";
@@ -366,6 +387,56 @@ TEST(Cli, InstallNewAndRestoreOnWindows98OpenTheWizard) {
   run = korvane(machineArgument(sample) + " restore 'C:\\Missing'");
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_NE(run.err.find("no such folder on the machine: C:\\Missing"), std::string::npos) << run.err;
+}
+
+// Without --machine, cab packs and unpacks this computer's own folders.
+TEST(Cli, CabWithoutMachineWorksOnHostFolders) {
+  TempDir temp;
+  const fs::path work = fs::canonical(temp.path());
+  writeHostFile(work / "src/a.txt", "alpha");
+  writeHostFile(work / "src/Sous-dossier/été.bin", std::string(70000, 'x'));
+  const CliRun create = korvane("cab create out.cab src", work);
+  ASSERT_EQ(create.exitCode, 0) << create.err;
+  EXPECT_EQ(create.out, (work / "out.cab").string() + " written: 2 files.\n") << "shown as a path of this computer";
+
+  const CliRun extract = korvane("cab extract " + quoted(work / "out.cab") + " " + quoted(work / "dst"));
+  ASSERT_EQ(extract.exitCode, 0) << extract.err;
+  EXPECT_EQ(extract.out, "2 files extracted to " + (work / "dst").string() + ".\n");
+  EXPECT_NE(extract.err.find("extracted " + (work / "dst/Sous-dossier/été.bin").string() + "\n"), std::string::npos)
+      << extract.err;
+  EXPECT_EQ(slurp(work / "dst/a.txt"), "alpha");
+  EXPECT_EQ(slurp(work / "dst/Sous-dossier/été.bin"), std::string(70000, 'x'));
+
+  const CliRun backslash = korvane("cab extract out.cab 'a\\b'", work);
+  EXPECT_EQ(backslash.exitCode, 2);
+  EXPECT_NE(backslash.err.find("cannot use a\\b: a backslash"), std::string::npos) << backslash.err;
+  EXPECT_FALSE(fs::exists(work / "a\\b"));
+  const CliRun missing = korvane("cab extract nothing.cab dst2", work);
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_NE(missing.err.find("nothing.cab"), std::string::npos) << missing.err;
+}
+
+// On a terminal the status is rewritten on one line that fits its width, and the last one stays.
+TEST(Cli, StatusLineOnATerminal) {
+  if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script command to lend a terminal";
+  const auto sample = copySample("xp");
+  TempDir capture;
+  writeHostFile(capture.path() / "run.sh", "stty cols 40\n" + quoted(KORVANE_CLI) + " " + machineArgument(sample) +
+                                              " backup 3 --fast --to 'C:\\OUT' >/dev/null\n");
+  const fs::path typescript = capture.path() / "typescript";
+  const std::string command =
+      "script -qec \"sh " + quoted(capture.path() / "run.sh") + "\" /dev/null </dev/null >" + quoted(typescript);
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string shown = slurp(typescript);
+  EXPECT_EQ(shown.find("status: "), std::string::npos) << shown;
+  const size_t last = shown.rfind("\rPackage created successfully!");
+  ASSERT_NE(last, std::string::npos) << shown;
+  EXPECT_EQ(shown.find_first_not_of(" \r\n", last + 30), std::string::npos) << "it ends the output: " << shown;
+  std::istringstream pieces(shown);
+  for (std::string piece; std::getline(pieces, piece, '\r');)
+    if (!piece.starts_with("message: ")) {
+      EXPECT_LE(piece.find_last_not_of(' ') + 1, 39u) << piece;
+    }
 }
 
 }  // namespace
