@@ -418,7 +418,8 @@ TEST(Cli, CabWithoutMachineWorksOnHostFolders) {
 
 // On a terminal the status is rewritten on one line that fits its width, and the last one stays.
 TEST(Cli, StatusLineOnATerminal) {
-  if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script command to lend a terminal";
+  if (std::system("script -qec true /dev/null </dev/null >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no script command, or no pseudo-terminal, to lend korvane a terminal";
   const auto sample = copySample("xp");
   TempDir capture;
   writeHostFile(capture.path() / "run.sh", "stty cols 40\n" + quoted(KORVANE_CLI) + " " + machineArgument(sample) +
