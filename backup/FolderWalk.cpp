@@ -48,7 +48,7 @@ std::vector<std::string> FolderWalk::subfolders(const std::string& folder, std::
   listed = true;
   std::vector<std::string> names;
   for (const auto& entry : listing) {
-    if (entry.isDirectory()) names.push_back(entry.name);
+    if (entry.isFolderToWalk()) names.push_back(entry.name);
     if (stopping) break;
   }
   return names;

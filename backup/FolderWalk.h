@@ -1,6 +1,7 @@
 // The depth-first folder walk of the driver file search. Every folder's
 // subfolders are walked before the folder's own files are looked at, so the
 // first file found lies in the deepest, first-listed folder that holds it.
+// Links and junctions to folders are not entered, so loops cannot hold it up.
 #pragma once
 
 #include <functional>

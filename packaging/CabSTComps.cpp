@@ -45,6 +45,11 @@ std::string folderPart(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// Whether path lies below folder, which ends with a backslash (or is empty: the current folder).
+bool liesBelow(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && equalsIgnoreCase(std::string_view(path).substr(0, folder.size()), folder);
+}
+
 ESTCabinet fileNameTooLong() { return ESTCabinet(cabinetFileError(kErrorFilenameTooLong)); }
 
 // The system error for a file that could not be found or changed.
@@ -351,7 +356,7 @@ void TSTCabWriter::AddFilesIn(const std::string& folder, const std::string& cabi
     if (!entry.isDirectory()) AddFile(catPath(folder, entry.name), catPath(cabinetFolder, entry.name), false);
   if (!recurse) return;
   for (const FileEntry& entry : files.find(catPath(folder, "*")))
-    if (entry.isDirectory())
+    if (entry.isFolderToWalk())
       AddFilesIn(catPath(folder, entry.name), catPath(cabinetFolder, entry.name), pattern, recurse);
 }
 
@@ -636,6 +641,10 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
     refused_.push_back(name);
     return 0;
   }
+  if (!ReplaceLinksOnTheWay(target)) {
+    refused_.push_back(name);
+    return 0;
+  }
   FileSystem& files = machine_.files();
   FolderListing& listing = TargetFolder(parentPath(target));
   const std::string key = upperCase(fileNamePart(target));
@@ -655,6 +664,23 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
   }
   open_.push_back(OpenTarget{name, target, hf, static_cast<uint32_t>(note.cb)});
   return hf;
+}
+
+// A link already in the target folder, to a file or a folder, would carry the
+// cabinet's bytes wherever it leads: each one on the target's way, the target
+// included, is taken away (the link alone) before anything is written.
+// False when one could not be.
+bool TSTCabReader::ReplaceLinksOnTheWay(const std::string& path) {
+  if (!liesBelow(path, targetFolder_)) return true;
+  const std::string parent = parentPath(path);
+  if (!ReplaceLinksOnTheWay(parent)) return false;
+  FolderListing& listing = TargetFolder(parent);
+  const auto entry = listing.find(upperCase(fileNamePart(path)));
+  if (entry == listing.end() || (entry->second & faReparsePoint) == 0) return true;
+  FileSystem& files = machine_.files();
+  const bool removed = (entry->second & faDirectory) != 0 ? files.removeDirectory(path) : files.deleteFile(path);
+  if (removed) listing.erase(entry);
+  return removed;
 }
 
 // A target folder, made when missing, and what it held, read once an

@@ -184,6 +184,7 @@ class TSTCabReader {
   // Attributes by upper-cased name.
   using FolderListing = std::map<std::string, uint32_t>;
   FolderListing& TargetFolder(const std::string& folder);
+  bool ReplaceLinksOnTheWay(const std::string& path);
   intptr_t NextCabinet(FDINOTIFICATION& note);
   bool CopyOneCabinet(const std::string& cabinet);
   FDIERROR CheckCabinetFile(const std::string& cabinet);

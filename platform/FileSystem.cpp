@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/DeviceNames.h"
 #include "platform/Text.h"
 
 namespace korvane {
@@ -36,6 +37,17 @@ std::string withoutTrailingBackslash(const std::string& path) {
   // "C:\" stays as it is: it is a drive's root, not a folder with a delimiter.
   if (path.size() > 1 && path.back() == '\\' && !(path.size() == 3 && path[1] == ':')) return path.substr(0, path.size() - 1);
   return path;
+}
+
+std::string withoutTrailingDotsAndSpaces(std::string_view name) {
+  const size_t end = name.find_last_not_of(". ");
+  return end == std::string_view::npos ? std::string() : std::string(name.substr(0, end + 1));
+}
+
+bool isDeviceName(std::string_view name) {
+  const std::u16string units = utf8ToUtf16(std::string(name));
+  const std::vector<uint16_t> codeUnits(units.begin(), units.end());
+  return korvane_is_device_name(codeUnits.data(), codeUnits.size()) != 0;
 }
 
 namespace {

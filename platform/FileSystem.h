@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane {
 
 enum FileAttribute : uint32_t {
-  faReadOnly = 0x1, faHidden = 0x2, faSystem = 0x4, faDirectory = 0x10, faArchive = 0x20, faNormal = 0x80
+  faReadOnly = 0x1, faHidden = 0x2, faSystem = 0x4, faDirectory = 0x10, faArchive = 0x20, faNormal = 0x80,
+  faReparsePoint = 0x400  // a symbolic link or junction
 };
 
 struct FileEntry {
@@ -20,6 +22,11 @@ struct FileEntry {
   uint64_t size = 0;
   int64_t writeTime = 0;   // FILETIME: 100 ns units since 1601-01-01 UTC
   bool isDirectory() const { return (attributes & faDirectory) != 0; }
+  bool isLink() const { return (attributes & faReparsePoint) != 0; }
+  // A folder that walks go into. Links and junctions are left out: they may
+  // lead back up the tree (every Windows profile holds such loops) or onto
+  // another disk, and what they lead to is walked where it really lies.
+  bool isFolderToWalk() const { return isDirectory() && !isLink(); }
 };
 
 class FileSystem {
@@ -34,8 +41,9 @@ class FileSystem {
   virtual std::vector<FileEntry> find(const std::string& pattern) = 0;
 
   virtual bool createDirectory(const std::string& path) = 0;  // one level
-  virtual bool removeDirectory(const std::string& path) = 0;  // must be empty
-  virtual bool deleteFile(const std::string& path) = 0;
+  // Must be empty, unless it is a link, which goes alone: what it leads to stays.
+  virtual bool removeDirectory(const std::string& path) = 0;
+  virtual bool deleteFile(const std::string& path) = 0;  // a link goes itself, not what it leads to
   virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   virtual bool moveFile(const std::string& from, const std::string& to) = 0;
   virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
@@ -68,6 +76,12 @@ std::string joinPath(const std::string& folder, const std::string& name);
 std::string parentPath(const std::string& path);   // "C:\A\b.txt" -> "C:\A"
 std::string fileNamePart(const std::string& path);  // "C:\A\b.txt" -> "b.txt"
 std::string withoutTrailingBackslash(const std::string& path);
+// A name as Windows stores it: the spaces and dots that end it are dropped
+// ("x.sys " is "x.sys"); empty for a name made of them only.
+std::string withoutTrailingDotsAndSpaces(std::string_view name);
+// Whether one name (no folder part) is one Windows opens as a device, with
+// any extension: "CON", "nul.txt", "COM1", "LPT².log".
+bool isDeviceName(std::string_view name);
 // FindFirstFile-style wildcard match, case-insensitive.
 bool wildcardMatch(const std::string& pattern, const std::string& name);
 

@@ -35,7 +35,7 @@ void TForm1::ScanFolderTree(const std::string& folder) {
   if (folder.size() >= kMaxPath) return;
   std::vector<std::string> subFolders;
   for (const FileEntry& entry : machine_.files().find(folder + "*.*"))
-    if (entry.isDirectory() && entry.name != "." && entry.name != "..") subFolders.push_back(entry.name);
+    if (entry.isFolderToWalk()) subFolders.push_back(entry.name);
   for (const std::string& name : subFolders) ScanFolderTree(folder + name + "\\");
   AddMemoLine("-> " + folder);
   view_.processMessages();

@@ -121,11 +121,25 @@ std::string aliasStem(const std::string& name) {
   return clean(base, 6) + "|" + clean(ext, 3);
 }
 
+// A host link stands for a Windows link or junction: an entry of its own,
+// also when what it leads to is gone.
+bool isHostLink(const fs::path& host) {
+  std::error_code ec;
+  return fs::is_symlink(host, ec);
+}
+
+bool entryExists(const fs::path& host) {
+  std::error_code ec;
+  return fs::exists(host, ec) || isHostLink(host);
+}
+
 FileEntry withDetails(const fs::path& host, FileEntry entry) {
   std::error_code ec;
   const bool directory = fs::is_directory(host, ec);
   entry.attributes = directory ? faDirectory : faArchive;
+  if (isHostLink(host)) entry.attributes |= faReparsePoint;
   if (!directory) entry.size = fs::file_size(host, ec);
+  if (ec) entry.size = 0;  // a link that leads nowhere
   const auto perms = fs::status(host, ec).permissions();
   if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) entry.attributes |= faReadOnly;
   entry.writeTime = fileTime(host);
@@ -189,10 +203,8 @@ std::optional<std::string> ImageFileSystem::fullPath(const std::string& path) co
       if (!parts.empty()) parts.pop_back();  // ".." at the root stays at the root, as on Windows
       continue;
     }
-    // Windows drops the spaces and dots that end a name ("brnfast.cat " is "brnfast.cat").
-    const size_t end = part.find_last_not_of(". ");
-    if (end == std::string::npos) continue;
-    part.erase(end + 1);
+    part = withoutTrailingDotsAndSpaces(part);
+    if (part.empty()) continue;
     if (!validComponent(part)) return std::nullopt;
     parts.push_back(part);
   }
@@ -220,8 +232,7 @@ std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const
 
 bool ImageFileSystem::exists(const std::string& path) {
   const auto host = hostPath(path);
-  std::error_code ec;
-  return host && fs::exists(*host, ec);
+  return host && entryExists(*host);
 }
 
 bool ImageFileSystem::isDirectory(const std::string& path) {
@@ -232,15 +243,16 @@ bool ImageFileSystem::isDirectory(const std::string& path) {
 
 std::optional<FileEntry> ImageFileSystem::stat(const std::string& path) {
   const auto host = hostPath(path);
-  std::error_code ec;
-  if (!host || !fs::exists(*host, ec)) return std::nullopt;
+  if (!host || !entryExists(*host)) return std::nullopt;
   return entryOf(*host);
 }
 
 std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
   const size_t slash = pattern.find_last_of("\\/");
   const std::string folder = slash == std::string::npos ? current_ : pattern.substr(0, slash + 1);
-  const std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  // A plain name is a path's last part, which loses the spaces and dots it ends with.
+  if (mask.find_first_of("*?") == std::string::npos) mask = withoutTrailingDotsAndSpaces(mask);
   const auto host = hostPath(folder);
   std::vector<FileEntry> found;
   std::error_code ec;
@@ -264,13 +276,15 @@ bool ImageFileSystem::createDirectory(const std::string& path) {
 bool ImageFileSystem::removeDirectory(const std::string& path) {
   const auto host = hostPath(path);
   std::error_code ec;
-  if (!host || !fs::is_directory(*host, ec) || !fs::is_empty(*host, ec)) return false;
+  if (!host || !fs::is_directory(*host, ec)) return false;
+  if (!isHostLink(*host) && !fs::is_empty(*host, ec)) return false;
   return fs::remove(*host, ec);
 }
 
 bool ImageFileSystem::deleteFile(const std::string& path) {
   const auto host = hostPath(path);
   std::error_code ec;
+  if (host && isHostLink(*host) && !fs::is_directory(*host, ec)) return fs::remove(*host, ec);
   if (!host || !fs::is_regular_file(*host, ec)) return false;
   if ((fs::status(*host, ec).permissions() & fs::perms::owner_write) == fs::perms::none) return false;  // read-only
   return fs::remove(*host, ec);
@@ -285,7 +299,11 @@ bool ImageFileSystem::copyFile(const std::string& from, const std::string& to, b
     if (failIfExists || fs::is_directory(*target, ec)) return false;
     if (fs::equivalent(*source, *target, ec)) return true;
   }
-  return fs::copy_file(*source, *target, fs::copy_options::overwrite_existing, ec);
+  // The copy keeps the source's date, as Windows' own copy does.
+  const auto written = fs::last_write_time(*source, ec);
+  if (ec || !fs::copy_file(*source, *target, fs::copy_options::overwrite_existing, ec)) return false;
+  fs::last_write_time(*target, written, ec);
+  return true;
 }
 
 bool ImageFileSystem::moveFile(const std::string& from, const std::string& to) {

@@ -54,6 +54,19 @@ TEST_F(FileOperatorConformance, ReplacesExistingAndReadOnlyTargets) {
   EXPECT_EQ(read("dest\\b.txt"), "new B");
 }
 
+TEST_F(FileOperatorConformance, CopiesKeepTheSourceDate) {
+  const int64_t april2019 = 132000000000000000;
+  write("src\\old.sys", "SYS");
+  write("dest\\old.sys", "older bytes");
+  ASSERT_TRUE(files().setFileTimes(scratchPath("src\\old.sys"), april2019));
+  EXPECT_TRUE(copy({"src\\old.sys"}, "dest"));
+  EXPECT_TRUE(copy({"src\\old.sys"}, "new"));
+  for (const char* copied : {"dest\\old.sys", "new\\old.sys"}) {
+    EXPECT_EQ(read(copied), "SYS") << copied;
+    EXPECT_EQ(files().stat(scratchPath(copied))->writeTime, april2019) << copied;
+  }
+}
+
 TEST_F(FileOperatorConformance, AMissingSourceFails) {
   write("a.txt", "A");
   ASSERT_TRUE(files().createDirectory(scratchPath("dest")));

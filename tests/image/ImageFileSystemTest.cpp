@@ -196,3 +196,36 @@ TEST(ImageFilesNames, TrailingSpacesAndDotsAreDropped) {
 
 }  // namespace
 }  // namespace korvane::test
+
+namespace korvane::test {
+namespace {
+
+// Host links stand for Windows links and junctions: entries of their own,
+// marked so that walks can leave them out, removed without what they lead to.
+TEST_F(ImageFiles, LinksAreEntriesOfTheirOwn) {
+  const fs::path windows = host.path() / "c/WINDOWS";
+  fs::create_directory_symlink(windows / "System32", windows / "Loop");
+  fs::create_symlink(windows / "System32/Drivers/Orvik.SYS", windows / "orvik.lnk");
+  fs::create_symlink(windows / "gone.txt", windows / "dangling.txt");
+  const auto loop = files.stat("C:\\WINDOWS\\loop");
+  ASSERT_TRUE(loop);
+  EXPECT_TRUE(loop->isDirectory() && loop->isLink());
+  EXPECT_FALSE(loop->isFolderToWalk());
+  EXPECT_TRUE(files.stat("C:\\WINDOWS\\System32")->isFolderToWalk());
+  EXPECT_TRUE(files.stat("C:\\WINDOWS\\orvik.lnk")->isLink());
+  const auto dangling = files.stat("C:\\WINDOWS\\dangling.txt");
+  ASSERT_TRUE(dangling) << "a link that leads nowhere is still there";
+  EXPECT_EQ(dangling->size, 0u);
+  EXPECT_EQ(files.find("C:\\WINDOWS\\dangling.*").size(), 1u);
+
+  EXPECT_TRUE(files.removeDirectory("C:\\WINDOWS\\Loop")) << "a link to a folder that is not empty";
+  EXPECT_TRUE(files.deleteFile("C:\\WINDOWS\\orvik.lnk"));
+  EXPECT_TRUE(files.deleteFile("C:\\WINDOWS\\dangling.txt"));
+  EXPECT_FALSE(files.exists("C:\\WINDOWS\\Loop") || files.exists("C:\\WINDOWS\\orvik.lnk") ||
+               files.exists("C:\\WINDOWS\\dangling.txt"));
+  EXPECT_EQ(files.readFile("C:\\WINDOWS\\System32\\Drivers\\Orvik.SYS").value_or(""), "driver");
+  EXPECT_FALSE(files.removeDirectory("C:\\WINDOWS\\System32")) << "a real folder must still be empty";
+}
+
+}  // namespace
+}  // namespace korvane::test

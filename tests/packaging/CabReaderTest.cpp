@@ -188,6 +188,29 @@ TEST_F(CabReader, NamesThatLeaveTheTargetFolderAreRefused) {
   EXPECT_FALSE(files().exists("C:\\evil5.txt"));
 }
 
+#ifndef _WIN32
+// Links planted in the target folder, to a file or a folder, anywhere on a
+// name's way, are replaced by what the cabinet holds; what they led to stays.
+TEST_F(CabReader, LinksInTheTargetFolderAreReplacedNotFollowed) {
+  put(at("outside.txt"), "keep me");
+  ASSERT_TRUE(files().forceDirectories(at("elsewhere")));
+  ASSERT_TRUE(files().forceDirectories(at("out")));
+  namespace fs = std::filesystem;
+  fs::create_symlink("../outside.txt", hostPath(at("out\\a.txt")));
+  fs::create_symlink("../missing.txt", hostPath(at("out\\b.txt")));
+  fs::create_directory_symlink("../elsewhere", hostPath(at("out\\sub")));
+  extractRaw({{"a.txt", "from the cabinet"}, {"B.TXT", "new"}, {"sub\\c.sys", "deep"}});
+  EXPECT_FALSE(reader.LastError().fError);
+  EXPECT_TRUE(reader.RefusedNames().empty());
+  EXPECT_EQ(get(at("outside.txt")), "keep me");
+  EXPECT_FALSE(files().exists(at("missing.txt")));
+  EXPECT_TRUE(filesBelow(at("elsewhere")).empty());
+  EXPECT_EQ(filesBelow(at("out")), (std::vector<std::string>{"B.TXT", "a.txt", "sub\\c.sys"}));
+  EXPECT_EQ(get(at("out\\a.txt")), "from the cabinet");
+  for (const char* name : {"out\\a.txt", "out\\B.TXT", "out\\sub"}) EXPECT_FALSE(files().stat(at(name))->isLink()) << name;
+}
+#endif
+
 TEST_F(CabReader, NameLeftUnchangedByTheHandlerIsStillRefused) {
   int asked = 0;
   reader.OnCopyFile = [&](TSTCabReader&, const std::string&, int, uint16_t, uint16_t, uint16_t, uint16_t,

@@ -188,6 +188,21 @@ TEST_F(CabWriter, AddFilesNamesByRelativePathFilesBeforeSubfolders) {
   EXPECT_EQ(*names, expected);
 }
 
+#ifndef _WIN32
+// A link back up the tree would add the same files under ever longer names.
+TEST_F(CabWriter, AddFilesLeavesLinksToFoldersOut) {
+  putAll(at("src"), {{"a.inf", "a"}, {"sub\\b.sys", "b"}});
+  std::filesystem::create_directory_symlink(hostPath(at("src")), hostPath(at("src\\sub\\up")));
+  TSTCabWriter writer(machine());
+  writer.SetCompressionType(cctMsZip);
+  const auto names = recordPlaced(writer);
+  writer.Open(at("loop.cab"));
+  writer.AddFiles(at("src\\*.*"), "", true);
+  writer.Close(true);
+  EXPECT_EQ(*names, (std::vector<std::string>{"a.inf", "sub\\b.sys"}));
+}
+#endif
+
 TEST_F(CabWriter, AddFilesWithoutRecursionAndWithAPattern) {
   putAll(at("src"), {{"a.inf", "a"}, {"b.sys", "b"}, {"sub\\c.inf", "c"}});
   TSTCabWriter writer(machine());

@@ -87,6 +87,26 @@ TEST(RestoreAll, StartCopiesEveryFileButTheDescriptorsIntoTwoFoldersAndAsks) {
   EXPECT_TRUE(form.Control("TV1").Visible) << "the view stays as it is";
 }
 
+// Two links back to their folder once made the scan run until the disk's
+// path length stopped it, thousands of folders later.
+TEST(RestoreAll, LinksToFoldersAreNotScanned) {
+  RestoreWindow w;
+  plantBackupAll(w);
+  const auto all = w.image.root() / "drive_d/All";
+  std::filesystem::create_directory_symlink(all, all / "Net/Back");
+  std::filesystem::create_directory_symlink(all, all / "Sound/Again");
+  TForm1& form = w.begin();
+  form.SpeedButton4Click();
+  form.TV1.SetDirectory("D:\\All");
+  w.view.answers = {false};
+  form.BitBtn9Click();
+  const auto& memo = form.Memo1;
+  ASSERT_GE(memo.size(), 3u);
+  EXPECT_THAT(std::vector<std::string>(memo.begin(), memo.begin() + 3),
+              ElementsAre("-> D:\\ALL\\Net\\", "-> D:\\ALL\\Sound\\", "-> D:\\ALL\\"));
+  EXPECT_EQ(w.read("C:\\WINDOWS\\INF\\net.sys"), "net driver");
+}
+
 TEST(RestoreAll, TheSpanishNoticeIsRestoreAllsOwn) {
   RestoreWindow w;
   plantBackupAll(w);
