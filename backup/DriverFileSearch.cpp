@@ -35,9 +35,11 @@ std::optional<DriverFileSearch::Found> DriverFileSearch::Resolve(const std::stri
   // A name with a folder part could reach outside the system folders, and a
   // wildcard would pick whatever file happens to match first.
   if (!isPlainFileName(fileName)) return std::nullopt;
-  if (auto path = inSystemFolders(fileName)) return Found{*path, false};
-  if (auto path = inTree(windowsTree_, fileName)) return Found{*path, true};
-  if (auto path = inTree(driveTree_, fileName)) return Found{*path, true};
+  // "x.sys " (a name followed by a comment in an INF) is "x.sys" everywhere.
+  const std::string name = withoutTrailingDotsAndSpaces(fileName);
+  if (auto path = inSystemFolders(name)) return Found{*path, false};
+  if (auto path = inTree(windowsTree_, name)) return Found{*path, true};
+  if (auto path = inTree(driveTree_, name)) return Found{*path, true};
   return std::nullopt;
 }
 
@@ -59,9 +61,7 @@ bool DriverFileSearch::holdsFile(SystemFolder& folder, const std::string& fileNa
       if (!entry.shortName.empty()) folder.fileNames->insert(upperCase(entry.shortName));
     }
   }
-  // A path's last name loses the spaces and dots it ends with ("x.sys " is "x.sys").
-  const std::string name = fileName.substr(0, fileName.find_last_not_of(". ") + 1);
-  return folder.fileNames->count(upperCase(name)) != 0;
+  return folder.fileNames->count(upperCase(fileName)) != 0;
 }
 
 // A folder of that name is no driver file: copying it would take the whole tree.

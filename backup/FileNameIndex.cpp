@@ -1,8 +1,5 @@
 #include "backup/FileNameIndex.h"
 
-#include <algorithm>
-#include <limits>
-
 #include "platform/Text.h"
 
 namespace korvane {
@@ -20,7 +17,7 @@ void FileNameIndex::addFolder(const std::string& folder, const std::vector<FileE
   for (const auto& entry : entries) {
     if (entry.isDirectory()) continue;
     const auto position = static_cast<uint32_t>(names_.size());
-    names_.push_back({folderNumber, entry.name, entry.shortName});
+    names_.push_back({folderNumber, entry.name});
     addKey(entry.name, position);
     if (!entry.shortName.empty()) addKey(entry.shortName, position);
   }
@@ -31,25 +28,11 @@ void FileNameIndex::addKey(const std::string& name, uint32_t position) {
 }
 
 std::optional<std::string> FileNameIndex::firstPath(const std::string& name) const {
-  // The find rules let a trailing dot of the name stand for the end of a file's
-  // name, so the name with trailing dots taken off gives the candidates; the
-  // wildcard matcher itself decides which of them the find would return.
-  std::u16string key = keyOf(name);
-  uint32_t first = std::numeric_limits<uint32_t>::max();
-  while (!key.empty()) {
-    const auto hit = firstByKey_.find(key);
-    if (hit != firstByKey_.end() && hit->second < first && matches(name, names_[hit->second])) first = hit->second;
-    if (key.back() != u'.') break;
-    key.pop_back();
-  }
-  if (first == std::numeric_limits<uint32_t>::max()) return std::nullopt;
-  const Entry& entry = names_[first];
+  // A plain name loses the spaces and dots it ends with, in the find as here.
+  const auto hit = firstByKey_.find(keyOf(withoutTrailingDotsAndSpaces(name)));
+  if (hit == firstByKey_.end()) return std::nullopt;
+  const Entry& entry = names_[hit->second];
   return folders_[entry.folder] + entry.name;
-}
-
-// Every file under one key matches alike, so testing the first one suffices.
-bool FileNameIndex::matches(const std::string& name, const Entry& entry) {
-  return wildcardMatch(name, entry.name) || (!entry.shortName.empty() && wildcardMatch(name, entry.shortName));
 }
 
 }  // namespace korvane

@@ -29,10 +29,8 @@ class FileNameIndex {
   struct Entry {
     uint32_t folder;
     std::string name;
-    std::string shortName;
   };
   void addKey(const std::string& name, uint32_t position);
-  static bool matches(const std::string& name, const Entry& entry);
 
   std::vector<std::string> folders_;
   std::vector<Entry> names_;

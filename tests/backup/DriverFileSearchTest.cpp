@@ -44,11 +44,16 @@ TEST_P(Resolve, DriversFolderComesBeforeTheCatalogFolder) {
   EXPECT_TRUE(session.searchedFolders().empty());
 }
 
-TEST_P(Resolve, SystemFolderNameEndingInASpaceIsTheFileWithout) {
+// A name followed by a comment in an INF ends in a space: it is the name
+// without it, in the system folders and in both searches alike.
+TEST_P(Resolve, NameEndingInSpacesOrDotsIsTheFileWithoutThem) {
   image.file("WINDOWS\\system32\\brnfast.cat", "").file("WINDOWS\\system32\\drivers\\brnusb.sys", "");
-  EXPECT_EQ(resolve("brnfast.cat "), "C:\\WINDOWS\\System32\\brnfast.cat ") << "a comment line's name";
-  EXPECT_EQ(resolve("BRNUSB.SYS."), "C:\\WINDOWS\\System32\\drivers\\BRNUSB.SYS.");
+  EXPECT_EQ(resolve("brnfast.cat "), "C:\\WINDOWS\\System32\\brnfast.cat") << "a comment line's name";
+  EXPECT_EQ(resolve("BRNUSB.SYS."), "C:\\WINDOWS\\System32\\drivers\\BRNUSB.SYS");
   EXPECT_TRUE(session.searchedFolders().empty());
+  image.file("WINDOWS\\Help\\brnhelp.dll", "").file("Vendor\\Disk1\\brnlpt.sys", "");
+  EXPECT_EQ(resolve("brnhelp.dll  "), "C:\\WINDOWS\\Help\\brnhelp.dll");
+  EXPECT_EQ(resolve("brnlpt.sys ."), "C:\\Vendor\\Disk1\\brnlpt.sys") << "the drive search";
 }
 
 TEST_P(Resolve, FirstHitLiesInTheDeepestFirstListedFolder) {
@@ -161,6 +166,27 @@ TEST_P(Resolve, StopDuringTheWalkEndsItWithinAFewFolders) {
   const auto folders = session.searchedFolders();
   EXPECT_EQ(std::count(folders.begin(), folders.end(), "C:\\WINDOWS\\A4\\B1\\"), 0) << "no new folder is entered";
   EXPECT_LE(folders.size(), 30u);
+}
+
+// Links back up the tree (junctions in every Windows profile) would make the
+// walk endless: no link to a folder is entered, in either tree.
+TEST_P(Resolve, LinksToFoldersAreNotEntered) {
+  image.file("WINDOWS\\Profile\\Data\\mine.sys", "").file("Users\\Owner\\theirs.sys", "");
+  image.file("Elsewhere\\linked.sys", "");
+  const auto onC = image.root() / "drive_c";
+  std::filesystem::create_directory_symlink(onC / "WINDOWS/Profile", onC / "WINDOWS/Profile/Data/Loop");
+  std::filesystem::create_directory_symlink(onC / "WINDOWS", onC / "WINDOWS/Profile/Up");
+  std::filesystem::create_directory_symlink(onC / "Users", onC / "Users/Owner/Again");
+  std::filesystem::create_directory_symlink(onC / "Elsewhere", onC / "Users/Shortcut");
+  EXPECT_EQ(resolve("nothing.sys"), "");
+  const auto folders = session.searchedFolders();
+  for (const auto& folder : folders)
+    for (const char* link : {"\\Loop\\", "\\Up\\", "\\Again\\", "\\Shortcut\\"})
+      EXPECT_EQ(folder.find(link), std::string::npos) << folder;
+  EXPECT_NE(std::find(folders.begin(), folders.end(), "C:\\Users\\Owner\\"), folders.end());
+  EXPECT_EQ(resolve("mine.sys"), "C:\\WINDOWS\\Profile\\Data\\mine.sys");
+  EXPECT_EQ(resolve("theirs.sys"), "C:\\Users\\Owner\\theirs.sys");
+  EXPECT_EQ(resolve("linked.sys"), "C:\\Elsewhere\\linked.sys") << "found where it lies, not through the link";
 }
 
 TEST_P(Resolve, StopBeforeTheWalkStillMatchesTheStartFolder) {

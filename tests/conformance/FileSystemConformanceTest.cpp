@@ -77,6 +77,16 @@ TEST_F(FileSystemConformance, PlainNamesAndMissingFoldersFind) {
   EXPECT_EQ(found("missing\\*"), Strings{});
 }
 
+// A name followed by a comment in an INF ends in spaces: Windows drops the
+// spaces and dots that end a path's last name, in a find as in any other call.
+TEST_F(FileSystemConformance, PlainNamesLoseTheSpacesAndDotsTheyEndWith) {
+  makeFiles({"brnfast.cat"});
+  EXPECT_EQ(found("brnfast.cat "), (Strings{"brnfast.cat"}));
+  EXPECT_EQ(found("BRNFAST.CAT. . "), (Strings{"brnfast.cat"}));
+  EXPECT_TRUE(files().stat(scratchPath("brnfast.cat  ")).has_value());
+  EXPECT_EQ(found("brnfast"), Strings{});
+}
+
 TEST_F(FileSystemConformance, FoundEntriesCarrySizeKindAndTime) {
   makeFiles({"data.bin"});
   ASSERT_TRUE(files().createDirectory(scratchPath("Folder")));
