@@ -6,10 +6,6 @@
 
 namespace korvane {
 
-// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9, in any case, with or without an
-// extension ("nul.sys"): Windows opens the device instead of a file.
-bool isReservedDeviceName(std::string_view name);
-
 // A name a file in a folder can bear: not empty, no folder part, no drive, no
 // wildcard or other character Windows refuses, not made of dots and spaces
 // only, not a device.

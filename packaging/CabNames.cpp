@@ -60,18 +60,10 @@ std::vector<std::string> nameParts(const std::string& name) {
   return parts;
 }
 
-bool isDeviceName(const std::string& part) {
-  static constexpr std::array<std::string_view, 8> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$", "CONFIG$"};
-  std::string stem = upperCase(part.substr(0, part.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  for (std::string_view device : kDevices)
-    if (stem == device) return true;
-  const bool numbered = stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0);
-  return numbered && stem[3] >= '1' && stem[3] <= '9';
-}
-
 bool partStaysInside(const std::string& part) {
-  if (part.find_first_not_of(". ") == std::string::npos) return false;  // also "", "." and ".."
+  // Windows drops the dots and blanks that end a name: "..." and ". ." lead up,
+  // "a." would land on "a".
+  if (part.empty() || part.back() == '.' || part.back() == ' ') return false;
   for (unsigned char c : part)
     if (c < 0x20 || std::string_view("<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos) return false;
   return !isDeviceName(part);

@@ -20,9 +20,10 @@ std::string expandFileName(FileSystem& files, const std::string& name);
 std::string fillTemplate(const std::string& text, long number);
 
 // A name stored in a cabinet that, joined to a folder, stays inside it: no
-// drive or stream, not absolute, no empty, "." or ".." parts (nor parts of
-// dots and spaces that the system would shorten to those), no characters
-// that names cannot hold and no device names.
+// drive or stream, not absolute, no empty part and none ending in a dot or a
+// space (the system would shorten "..." to "..", "a." to "a"), no characters
+// that names cannot hold and no device names. The package stub checks names
+// by the same rule.
 bool entryNameStaysInside(const std::string& name);
 
 // DOS date and time fields of a FILETIME and back; nullopt for times that

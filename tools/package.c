@@ -1,5 +1,7 @@
 #include "package.h"
 
+#include "../platform/DeviceNames.h"
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -155,29 +157,6 @@ int FindAppendedCabinet(HANDLE file, AppendedCabinet *cabinet)
 /* ------------------------------------------------------------------------ */
 /* Entry names */
 
-static BOOL IsDeviceName(const wchar_t *component, size_t length)
-{
-    /* Windows opens these devices in every folder, with any extension. */
-    static const wchar_t *const devices[] = { L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$", L"CLOCK$" };
-    size_t stemLength = 0;
-    while (stemLength < length && component[stemLength] != L'.')
-        stemLength++;
-    while (stemLength > 0 && component[stemLength - 1] == L' ')
-        stemLength--;
-    wchar_t stem[8];
-    if (stemLength == 0 || stemLength >= sizeof stem / sizeof stem[0])
-        return FALSE;
-    memcpy(stem, component, stemLength * sizeof(wchar_t));
-    stem[stemLength] = L'\0';
-    for (size_t index = 0; index < sizeof devices / sizeof devices[0]; index++)
-        if (SameId(stem, devices[index]))
-            return TRUE;
-    /* COM1-COM9 and LPT1-LPT9, also with the superscript digits Windows takes for them. */
-    wchar_t digit = stem[3];
-    return stemLength == 4 && (SameIdPrefix(stem, L"COM") || SameIdPrefix(stem, L"LPT")) &&
-           ((digit >= L'1' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3);
-}
-
 BOOL IsSafeEntryName(const wchar_t *name)
 {
     if (*name == L'\0' || *name == L'\\' || *name == L'/')
@@ -188,7 +167,7 @@ BOOL IsSafeEntryName(const wchar_t *name)
             size_t length = (size_t)(c - component);
             /* Windows drops trailing dots and blanks, so "..." and ". ." lead up too. */
             if (length == 0 || component[length - 1] == L'.' || component[length - 1] == L' ' ||
-                IsDeviceName(component, length))
+                korvane_is_device_name(component, length))
                 return FALSE;
             if (*c == L'\0')
                 return TRUE;

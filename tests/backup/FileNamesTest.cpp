@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
 
 #include "backup/FileNames.h"
+#include "platform/FileSystem.h"
+#include "support/DeviceNameList.h"
 
-namespace korvane {
+namespace korvane::test {
 namespace {
 
-TEST(FileNames, ReservedDevicesWithOrWithoutExtension) {
-  for (const char* name : {"CON", "con", "Prn", "AUX", "nul", "NUL.sys", "nul .txt", "COM1", "com9.dll", "LPT1", "lpt9"})
-    EXPECT_TRUE(isReservedDeviceName(name)) << name;
-  for (const char* name : {"COM0", "COM10", "LPT", "console.sys", "nullmdm.inf", "xcon", "AUX1", ""})
-    EXPECT_FALSE(isReservedDeviceName(name)) << name;
+TEST(FileNames, DevicesInAnyCaseWithAnyExtension) {
+  for (const char* name : kDeviceNames) {
+    EXPECT_TRUE(isDeviceName(name)) << name;
+    EXPECT_FALSE(isPlainFileName(name)) << name;
+  }
+  for (const char* name : kNamesLikeDevices) {
+    EXPECT_FALSE(isDeviceName(name)) << name;
+    EXPECT_TRUE(isPlainFileName(name)) << name;
+  }
+  EXPECT_FALSE(isDeviceName(""));
 }
 
 TEST(FileNames, PlainFileNames) {
@@ -21,4 +28,4 @@ TEST(FileNames, PlainFileNames) {
 }
 
 }  // namespace
-}  // namespace korvane
+}  // namespace korvane::test

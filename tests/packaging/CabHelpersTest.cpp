@@ -4,6 +4,7 @@
 #include "packaging/CabIntf.h"
 #include "packaging/CabNames.h"
 #include "packaging/CabTestKit.h"
+#include "support/DeviceNameList.h"
 
 namespace korvane::test::cabkit {
 namespace {
@@ -44,14 +45,20 @@ TEST_F(CabExpand, NamesAreExpandedAgainstTheCurrentFolder) {
 }
 
 TEST(CabNames, NamesThatStayInsideTheTarget) {
-  for (const char* name : {"a.inf", "sub\\a.inf", "sub/deeper/a.sys", "..a", "a..", "a...b", ".hidden",
-                           "COM0", "LPT10.txt", "x\\CONFIG.SYS"})
+  for (const char* name : {"a.inf", "sub\\a.inf", "sub/deeper/a.sys", "..a", "a...b", ".hidden", "LPT10.txt",
+                           "x\\CONFIG.SYS"})
     EXPECT_TRUE(entryNameStaysInside(name)) << name;
   for (const char* name : {"", "..", ".", "..\\x", "../x", "a\\..\\..\\x", "a\\..", "C:\\x", "C:x", "\\x", "/x",
                            "\\\\server\\share\\x", "a\\\\b", "a\\", "...", ". .\\x", "a:stream", "a*b", "a?b",
-                           "a<b", "a|b", "a\"b", "tab\there", "CON", "con.txt", "con.d\\x", "Nul", "aux .inf", "sub\\PRN",
-                           "COM1", "lpt9.log", "CONIN$", "CLOCK$"})
+                           "a<b", "a|b", "a\"b", "tab\there", "con.d\\x", "sub\\PRN", "a..", "a.txt.", "a.txt ",
+                           "sub.\\x"})
     EXPECT_FALSE(entryNameStaysInside(name)) << name;
+  // The same rule for devices as the package stub's and the driver file search's.
+  for (const char* name : kDeviceNames) {
+    EXPECT_FALSE(entryNameStaysInside(name)) << name;
+    EXPECT_FALSE(entryNameStaysInside(std::string("sub\\") + name)) << name;
+  }
+  for (const char* name : kNamesLikeDevices) EXPECT_TRUE(entryNameStaysInside(name)) << name;
 }
 
 TEST(CabTimes, DosFieldsOfKnownTimes) {

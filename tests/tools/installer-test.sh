@@ -56,7 +56,7 @@ installs_nothing "a truncated cabinet"
 # Entry names that lead out of the temporary folder, put in place of a name of the same length.
 cp "$fixture/kvtest.inf" "$work/driver/aa_evil.inf"
 (cd "$work/driver" && gcab -c -z "$work/evil.cab" aa_evil.inf kvtest.inf kvtest.sys)
-for name in '..\evil.inf' 'C:\evil.inf' '\abs\ev.inf' 'kv\..\e.inf' 'kvt.inf:ads' 'NUL.inf\x.i'; do
+for name in '..\evil.inf' 'C:\evil.inf' '\abs\ev.inf' 'kv\..\e.inf' 'kvt.inf:ads' 'NUL.inf\x.i' 'CONFIG$.inf'; do
   [ ${#name} = 11 ] || fail "the name $name does not fit in place of aa_evil.inf"
   NAME="$name" perl -pe 's/aa_evil\.inf/$ENV{NAME}/' "$work/evil.cab" >"$work/hostile.cab"
   grep -qF -- "$name" "$work/hostile.cab" || fail "the name $name was not put into the cabinet"
@@ -64,7 +64,7 @@ for name in '..\evil.inf' 'C:\evil.inf' '\abs\ev.inf' 'kv\..\e.inf' 'kvt.inf:ads
   run "$work/hostile.exe"
   expect 5 "the cabinet holds an unsafe file name: $name" "the entry name $name"
 done
-[ -z "$(find "$drive" -iname 'evil.inf' -o -iname 'e.inf' -o -iname 'ev.inf' -o -iname 'x.i')" ] || fail "a hostile entry was written"
+[ -z "$(find "$drive" -iname 'evil.inf' -o -iname 'e.inf' -o -iname 'ev.inf' -o -iname 'x.i' -o -iname 'CONFIG$.inf')" ] || fail "a hostile entry was written"
 installs_nothing "hostile entry names"
 
 package driver "$work/driver.cab"
