@@ -21,6 +21,7 @@ constexpr int kClientWidth = 567;
 constexpr int kClientHeight = 373;
 constexpr int kStatusBarHeight = 19;
 constexpr int kDesignMemoHeight = 117;
+constexpr int kWideMemoExtra = 15;  // a wide window's memo is this much taller
 // Wider windows than this get the wide layout (in practice a maximised one).
 constexpr int kWideFrom = 641;
 
@@ -42,8 +43,9 @@ constexpr DesignPlace kDesign[] = {
     {"SpeedButton4", 495, 197, 70, 64, false},
     {"DownBtn", 520, 328, 23, 22, true},
     {"UpBtn", 520, 328, 23, 22, false},
-    // The destination row under a short memo.
-    {"Label1", 5, 323, 195, 13, false},
+    // The destination row under a short memo; the label has two lines, as
+    // the longer languages need them beside the box.
+    {"Label1", 5, 317, 195, 30, false},
     {"Edit1", 200, 319, 135, 21, false},
     {"Button1", 340, 319, 75, 25, false},
     {"Button2", 417, 319, 75, 25, false},
@@ -52,7 +54,7 @@ constexpr DesignPlace kDesign[] = {
     {"ListView2", 5, 3, 487, 230, false},
     {"BitBtn6", 412, 256, 75, 25, false},
     {"BitBtn7", 412, 282, 75, 25, false},
-    {"TV1", 5, 3, 487, 230, false},
+    {"TV1", 5, 3, 487, 190, false},  // above its Start and Cancel
     {"BitBtn11", 332, 196, 75, 25, false},
     {"BitBtn9", 412, 196, 75, 25, false},
     // The Stop button of Backup All, in the memo's lower right corner.
@@ -65,8 +67,17 @@ constexpr const char* kToolButtons[] = {"BitBtn1",      "BitBtn2",      "BitBtn3
                                         "BitBtn8",      "SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4"};
 constexpr const char* kPageButtons[] = {"UpBtn", "DownBtn"};
 // What the narrow layout puts back in its design place.
-constexpr const char* kPlacedByRule[] = {"ListView1", "Edit1",   "Button1", "Button2", "Button3",
-                                         "BitBtn6",   "BitBtn7", "BitBtn9", "BitBtn10", "BitBtn11"};
+constexpr const char* kPlacedByRule[] = {"ListView1", "BitBtn6", "BitBtn7", "BitBtn10"};
+// Controls that may show below the memo; the memo ends above those that do.
+constexpr const char* kBelowMemo[] = {"Label1", "Edit1", "Button1", "Button2", "Button3", "BitBtn10"};
+constexpr int kMemoGap = 1;    // between the memo and the status bar, as designed
+constexpr int kRowGap = 3;     // between the memo, or the folder tree, and a row under it
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 25;
+constexpr int kButtonStep = 80;  // one button's left to the next, in the folder tree's row
+constexpr int kRowButtonStep = 77;  // the same in the destination row, as designed
+constexpr int kEditGap = 5;      // between the folder box and Start
+constexpr int kLabelRise = 2;    // the label starts this far above the row
 
 // Column widths of a wide window, in hundredths of the driver list's width.
 constexpr int kListView1Shares[] = {32, 8, 8, 8, 23, 19};
@@ -205,10 +216,7 @@ void TForm1::DownBtnClick() {
 }
 
 void TForm1::UpBtnClick() {
-  ListView2.Visible = false;
-  Control("BitBtn6").Visible = false;
-  Control("BitBtn7").Visible = false;
-  ListView1.Visible = true;
+  ShowDriverList();
   for (const char* name : kSecondPage) Control(name).Visible = false;
   for (size_t k = 0; k < std::size(kSecondPage); ++k) Control(kFirstPage[k]).MoveTo(Control(kSecondPage[k]));
   Control("BitBtn4").MoveTo(Control("BitBtn5"));
@@ -221,25 +229,63 @@ void TForm1::UpBtnClick() {
 
 void TForm1::FormResize(int width, int height, int clientWidth, int clientHeight) {
   windowSize_ = {width, height, clientWidth, clientHeight};
-  ApplyLayout();
-  view_.controlsChanged();
+  ResizeColumns();
+  LayoutChanged();
 }
 
 void TForm1::SetMemoHeight(int height) {
   memoHeight_ = std::max(height, 0);
+  LayoutChanged();
+}
+
+void TForm1::LayoutChanged() {
   ApplyLayout();
   view_.controlsChanged();
+}
+
+void TForm1::ShowDriverList() {
+  ListView2.Visible = false;
+  ListView1.Visible = true;
+  for (const char* name : {"BitBtn6", "BitBtn7", "TV1", "BitBtn9", "BitBtn11"}) Control(name).Visible = false;
+  LayoutChanged();
+}
+
+bool TForm1::IsWide() const { return windowSize_.width >= kWideFrom; }
+
+// Column widths follow the window's size only when it changes, so that a
+// width a command set lasts until the next resize.
+void TForm1::ResizeColumns() {
+  if (!IsWide()) {
+    if (wideLayout_) {
+      restoreNarrowWidths(ListView1, columns1_.narrow, columns1_.wide);
+      restoreNarrowWidths(ListView2, columns2_.narrow, columns2_.wide);
+    }
+    wideLayout_ = false;
+    return;
+  }
+  if (!wideLayout_) {
+    columns1_.narrow = widthsOf(ListView1);
+    columns2_.narrow = widthsOf(ListView2);
+  }
+  const int listWidth = windowSize_.width - 89;
+  setShares(ListView1, listWidth, kListView1Shares, columns1_.wide);
+  setShares(ListView2, listWidth, kListView2Shares, columns2_.wide);
+  wideLayout_ = true;
 }
 
 void TForm1::ApplyLayout() {
   Control("StatusBar1")
       .SetBounds(0, windowSize_.clientHeight - kStatusBarHeight, windowSize_.clientWidth, kStatusBarHeight);
-  if (windowSize_.width >= kWideFrom)
+  if (IsWide())
     WideLayout();
   else
     NarrowLayout();
+  FitMemo();
   const TControl& list = Control("ListView1");
-  for (const char* name : {"ListView2", "TV1"}) Control(name).SetBounds(list.Left, list.Top, list.Width, list.Height);
+  Control("ListView2").SetBounds(list.Left, list.Top, list.Width, list.Height);
+  // The folder tree leaves the bottom of the list's place to its Start and Cancel.
+  const int treeBottom = Control("BitBtn11").Top - kRowGap;
+  Control("TV1").SetBounds(list.Left, list.Top, list.Width, std::max(treeBottom - list.Top, 0));
 }
 
 // A window of the designed width, also one that was wide before.
@@ -252,11 +298,8 @@ void TForm1::NarrowLayout() {
   }
   const DesignPlace& memo = design("Memo1");
   Control("Memo1").SetBounds(memo.left, memo.top, memo.width, memoHeight_);
-  if (wideLayout_) {
-    restoreNarrowWidths(ListView1, columns1_.narrow, columns1_.wide);
-    restoreNarrowWidths(ListView2, columns2_.narrow, columns2_.wide);
-  }
-  wideLayout_ = false;
+  PlaceDestinationRow(design("Edit1").top, design("Edit1").left);
+  PlaceFolderTreeButtons(design("BitBtn9").top);
 }
 
 // Every size is worked out from the window's size and the design, never from
@@ -269,37 +312,53 @@ void TForm1::WideLayout() {
   TControl& list = Control("ListView1");
   TControl& memo = Control("Memo1");
   list.Width = memo.Width = w - 89;
-  if (!wideLayout_) {
-    columns1_.narrow = widthsOf(ListView1);
-    columns2_.narrow = widthsOf(ListView2);
-  }
-  setShares(ListView1, list.Width, kListView1Shares, columns1_.wide);
-  setShares(ListView2, list.Width, kListView2Shares, columns2_.wide);
-
   memo.Top = h - kDesignMemoHeight - 78;
-  memo.Height = memoHeight_ + 15;
   list.Height = memo.Top - 10;
 
-  TControl& edit = Control("Edit1");
-  edit.Top = Control("StatusBar1").Top - 35;
-  edit.Left = 332;
-  const std::pair<const char*, int> rowButtons[] = {{"Button1", 540}, {"Button2", 617}, {"Button3", 541}};
-  for (const auto& [name, left] : rowButtons) {
-    Control(name).Top = edit.Top;
-    Control(name).Left = left;
-  }
+  PlaceDestinationRow(Control("StatusBar1").Top - 35, 332);
   Control("BitBtn6").Top = memo.Top + 20;
   Control("BitBtn6").Left = 717;
   Control("BitBtn7").Top = memo.Top + 46;
   Control("BitBtn7").Left = 717;
-  Control("BitBtn11").Top = memo.Top - 40;
-  Control("BitBtn11").Left = 612;
-  Control("BitBtn9").Top = Control("BitBtn11").Top;
-  Control("BitBtn9").Left = 697;
+  PlaceFolderTreeButtons(memo.Top - 40);
   // Stop keeps to the memo's lower right corner, as in the narrow window.
   Control("BitBtn10").Left = memo.Left + memo.Width - 80;
   Control("BitBtn10").Top = memo.Top + kDesignMemoHeight - 27;
-  wideLayout_ = true;
+}
+
+// The label, the folder box and the buttons under the memo, the buttons
+// flush with the memo's right edge so that they stay inside any window.
+void TForm1::PlaceDestinationRow(int top, int editLeft) {
+  const TControl& memo = Control("Memo1");
+  const int cancelLeft = memo.Left + memo.Width - kButtonWidth;
+  const int startLeft = cancelLeft - kRowButtonStep;
+  Control("Button2").SetBounds(cancelLeft, top, kButtonWidth, kButtonHeight);
+  Control("Button1").SetBounds(startLeft, top, kButtonWidth, kButtonHeight);
+  Control("Button3").SetBounds(startLeft + 1, top, kButtonWidth, kButtonHeight);
+  Control("Edit1").SetBounds(editLeft, top, std::max(startLeft - kEditGap - editLeft, 0), design("Edit1").height);
+  const DesignPlace& label = design("Label1");
+  Control("Label1").SetBounds(label.left, top - kLabelRise, editLeft - label.left, label.height);
+}
+
+// Start and Cancel of Restore All, flush with the list's right edge.
+void TForm1::PlaceFolderTreeButtons(int top) {
+  const TControl& list = Control("ListView1");
+  const int startLeft = list.Left + list.Width - kButtonStep;
+  Control("BitBtn9").SetBounds(startLeft, top, kButtonWidth, kButtonHeight);
+  Control("BitBtn11").SetBounds(startLeft - kButtonStep, top, kButtonWidth, kButtonHeight);
+}
+
+// The memo keeps the height its command asked for as far as the status bar
+// and the rows showing under it leave room.
+void TForm1::FitMemo() {
+  TControl& memo = Control("Memo1");
+  int bottom = Control("StatusBar1").Top - kMemoGap;
+  for (const char* name : kBelowMemo) {
+    const TControl& below = Control(name);
+    if (below.Visible && below.Top > memo.Top) bottom = std::min(bottom, below.Top - kRowGap);
+  }
+  const int wanted = IsWide() ? memoHeight_ + kWideMemoExtra : memoHeight_;
+  memo.Height = std::clamp(wanted, 0, std::max(bottom - memo.Top, 0));
 }
 
 }  // namespace korvane

@@ -237,7 +237,7 @@ void TForm1::AddDriverRow(int rowNumber) { ListView1.Add(DriverListTexts(Invento
 void TForm1::BitBtn1Click() { CollectAll(false); }
 
 void TForm1::CollectAll(bool fromFastCollect) {
-  ListView1.Visible = true;
+  ShowDriverList();
   std::string classRoot = kNTClassRoot;
   if (AH.OperatingSystem() != TAHMSystemDetails::kWindowsNT) {
     classRoot = k9xClassRoot;

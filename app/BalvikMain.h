@@ -99,7 +99,6 @@ class TForm1 {
   std::vector<std::string> CopyList() const;
   bool CopyIntoWindowsFolders(const std::vector<std::string>& destinations);
   void OfferRestart(Msg restartNotice);
-  void ShowFolderTree(bool visible);
   void ConfigureFolderTree();  // TV1 as the window defines it
 
  public:
@@ -210,8 +209,15 @@ class TForm1 {
   // same layout.
   void FormResize(int width, int height, int clientWidth, int clientHeight);
   // Commands set the memo's height here, so that the wide layout keeps its
-  // own 15 pixels on top of it.
+  // own 15 pixels on top of it. The memo never reaches the status bar or a
+  // row showing under it, whatever the height asked for.
   void SetMemoHeight(int height);
+  // Lays the window out again after a command showed or hid controls, and
+  // tells the view.
+  void LayoutChanged();
+  // The driver list in front: the update list and the folder tree, with
+  // their buttons, go.
+  void ShowDriverList();
   // Runs the command of a control or menu item as a click would; false when
   // the item has no command yet or is hidden or disabled.
   bool Click(const std::string& name);
@@ -230,9 +236,14 @@ class TForm1 {
     std::vector<int> narrow, wide;
   };
   void CreateControls();
+  bool IsWide() const;
+  void ResizeColumns();
   void ApplyLayout();
   void NarrowLayout();
   void WideLayout();
+  void PlaceDestinationRow(int top, int editLeft);
+  void PlaceFolderTreeButtons(int top);
+  void FitMemo();
   WindowSize windowSize_;
   bool wideLayout_ = false;
   int memoHeight_ = 0;  // the height commands asked for

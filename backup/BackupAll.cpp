@@ -15,7 +15,7 @@ void TForm1::msClick() {
 void TForm1::BitBtn10Click() {
   StopRequested = true;
   Control("BitBtn10").Visible = false;
-  view_.controlsChanged();
+  LayoutChanged();
 }
 
 bool TForm1::BeginBackupAll() {
@@ -40,7 +40,7 @@ bool TForm1::BeginBackupAll() {
   Control("Edit1").Caption = *chosen;
   BackupAllFolder = *chosen;
   Control("BitBtn10").Visible = true;
-  view_.controlsChanged();
+  LayoutChanged();
   view_.showMessage(Text(Msg::BackupAllAttention));
   runFolderNames_ = DriverFolderNames();
   return true;
@@ -144,7 +144,7 @@ void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const std::string
 // says how many drivers really are in the destination.
 void TForm1::ReportBackupAll(const std::optional<std::string>& outcome) {
   Control("BitBtn10").Visible = false;
-  view_.controlsChanged();
+  LayoutChanged();
   CurrentBackupMode = BackupMode::Folder;
   for (const auto& failure : LastBackup.failures) AddMemoLine(failure);
   view_.showMessage(outcome.value_or(formatMessage(Text(Msg::BackupAllDone), {std::to_string(LastBackup.succeeded)})));

@@ -18,18 +18,14 @@ void TForm1::ConfigureFolderTree() {
   TV1.OnChange = [this](TAHMExplorerTree&) { TV1Change(); };
 }
 
-void TForm1::ShowFolderTree(bool visible) {
-  for (const char* name : kFolderTreeView) Control(name).Visible = visible;
-  view_.controlsChanged();
-}
-
+// The folder tree and its buttons in place of the driver list and the update view.
 void TForm1::SpeedButton4Click() {
   ListView1.Visible = false;
   ListView2.Visible = false;
-  const TControl& list = Control("ListView1");
-  Control("TV1").SetBounds(list.Left, list.Top, list.Width, list.Height);
+  Control("BitBtn6").Visible = Control("BitBtn7").Visible = false;
   if (!TV1.Loaded()) TV1.Load();  // the drives are looked at once, when the tree is first shown
-  ShowFolderTree(true);
+  for (const char* name : kFolderTreeView) Control(name).Visible = true;
+  LayoutChanged();
   ClearMemo();
   AddMemoLines(Text(Msg::RestoreAllInstructions));
 }
@@ -46,10 +42,6 @@ void TForm1::BitBtn9Click() {
   RestoreFolderTree(RestoreFolder, {"INF\\", "Options\\Cabs\\"}, Msg::RestoreAllRestartNotice);
 }
 
-void TForm1::BitBtn11Click() {
-  ShowFolderTree(false);
-  ListView1.Visible = true;
-  view_.controlsChanged();
-}
+void TForm1::BitBtn11Click() { ShowDriverList(); }
 
 }  // namespace korvane

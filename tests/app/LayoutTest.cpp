@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "app/AppTestSupport.h"
@@ -176,11 +177,11 @@ TEST(Layout, WideWindowFollowsTheResizeRule) {
     EXPECT_EQ(w.view.place("BitBtn4").top, 261) << "tops belong to the pages, not to the rule";
 
     const Place list = w.view.place("ListView1"), memo = w.view.place("Memo1");
+    const Place statusBar = w.view.place("StatusBar1");
     EXPECT_EQ(list.width, L);
     EXPECT_EQ(memo.width, L);
     EXPECT_EQ(memo.top, H - 117 - 78);
-    EXPECT_EQ(memo.height, 117 + 15);
-    EXPECT_EQ(memo.top + memo.height, H - 63);
+    EXPECT_EQ(memo.top + memo.height, std::min(H - 63, statusBar.top - 1)) << "the memo stops short of the status bar";
     EXPECT_EQ(list.height, memo.top - 10);
     EXPECT_THAT(w.view.last().columns1, ::testing::ElementsAre(L * 32 / 100, L * 8 / 100, L * 8 / 100, L * 8 / 100,
                                                                L * 23 / 100, L * 19 / 100));
@@ -189,23 +190,23 @@ TEST(Layout, WideWindowFollowsTheResizeRule) {
         << "the update list's columns follow the driver list's width";
     EXPECT_EQ(w.view.place("ListView2").width, L);
 
-    const Place statusBar = w.view.place("StatusBar1");
     EXPECT_EQ(statusBar, (Place{0, size.clientHeight() - 19, size.clientWidth(), 19, true}));
     const Place edit = w.view.place("Edit1");
+    const int right = memo.left + memo.width;
     EXPECT_EQ(edit.top, statusBar.top - 35);
     EXPECT_EQ(edit.left, 332);
-    EXPECT_EQ(w.view.place("Button1").left, 540);
-    EXPECT_EQ(w.view.place("Button2").left, 617);
-    EXPECT_EQ(w.view.place("Button3").left, 541);
+    // Start and Cancel keep to the memo's right edge, as in the design window.
+    EXPECT_EQ(w.view.place("Button2").left, right - 75);
+    EXPECT_EQ(w.view.place("Button1").left, right - 152);
+    EXPECT_EQ(w.view.place("Button3").left, right - 151);
+    EXPECT_EQ(edit.left + edit.width, right - 157) << "the folder box reaches to Start";
     for (const char* name : {"Button1", "Button2", "Button3"}) EXPECT_EQ(w.view.place(name).top, edit.top) << name;
     EXPECT_EQ(w.view.place("BitBtn6").top, memo.top + 20);
     EXPECT_EQ(w.view.place("BitBtn7").top, memo.top + 46);
     EXPECT_EQ(w.view.place("BitBtn6").left, 717);
     EXPECT_EQ(w.view.place("BitBtn7").left, 717);
-    EXPECT_EQ(w.view.place("BitBtn11").top, memo.top - 40);
-    EXPECT_EQ(w.view.place("BitBtn11").left, 612);
-    EXPECT_EQ(w.view.place("BitBtn9").top, memo.top - 40);
-    EXPECT_EQ(w.view.place("BitBtn9").left, 697);
+    EXPECT_EQ(w.view.place("BitBtn11"), (Place{right - 160, memo.top - 40, 75, 25, false}));
+    EXPECT_EQ(w.view.place("BitBtn9"), (Place{right - 80, memo.top - 40, 75, 25, false}));
     EXPECT_EQ(w.view.place("BitBtn10").left, memo.left + memo.width - 80) << "Stop keeps to the memo's corner";
   }
 }
@@ -304,13 +305,109 @@ TEST(Layout, UpdateListAndFolderTreeStandInTheDriverListsPlace) {
   TForm1& form = w.start();
   for (const Size size : {kMaximised, kDesignSize}) {
     resize(form, size);
-    const Place list = w.view.place("ListView1");
-    for (const char* name : {"ListView2", "TV1"}) {
-      const Place other = w.view.place(name);
-      EXPECT_EQ((Place{other.left, other.top, other.width, other.height, true}),
-                (Place{list.left, list.top, list.width, list.height, true}))
-          << name << " at width " << size.width;
+    const Place list = w.view.place("ListView1"), updates = w.view.place("ListView2"), tree = w.view.place("TV1");
+    EXPECT_EQ((Place{updates.left, updates.top, updates.width, updates.height, true}),
+              (Place{list.left, list.top, list.width, list.height, true}))
+        << "at width " << size.width;
+    EXPECT_EQ((Place{tree.left, tree.top, tree.width, 0, true}), (Place{list.left, list.top, list.width, 0, true}))
+        << "at width " << size.width;
+    EXPECT_EQ(tree.top + tree.height + 3, w.view.place("BitBtn9").top) << "the tree ends above its Start and Cancel";
+  }
+}
+
+// Every panel a command can show, as its command leaves it.
+struct Panel {
+  const char* name;
+  void (*show)(TForm1&);
+};
+const Panel kPanels[] = {
+    {"start", [](TForm1&) {}},
+    {"a selection", [](TForm1& form) { form.SetMemoHeight(167); }},
+    {"the destination row",
+     [](TForm1& form) {
+       for (const char* name : {"Label1", "Edit1", "Button1", "Button2"}) form.Control(name).Visible = true;
+       form.SetMemoHeight(67);
+     }},
+    {"a Backup All run",
+     [](TForm1& form) {
+       form.SetMemoHeight(167);
+       form.Control("BitBtn10").Visible = true;
+       form.LayoutChanged();
+     }},
+    {"Restore All", [](TForm1& form) { ASSERT_TRUE(form.Click("Restore2")); }},
+    {"the second page", [](TForm1& form) { form.DownBtnClick(); }},
+};
+
+bool isMenuItem(const std::string& name) {
+  auto inMenu = [&name](const TMenuLayout& menu) {
+    return menu.Item == name || std::find(menu.Items.begin(), menu.Items.end(), name) != menu.Items.end();
+  };
+  return inMenu(TForm1::ListView1Popup()) || std::any_of(TForm1::MainMenu().begin(), TForm1::MainMenu().end(), inMenu);
+}
+
+// The names of what a user sees, with the problems of each: outside the
+// client area, or on top of another control.
+std::vector<std::string> layoutFaults(const Snapshot& shot, Size size) {
+  std::vector<std::pair<std::string, Place>> shown;
+  for (const auto& name : TForm1::ControlNames()) {
+    const Place place = shot.places.at(name);
+    if (!isMenuItem(name) && place.visible && place.width > 0 && place.height > 0) shown.emplace_back(name, place);
+  }
+  std::vector<std::string> faults;
+  for (size_t a = 0; a < shown.size(); ++a) {
+    const auto& [name, p] = shown[a];
+    if (p.left < 0 || p.top < 0 || p.left + p.width > size.clientWidth() || p.top + p.height > size.clientHeight())
+      faults.push_back(name + " leaves the window");
+    for (size_t b = a + 1; b < shown.size(); ++b) {
+      const Place& q = shown[b].second;
+      if (p.left < q.left + q.width && q.left < p.left + p.width && p.top < q.top + q.height && q.top < p.top + p.height)
+        faults.push_back(name + " overlaps " + shown[b].first);
     }
+  }
+  return faults;
+}
+
+TEST(Layout, EveryPanelKeepsItsControlsApartAndInsideTheWindow) {
+  const Size sizes[] = {kDesignSize, {641, 480}, {648, 488}, kMaximisedSmallScreen, kMaximised, {1288, 1032}};
+  for (const Panel& panel : kPanels) {
+    for (const Size size : sizes) {
+      LaidOutWindow w;
+      TForm1& form = w.start();
+      resize(form, size);
+      panel.show(form);
+      EXPECT_THAT(layoutFaults(w.view.last(), size), ::testing::IsEmpty())
+          << panel.name << " at " << size.width << "x" << size.height << ::testing::PrintToString(w.view.last());
+      resize(form, size);  // and the same when the window is resized with the panel open
+      EXPECT_THAT(layoutFaults(w.view.last(), size), ::testing::IsEmpty())
+          << panel.name << " resized to " << size.width << "x" << size.height;
+    }
+  }
+}
+
+TEST(Layout, TheMemoGivesRoomToStopAndTakesItBackWhenStopGoes) {
+  LaidOutWindow w;
+  TForm1& form = w.start();
+  form.SetMemoHeight(167);
+  EXPECT_EQ(w.view.place("Memo1"), (Place{5, 236, 487, 117, true})) << "the tall memo ends above the status bar";
+  form.Control("BitBtn10").Visible = true;
+  form.LayoutChanged();
+  EXPECT_EQ(w.view.place("Memo1").top + w.view.place("Memo1").height, w.view.place("BitBtn10").top - 3);
+  form.Control("BitBtn10").Visible = false;
+  form.LayoutChanged();
+  EXPECT_EQ(w.view.place("Memo1").height, 117);
+}
+
+TEST(Layout, TheDriverListComingBackClosesTheFolderTree) {
+  for (const char* back : {"ca1", "UpBtn", "BitBtn11"}) {  // Collect All, the first page, Cancel
+    LaidOutWindow w;
+    w.image.registry("c.reg", driver("{A}", "0000", {{"InfPath", "a.inf"}, {"DriverDesc", "Card"}}));
+    TForm1& form = w.start();
+    form.DownBtnClick();
+    ASSERT_TRUE(form.Click("SpeedButton4"));
+    ASSERT_TRUE(form.Click(back)) << back;
+    EXPECT_TRUE(w.view.place("ListView1").visible) << back;
+    for (const char* name : {"TV1", "BitBtn9", "BitBtn11"})
+      EXPECT_FALSE(w.view.place(name).visible) << name << " after " << back;
   }
 }
 

@@ -32,8 +32,8 @@ TEST(RestoreAll, TheTreeTakesTheListsPlaceWithTheInstructions) {
   for (const char* name : {"TV1", "BitBtn9", "BitBtn11"}) EXPECT_TRUE(form.Control(name).Visible) << name;
   const TControl& tree = form.Control("TV1");
   const TControl& list = form.Control("ListView1");
-  EXPECT_EQ(std::make_tuple(tree.Left, tree.Top, tree.Width, tree.Height),
-            std::make_tuple(list.Left, list.Top, list.Width, list.Height));
+  EXPECT_EQ(std::make_tuple(tree.Left, tree.Top, tree.Width), std::make_tuple(list.Left, list.Top, list.Width));
+  EXPECT_LT(tree.Top + tree.Height, form.Control("BitBtn9").Top) << "Start and Cancel stand under the tree";
   EXPECT_THAT(form.Memo1, ElementsAre("Please select the folder that you have backuped all drivers to.",
                                       "Then click the button 'Start' to begin to restore all the drivers.",
                                       "The default folder ever is C:\\Korvane"));
