@@ -33,7 +33,10 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 // Broken input can be long or binary: messages show a short, clipped piece of it.
 std::string shown(std::string_view text) {
   constexpr size_t kMax = 40;
-  return "'" + std::string(text.substr(0, kMax)) + (text.size() > kMax ? "...'" : "'");
+  std::string piece = "'";  // built by appends: GCC 12 misreads the chain of operator+ at -O3
+  piece.append(text.substr(0, kMax));
+  piece.append(text.size() > kMax ? "...'" : "'");
+  return piece;
 }
 
 int hexDigit(char c) {

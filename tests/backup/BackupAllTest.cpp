@@ -82,7 +82,7 @@ TEST(BackupAll, FoldersForEveryDriverWithTheirDescriptors) {
 }
 
 TEST(BackupAll, PackageModeLeavesOnlyCabinets) {
-  if (!haveTool("cabextract")) GTEST_SKIP() << "cabextract is not installed";
+  KORVANE_NEEDS(haveTool("cabextract"), "cabextract is not installed");
   ThreeDrivers t;
   t.w.view.folders.push_back("C:\\ALL");
   t.form().MenuSFX2Click();
@@ -178,7 +178,7 @@ TEST(BackupAll, PackagesHoldOnlyWhatTheRunCopied) {
 }
 
 TEST(BackupAll, OneInstallerForAllDriversNamedInTheLanguage) {
-  if (!haveTool("cabextract")) GTEST_SKIP() << "cabextract is not installed";
+  KORVANE_NEEDS(haveTool("cabextract"), "cabextract is not installed");
   ThreeDrivers t;
   t.form().French1Click();
   t.w.view.folders.push_back("C:\\ALL");

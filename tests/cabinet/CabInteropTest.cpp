@@ -13,7 +13,7 @@ namespace {
 class Interop : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!haveTool("cabextract") || !haveTool("gcab")) GTEST_SKIP() << "cabextract or gcab is not installed";
+    KORVANE_NEEDS(haveTool("cabextract") && haveTool("gcab"), "cabextract or gcab is not installed");
   }
 
   std::vector<fs::path> write(const std::vector<InputFile>& inputs, const WriterOptions& options = {}) {

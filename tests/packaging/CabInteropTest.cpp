@@ -47,7 +47,7 @@ std::vector<SourceFile> driverLikeSet() {
 class CabInterop : public CabTest {
  protected:
   void SetUp() override {
-    if (!haveTool("cabextract") || !haveTool("gcab")) GTEST_SKIP() << "cabextract or gcab is not installed";
+    KORVANE_NEEDS(haveTool("cabextract") && haveTool("gcab"), "cabextract or gcab is not installed");
   }
 
   // Our cabinet of the sources; its host path.
@@ -135,7 +135,7 @@ TEST_F(CabInterop, OurReaderExtractsGcabCabinets) {
 class CabWine : public CabTest {
  protected:
   void SetUp() override {
-    if (!fs::exists(KORVANE_WINDOWS_CLI) || !haveTool("wine")) GTEST_SKIP() << "no Windows build or no Wine";
+    KORVANE_NEEDS(fs::exists(KORVANE_WINDOWS_CLI) && haveTool("wine"), "no Windows build or no Wine");
   }
 
   static std::string windowsPath(const std::string& host) {

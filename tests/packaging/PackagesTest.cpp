@@ -55,7 +55,7 @@ std::vector<std::string> names(const std::vector<std::string>& entries) {
 class Packages : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!haveTool("cabextract")) GTEST_SKIP() << "cabextract is not installed";
+    KORVANE_NEEDS(haveTool("cabextract"), "cabextract is not installed");
   }
   // Selects the row, runs the command and presses Start with C:\OUT.
   void package(void (TForm1::*command)(), const std::string& caption = kBrennet) {

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace korvane::test {
 
@@ -20,5 +21,10 @@ int runCommand(const std::string& command, std::string* output) {
 std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 bool haveTool(const std::string& name) { return runCommand("command -v " + name) == 0; }
+
+bool everySuiteExpected() {
+  const char* value = std::getenv("KORVANE_EXPECT_EVERY_SUITE");
+  return value && *value && std::string(value) != "0";
+}
 
 }  // namespace korvane::test
