@@ -27,6 +27,7 @@ struct OpenFile {
   size_t position = 0;
   bool read = false, write = false, deleteOnClose = false;
   bool changed = false;
+  bool replaces = false;  // made by create: a new file takes the old one's place
 };
 
 class Table {
@@ -165,6 +166,7 @@ intptr_t create(FileSystem& files, const std::string& path, uint32_t& error, uin
     file.bytes.reserve(std::min(expectedSize, kLargestHint));
     file.write = true;
     file.changed = true;  // written when closed, also when it stays empty
+    file.replaces = true;
     return table().add(std::move(file));
   } catch (const std::bad_alloc&) {
     error = kErrorNotEnoughMemory;
@@ -258,6 +260,9 @@ int close(intptr_t hf, uint32_t& error) {
     file->files->deleteFile(file->path);
     return 0;
   }
+  // Other names of the old file (hard links, perhaps outside the target
+  // folder) keep their bytes: the old file goes, a new one is written.
+  if (file->replaces) file->files->deleteFile(file->path);
   if (file->changed && !file->files->writeFile(file->path, file->bytes)) {
     error = kErrorWriteFault;
     return -1;

@@ -190,7 +190,8 @@ TEST_F(CabReader, NamesThatLeaveTheTargetFolderAreRefused) {
 
 #ifndef _WIN32
 // Links planted in the target folder, to a file or a folder, anywhere on a
-// name's way, are replaced by what the cabinet holds; what they led to stays.
+// name's way, and hard links, are replaced by what the cabinet holds; what
+// they led to stays.
 TEST_F(CabReader, LinksInTheTargetFolderAreReplacedNotFollowed) {
   put(at("outside.txt"), "keep me");
   ASSERT_TRUE(files().forceDirectories(at("elsewhere")));
@@ -199,14 +200,16 @@ TEST_F(CabReader, LinksInTheTargetFolderAreReplacedNotFollowed) {
   fs::create_symlink("../outside.txt", hostPath(at("out\\a.txt")));
   fs::create_symlink("../missing.txt", hostPath(at("out\\b.txt")));
   fs::create_directory_symlink("../elsewhere", hostPath(at("out\\sub")));
-  extractRaw({{"a.txt", "from the cabinet"}, {"B.TXT", "new"}, {"sub\\c.sys", "deep"}});
+  fs::create_hard_link(hostPath(at("outside.txt")), hostPath(at("out\\hard.txt")));
+  extractRaw({{"a.txt", "from the cabinet"}, {"B.TXT", "new"}, {"sub\\c.sys", "deep"}, {"hard.txt", "replaced"}});
   EXPECT_FALSE(reader.LastError().fError);
   EXPECT_TRUE(reader.RefusedNames().empty());
   EXPECT_EQ(get(at("outside.txt")), "keep me");
   EXPECT_FALSE(files().exists(at("missing.txt")));
   EXPECT_TRUE(filesBelow(at("elsewhere")).empty());
-  EXPECT_EQ(filesBelow(at("out")), (std::vector<std::string>{"B.TXT", "a.txt", "sub\\c.sys"}));
+  EXPECT_EQ(filesBelow(at("out")), (std::vector<std::string>{"B.TXT", "a.txt", "hard.txt", "sub\\c.sys"}));
   EXPECT_EQ(get(at("out\\a.txt")), "from the cabinet");
+  EXPECT_EQ(get(at("out\\hard.txt")), "replaced");
   for (const char* name : {"out\\a.txt", "out\\B.TXT", "out\\sub"}) EXPECT_FALSE(files().stat(at(name))->isLink()) << name;
 }
 #endif
