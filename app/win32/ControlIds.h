@@ -29,6 +29,11 @@ inline std::string controlName(int id) {
   return index >= 0 && index < static_cast<int>(names.size()) ? names[static_cast<size_t>(index)] : std::string();
 }
 
+// How far inside its edges a tool button draws its caption; test tools
+// measure the captions against the same room.
+constexpr int kToolCaptionInsetX = 1;
+constexpr int kToolCaptionInsetY = 3;
+
 // The class of the main window, by which test tools find it.
 constexpr const wchar_t* kMainWindowClass = L"KorvaneMainWindow";
 

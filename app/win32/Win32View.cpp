@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "app/win32/ControlIds.h"
+#include "app/win32/FolderDialogBox.h"
+#include "app/win32/FontTag.h"
+#include "app/win32/WindowText.h"
 #include "platform/win32/Win32Util.h"
 
 namespace korvane {
@@ -44,44 +47,26 @@ std::wstring windowsText(const std::string& utf8) {
   return text;
 }
 
-std::wstring textOf(HWND window) {
-  return win32::fillGrowing(
-      [window](wchar_t* buffer, DWORD capacity) {
-        return static_cast<DWORD>(GetWindowTextW(window, buffer, static_cast<int>(capacity)));
-      },
-      1);
-}
-
-// The picker opens on the folder the box names.
-struct PickerStart {
-  std::wstring caption;  // the window's title; empty keeps the system's
-  std::wstring folder;
-};
-
-int CALLBACK startInFolder(HWND picker, UINT message, LPARAM, LPARAM data) {
-  if (message != BFFM_INITIALIZED) return 0;
-  const auto* start = reinterpret_cast<const PickerStart*>(data);
-  if (!start->caption.empty()) SetWindowTextW(picker, start->caption.c_str());
-  SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->folder.c_str()));
+// The system's folder picker, opening on the folder the box names. nullopt
+// when cancelled or when the choice is no file-system folder.
+int CALLBACK startInFolder(HWND picker, UINT message, LPARAM, LPARAM folder) {
+  if (message == BFFM_INITIALIZED) SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, folder);
   return 0;
 }
 
-// The system's folder picker: a folder tree, and with a folder box when asked.
-// nullopt when cancelled or when the choice is no file-system folder.
-std::optional<std::wstring> pickFolder(HWND owner, const PickerStart& start, const std::wstring& prompt,
-                                       bool withFolderBox) {
+std::optional<std::wstring> pickFolder(HWND owner, const std::wstring& folder, const std::wstring& prompt) {
   wchar_t chosen[MAX_PATH] = {};
   BROWSEINFOW request{};
   request.hwndOwner = owner;
   request.pszDisplayName = chosen;
   request.lpszTitle = prompt.c_str();
-  request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | (withFolderBox ? BIF_EDITBOX : 0);
+  request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   request.lpfn = startInFolder;
-  request.lParam = reinterpret_cast<LPARAM>(&start);
-  LPITEMIDLIST folder = SHBrowseForFolderW(&request);
-  if (!folder) return std::nullopt;
-  const bool isPath = SHGetPathFromIDListW(folder, chosen) != FALSE;
-  CoTaskMemFree(folder);
+  request.lParam = reinterpret_cast<LPARAM>(folder.c_str());
+  LPITEMIDLIST picked = SHBrowseForFolderW(&request);
+  if (!picked) return std::nullopt;
+  const bool isPath = SHGetPathFromIDListW(picked, chosen) != FALSE;
+  CoTaskMemFree(picked);
   if (!isPath) return std::nullopt;
   return std::wstring(chosen);
 }
@@ -130,23 +115,10 @@ void drawCaption(HDC dc, const RECT& box, const std::wstring& caption, bool enab
   DrawTextW(dc, caption.c_str(), -1, &place, format);
 }
 
-// The tree shows the shell's own small icons for drives and folders.
-void useShellIcons(HWND tree, TAHMExplorerTree& model) {
-  SHFILEINFOW info{};
-  const auto icons = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-  if (!icons) return;
-  SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(icons));
-  model.OnGetIcon = [](TAHMExplorerTree&, const TTreeNode& node, bool open, int& index) {
-    SHFILEINFOW icon{};
-    const UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON | (open ? SHGFI_OPENICON : 0);
-    if (SHGetFileInfoW(wide(node.Path).c_str(), 0, &icon, sizeof icon, flags)) index = icon.iIcon;
-  };
-}
-
 }  // namespace
 
-Win32View::Win32View(HINSTANCE instance) : instance_(instance), background_(CreateSolidBrush(kBackground)) {}
+Win32View::Win32View(HINSTANCE instance, Machine& machine)
+    : instance_(instance), machine_(machine), background_(CreateSolidBrush(kBackground)) {}
 
 Win32View::~Win32View() {
   for (const auto& [key, font] : fonts_) DeleteObject(font);
@@ -257,7 +229,7 @@ HWND Win32View::createControl(const std::string& name, Kind kind) {
   if (!control) return nullptr;
   if (kind == Kind::List)
     SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-  if (kind == Kind::Tree) useShellIcons(control, form_->TV1);
+  if (kind == Kind::Tree) tree_ = std::make_unique<FolderTreeControl>(control, form_->TV1);
   if (kind == Kind::Memo) {
     SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
     // The memo's context menu is an empty one: no edit menu at all.
@@ -323,7 +295,7 @@ void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
   HFONT font = fontFor(*model);
   setFont(control, font);
   if (list) syncColumns(name, control, *list);
-  if (kind == Kind::Tree && model->Visible) syncTree(control);
+  if (kind == Kind::Tree && model->Visible) tree_->sync();
   if (kind == Kind::Edit) {  // the browse button goes with the folder box
     setVisible(browseButton_, model->Visible);
     setEnabled(browseButton_, model->Enabled);
@@ -342,7 +314,7 @@ void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
 
 void Win32View::setFont(HWND control, HFONT font) {
   if (shownFonts_[control] == font) return;
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  setControlFont(control, font);
   shownFonts_[control] = font;
 }
 
@@ -582,7 +554,7 @@ void Win32View::drawButton(const DRAWITEMSTRUCT& item) {
     drawArrow(item.hDC, box, name == "UpBtn");
     return;
   }
-  InflateRect(&box, -3, -3);
+  InflateRect(&box, -kToolCaptionInsetX, -kToolCaptionInsetY);
   HGDIOBJ old = SelectObject(item.hDC, fontFor(*model));
   drawCaption(item.hDC, box, windowsText(model->Caption), (item.itemState & ODS_DISABLED) == 0);
   SelectObject(item.hDC, old);
@@ -621,61 +593,6 @@ std::optional<std::string> Win32View::chooseFileToOpen(const TOpenDialog& dialog
   return win32::narrow(file.c_str());
 }
 
-// ---- the folder tree ----
-
-void Win32View::syncTree(HWND tree) {
-  const auto& drives = form_->TV1.Items();
-  const TTreeNode* root = drives.empty() ? nullptr : drives.front().get();
-  if (root == shownTreeRoot_) return;
-  const HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-  SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-  for (const auto& drive : drives) insertTreeItem(tree, TVI_ROOT, *drive);
-  shownTreeRoot_ = root;
-  SetCursor(previous);
-}
-
-// A node and, when the form has listed it already, its children.
-void Win32View::insertTreeItem(HWND tree, HTREEITEM parent, const TTreeNode& node) {
-  std::wstring text = wide(node.Text);
-  TVINSERTSTRUCTW insert{};
-  insert.hParent = parent;
-  insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  insert.item.pszText = text.data();
-  insert.item.lParam = reinterpret_cast<LPARAM>(&node);
-  insert.item.cChildren = node.HasChildren ? 1 : 0;
-  insert.item.iImage = node.ImageIndex;
-  insert.item.iSelectedImage = node.SelectedIndex;
-  const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-  if (item && node.Listed)
-    for (const auto& child : node.Children) insertTreeItem(tree, item, *child);
-}
-
-LRESULT Win32View::treeNotified(const NMHDR& header) {
-  const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
-  auto* node = reinterpret_cast<TTreeNode*>(change.itemNew.lParam);
-  if (header.code == TVN_SELCHANGEDW) {
-    form_->TV1.Select(node);  // the form hears of it through the tree's OnChange
-  } else if (header.code == TVN_ITEMEXPANDINGW && node && (change.action & TVE_EXPAND)) {
-    const bool firstTime = !node->Listed;
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-    form_->TV1.Expand(*node);
-    if (firstTime)
-      for (const auto& child : node->Children) insertTreeItem(header.hwndFrom, change.itemNew.hItem, *child);
-    SetCursor(previous);
-    if (node->Children.empty()) {  // nothing inside after all: the button goes
-      TVITEMW item{};
-      item.mask = TVIF_CHILDREN;
-      item.hItem = change.itemNew.hItem;
-      item.cChildren = 0;
-      SendMessageW(header.hwndFrom, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
-  } else if (header.code == TVN_ITEMEXPANDEDW && node && (change.action & TVE_COLLAPSE)) {
-    form_->TV1.Collapse(*node);
-  }
-  return 0;
-}
-
 // ---- commands and window events ----
 
 void Win32View::command(int id) {
@@ -699,7 +616,7 @@ bool Win32View::runsWhileBusy(const std::string& name) const {
 }
 
 LRESULT Win32View::notified(const NMHDR& header) {
-  if (header.hwndFrom == controlWindow("TV1")) return treeNotified(header);
+  if (tree_ && header.hwndFrom == tree_->window()) return tree_->notified(header);
   if (header.hwndFrom != controlWindow("ListView1")) return 0;
   const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
   const bool selectionTouched = (change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED);
@@ -735,16 +652,20 @@ void Win32View::editChanged(HWND edit) {
 }
 
 void Win32View::browseForFolder() {
-  const PickerStart start{L"", wide(form_->Control("Edit1").Caption)};
-  const auto chosen = pickFolder(window_, start, wide(form_->Control("Label1").Caption), false);
+  const auto chosen =
+      pickFolder(window_, wide(form_->Control("Edit1").Caption), wide(form_->Control("Label1").Caption));
   // Its change notice hands the text to the form, as typing would.
   if (chosen) SetWindowTextW(controlWindow("Edit1"), chosen->c_str());
 }
 
-// The picker has no third way out: closing it is Cancel, as its Cancel button is.
+// Our own dialog, so that it speaks the window's language and takes a typed
+// folder. Closing it is Cancel, as its Cancel button is.
 std::optional<std::string> Win32View::chooseFolder(const FolderDialog& dialog) {
-  const PickerStart start{wide(dialog.caption), wide(dialog.folder)};
-  const auto chosen = pickFolder(window_, start, wide(dialog.label), true);
+  TAHMExplorerTree tree(machine_);
+  tree.Network = true;
+  tree.HideSelection = false;
+  // The dialog's label and buttons take the font of the window's own Start.
+  const auto chosen = runFolderDialog(instance_, window_, dialog, tree, fontFor(form_->Control("Button1")));
   if (!chosen) return std::nullopt;
   return win32::narrow(*chosen);
 }

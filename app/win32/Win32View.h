@@ -7,18 +7,20 @@
 #include <commctrl.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <tuple>
 
 #include "app/BalvikMain.h"
 #include "app/View.h"
+#include "app/win32/FolderTreeControl.h"
 
 namespace korvane {
 
 class Win32View : public View {
  public:
-  explicit Win32View(HINSTANCE instance);
+  Win32View(HINSTANCE instance, Machine& machine);
   ~Win32View() override;
   Win32View(const Win32View&) = delete;
   Win32View& operator=(const Win32View&) = delete;
@@ -72,11 +74,6 @@ class Win32View : public View {
   void click(const std::string& name);
   bool runsWhileBusy(const std::string& name) const;
   LRESULT notified(const NMHDR& header);
-  // The folder tree TV1: an item for each node of the form's tree, the
-  // children of a node inserted when the user first opens it.
-  void syncTree(HWND tree);
-  void insertTreeItem(HWND tree, HTREEITEM parent, const TTreeNode& node);
-  LRESULT treeNotified(const NMHDR& header);
   void listSelectionChanged(const NMLISTVIEW& change);
   void selectRow(size_t row, bool selected);
   void editChanged(HWND edit);
@@ -88,6 +85,7 @@ class Win32View : public View {
   void drawButton(const DRAWITEMSTRUCT& item);
 
   HINSTANCE instance_;
+  Machine& machine_;  // for the folder dialog's own tree
   HWND window_ = nullptr;
   TForm1* form_ = nullptr;
   std::map<std::string, std::pair<HWND, Kind>> controls_;
@@ -105,7 +103,7 @@ class Win32View : public View {
   bool settingEdit_ = false;   // the folder box's change notice while the view sets its text
   HWND browseButton_ = nullptr;  // beside the folder box, part of it
   unsigned emptyPumps_ = 0;    // pumps in a row that found nothing to do
-  const TTreeNode* shownTreeRoot_ = nullptr;  // the first drive node the tree control shows
+  std::unique_ptr<FolderTreeControl> tree_;  // TV1
 };
 
 }  // namespace korvane

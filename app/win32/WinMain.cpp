@@ -23,7 +23,7 @@ int fail(const std::wstring& text) {
 
 int runMainWindow(HINSTANCE instance, int showCommand) {
   auto machine = korvane::openLiveMachine();
-  korvane::Win32View view(instance);
+  korvane::Win32View view(instance, *machine);
   korvane::TForm1 form(*machine, view);
   if (!view.create(form)) return fail(L"The main window could not be created.");
   form.FormCreate();

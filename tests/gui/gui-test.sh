@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows main window under Wine on a virtual X display: it starts on
 # Wine's registry, collects, switches through the six languages (a screenshot
-# of each into the build folder), takes the wide layout, backs up a driver
-# planted in its prefix (selection, Backup, Cancel, folder picker, Start) and
-# closes, writing its settings.
+# of each into the build folder) and checks the layout of every panel in each,
+# in the design and the wide layout; it backs up a driver planted in its
+# prefix (selection, Backup, Cancel, folder picker, Start), backs up all
+# drivers into a folder typed into the Backup All dialog, restores the backup
+# through Restore All with real mouse clicks, and closes, writing its settings.
 #   gui-test.sh KORVANE_EXE PROBE_EXE CONSOLE_EXE BUILD_DIR
 set -euo pipefail
 gui="$1" probe="$2" console="$3" build="$4"
@@ -68,6 +70,49 @@ fonts_reg="$build/gui-fonts.reg"
 } >"$fonts_reg"
 wine_run regedit /S "Z:${fonts_reg//\//\\}"  # Wine sees the host's root as Z:
 
+# The layout as it stands, checked by the probe: controls inside the client
+# area, none on top of another, every caption fitting. A picture on failure.
+check_layout() {  # check_layout WHAT [dialog]
+  local faults
+  if ! faults="$(probe layout ${2:-})"; then
+    import -window root "$shots/layout-fault.png"
+    fail "$1: $faults"
+  fi
+}
+
+# What each language names the OK button of the Backup All dialog.
+dialog_ok() {
+  case "$1" in
+    English) echo OK ;; French) echo Commencer ;; Spanish) echo Aceptar ;; Russian) echo ОК ;;
+    Chinese) echo 开始 ;; *) echo 開始 ;;
+  esac
+}
+
+# Every panel of the window in the current language: both pages of the tool
+# column, a selected driver, the destination row, Restore All and the Backup
+# All dialog (cancelled).
+check_panels() {  # check_panels LANGUAGE WHAT
+  check_layout "$2, first page"
+  probe select ListView1 "$row" || fail "$2: the row could not be selected"
+  check_layout "$2, a selected driver"
+  probe click BitBtn2 || fail "$2: Backup did not answer"
+  [ "$(probe visible Edit1)" = 1 ] || fail "$2: Backup did not show the destination row"
+  check_layout "$2, the destination row"
+  probe click Button2 || fail "$2: Cancel did not answer"
+  probe click DownBtn || fail "$2: the page switch did not answer"
+  check_layout "$2, second page"
+  probe click SpeedButton4 || fail "$2: Restore All did not answer"
+  [ "$(probe visible TV1)" = 1 ] && [ "$(probe visible BitBtn9)" = 1 ] || fail "$2: Restore All shows no tree"
+  check_layout "$2, Restore All"
+  probe click BitBtn11 || fail "$2: Cancel of Restore All did not answer"
+  probe click UpBtn || fail "$2: the page switch did not answer"
+  probe post BitBtn3
+  check_layout "$2, the Backup All dialog" dialog
+  probe dialog-texts | grep -q -x "$(dialog_ok "$1")" || fail "$2: the Backup All dialog says $(probe dialog-texts | tr '\n' '|')"
+  probe dialog cancel >/dev/null
+  probe no-dialog || fail "$2: the Backup All dialog did not close"
+}
+
 # The Chinese items of the language menu can be reached only after a Chinese start.
 settings Chinese
 wine_run "$gui" &
@@ -102,7 +147,9 @@ for language in English1:English French1:French Spanish1:Spanish Russian1:Russia
   [ "$(probe rows ListView1)" = "$expected" ] || fail "$name: the list lost rows"
   sleep 0.3  # let the window finish painting before the picture
   import -window root "$shots/${item%1}.png"
+  check_panels "$name" "$name"
 done
+echo "gui-test: every panel laid out in the six languages"
 
 # The wide layout on a window as large as the screen (there is no window
 # manager to maximise it), the design one back at the design size, and the
@@ -122,7 +169,9 @@ read -r _ _ list_width _ <<<"$list"
 [ "$list_width" = $((1024 - 89)) ] || fail "wide list is $list_width wide in a window 1024 wide"
 memo="$(probe place Memo1)"
 read -r _ memo_top _ memo_height <<<"$memo"
-[ "$memo_top" = $((768 - 195)) ] && [ "$memo_height" = 132 ] || fail "wide memo at $memo"
+read -r _ status_top _ _ <<<"$(probe place StatusBar1)"
+[ "$memo_top" = $((768 - 195)) ] && [ $((memo_top + memo_height)) -le "$status_top" ] &&
+  [ "$memo_height" -ge 117 ] || fail "wide memo at $memo, status bar at $status_top"
 tool="$(probe place BitBtn8)"
 [ "${tool%% *}" = $((1024 - 80)) ] || fail "tool column at $tool in a window 1024 wide"
 echo "gui-test: at 1024 x 768: list $list, memo $memo"
@@ -134,6 +183,12 @@ wait_for_place ListView1 '[ "$width" = 487 ]' >/dev/null || fail "the design siz
 probe resize 1024 768
 wait_for_place ListView1 '[ "$width" -gt 487 ]' >/dev/null || fail "growing again did not widen the list"
 [ "$(probe place Memo1)" = "$memo" ] || fail "the memo moved from $memo to $(probe place Memo1) when the window grew again"
+for language in English1:English French1:French Spanish1:Spanish Russian1:Russian \
+                ChineseTW:"Chinese(Taiwan Province)" Chinese1:Chinese; do
+  probe click "${language%%:*}" || fail "${language#*:}: the language item did not answer"
+  check_panels "${language#*:}" "${language#*:}, wide"
+done
+echo "gui-test: every panel laid out in the six languages in the wide window"
 
 # The planted driver backed up through the (wide) window: selecting its row shows its
 # details, Backup the destination panel, Cancel hides the panel; the folder
@@ -174,8 +229,42 @@ done
 [ "$(probe text StatusBar1)" = "Package created successfully!" ] || fail "status after Start: $(probe text StatusBar1)"
 check_driver_folder "$drive/KVGUI/$description"
 [ "$(probe visible Edit1)" = 0 ] || fail "the destination panel shows after Start"
-probe click Chinese1 || fail "Chinese did not answer"
 echo "gui-test: the folder picker chose C:\\KVGUI and Start backed our driver up there"
+
+# Backup All into a folder typed into its dialog, not one chosen in its tree.
+rm -rf "$drive/KVALL"
+next_box() {  # next_box [cancel|no]: the text of the next box, once the one before has closed
+  probe no-dialog && probe dialog "$@"
+}
+probe post BitBtn3
+probe dialog-type 'C:\KVALL' || fail "the Backup All dialog did not open"
+probe dialog >/dev/null
+case "$(next_box)" in Attention:*) ;; *) fail "Backup All did not begin with its warning" ;; esac
+box="$(next_box)" || fail "Backup All ended without a message"
+probe no-dialog
+check_driver_folder "$drive/KVALL/$description"
+echo "gui-test: Backup All went into the typed folder C:\\KVALL and said \"$box\""
+
+# Restore All: the folder of the first backup chosen in the tree, Start, no
+# restart, Cancel. The layout check has shown that
+# nothing covers its buttons.
+probe click DownBtn || fail "the page switch did not answer"
+probe click SpeedButton4 || fail "Restore All did not answer"
+check_layout "Restore All in the wide window"
+probe tree-select TV1 'C:\KVGUI' || fail "the tree did not offer C:\\KVGUI"
+rm -rf "$windows/Options"
+probe post BitBtn9
+box="$(probe dialog no)" || fail "Restore All did not offer a restart; the memo says: $(probe text Memo1)"
+probe no-dialog || fail "the restart question did not close"
+cmp "$drivers/kvtest.sys" "$windows/Options/Cabs/kvtest.sys" || fail "Restore All did not copy the driver file"
+[ -f "$windows/Options/Cabs/oemkv1.inf" ] || fail "Restore All did not copy the INF"
+[ ! -e "$windows/Options/Cabs/Setup.DIY" ] || fail "Restore All copied Setup.DIY"
+expect_memo ">>>>>>>>>>>>>>>>>>>>>>>>" "Restore All"
+probe click BitBtn11
+[ "$(probe visible TV1)" = 0 ] && [ "$(probe visible ListView1)" = 1 ] || fail "Cancel of Restore All left the tree showing"
+probe click UpBtn || fail "the page switch did not answer"
+echo "gui-test: Restore All took C:\\KVGUI, asked \"$box\" and was cancelled"
+probe click Chinese1 || fail "Chinese did not answer"
 
 probe close
 for _ in $(seq 1 100); do

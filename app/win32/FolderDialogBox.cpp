@@ -1,0 +1,145 @@
+#include "app/win32/FolderDialogBox.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/win32/FolderTreeControl.h"
+#include "app/win32/FontTag.h"
+#include "app/win32/WindowText.h"
+#include "platform/win32/Win32Util.h"
+
+namespace korvane {
+
+namespace {
+
+using win32::wide;
+
+// Places in the client area: the label over the folder box, the tree under
+// it, OK and Cancel at the lower right.
+constexpr int kMargin = 10;
+constexpr int kInnerWidth = 360;
+constexpr RECT kLabel{kMargin, 8, kMargin + kInnerWidth, 26};
+constexpr RECT kFolderBox{kMargin, 30, kMargin + kInnerWidth, 51};
+constexpr RECT kTree{kMargin, 58, kMargin + kInnerWidth, 278};
+constexpr int kButtonWidth = 75, kButtonGap = 5, kButtonsTop = 288, kButtonsBottom = 313;
+constexpr RECT kCancel{kMargin + kInnerWidth - kButtonWidth, kButtonsTop, kMargin + kInnerWidth, kButtonsBottom};
+constexpr RECT kOk{kCancel.left - kButtonGap - kButtonWidth, kButtonsTop, kCancel.left - kButtonGap, kButtonsBottom};
+constexpr SIZE kClient{kMargin + kInnerWidth + kMargin, kButtonsBottom + kMargin};
+
+constexpr int kLabelId = 100, kFolderBoxId = 101, kTreeId = 102;
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+
+struct DialogState {
+  const FolderDialog& texts;
+  TAHMExplorerTree& model;
+  HFONT font;
+  std::unique_ptr<FolderTreeControl> tree;
+  bool presetShowing = false;  // the tree shows the preset folder: the box keeps the text as given
+  std::wstring chosen;
+};
+
+HWND addControl(HWND dialog, const DialogState& state, const wchar_t* className, const std::string& text, DWORD style,
+                int id, const RECT& place, DWORD exStyle = 0) {
+  HWND control = CreateWindowExW(exStyle, className, wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, place.left,
+                                 place.top, place.right - place.left, place.bottom - place.top, dialog,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+  if (control) setControlFont(control, state.font);
+  return control;
+}
+
+// The client area of the design, centred over the owner.
+void placeDialog(HWND dialog) {
+  RECT frame{0, 0, kClient.cx, kClient.cy};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  RECT owner;
+  HWND parent = GetWindow(dialog, GW_OWNER);
+  if (!parent || !GetWindowRect(parent, &owner)) owner = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const int left = std::max(0L, (owner.left + owner.right - width) / 2);
+  const int top = std::max(0L, (owner.top + owner.bottom - height) / 2);
+  SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void initialise(HWND dialog, DialogState& state) {
+  SetWindowTextW(dialog, wide(state.texts.caption).c_str());
+  addControl(dialog, state, L"STATIC", state.texts.label, SS_LEFT | SS_NOPREFIX, kLabelId, kLabel);
+  HWND box = addControl(dialog, state, L"EDIT", state.texts.folder, WS_TABSTOP | ES_AUTOHSCROLL, kFolderBoxId,
+                        kFolderBox, WS_EX_CLIENTEDGE);
+  HWND tree = addControl(dialog, state, WC_TREEVIEWW, "",
+                         WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS, kTreeId,
+                         kTree, WS_EX_CLIENTEDGE);
+  addControl(dialog, state, L"BUTTON", state.texts.okCaption, WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, kOk);
+  addControl(dialog, state, L"BUTTON", state.texts.cancelCaption, WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, kCancel);
+  placeDialog(dialog);
+
+  state.tree = std::make_unique<FolderTreeControl>(tree, state.model);
+  state.model.OnChange = [&state, box](TAHMExplorerTree& model) {
+    const std::string folder = model.Directory();
+    if (!state.presetShowing && folder != TAHMExplorerTree::kNoDirectory)
+      SetWindowTextW(box, wide(folder).c_str());
+  };
+  state.presetShowing = true;
+  state.model.Load();
+  if (!state.texts.folder.empty()) state.model.SetDirectory(state.texts.folder);
+  state.tree->sync();
+  state.tree->showSelection();
+  state.presetShowing = false;
+  SetFocus(box);
+  SendMessageW(box, EM_SETSEL, 0, -1);
+}
+
+INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    initialise(dialog, *reinterpret_cast<DialogState*>(lParam));
+    return FALSE;  // the focus is set
+  }
+  auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (!state) return FALSE;
+  switch (message) {
+    case WM_NOTIFY: {
+      const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+      if (state->tree && header.hwndFrom == state->tree->window()) {
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, state->tree->notified(header));
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        state->chosen = textOf(GetDlgItem(dialog, kFolderBoxId));
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {  // also Escape and the window's close box
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+std::optional<std::wstring> runFolderDialog(HINSTANCE instance, HWND owner, const FolderDialog& texts,
+                                            TAHMExplorerTree& tree, HFONT font) {
+  // An empty template: no menu, the dialog class, no title; the controls
+  // are made in WM_INITDIALOG with pixel places.
+  struct alignas(4) EmptyTemplate {
+    DLGTEMPLATE header;
+    WORD menu, windowClass, title;
+  } empty{};
+  empty.header.style = kDialogStyle;
+  DialogState state{texts, tree, font, nullptr, false, {}};
+  const INT_PTR answer = DialogBoxIndirectParamW(instance, &empty.header, owner, dialogProc,
+                                                 reinterpret_cast<LPARAM>(&state));
+  if (answer != IDOK) return std::nullopt;
+  return state.chosen;
+}
+
+}  // namespace korvane
