@@ -194,7 +194,11 @@ echo "gui-test: every panel laid out in the six languages in the wide window"
 # details, Backup the destination panel, Cancel hides the panel; the folder
 # picker fills the box, and Start copies the driver into the chosen folder.
 expect_memo() {  # expect_memo TEXT WHAT
-  case "$(probe text Memo1)" in *"$1"*) ;; *) fail "$2: the memo says \"$(probe text Memo1)\"" ;; esac
+  for _ in $(seq 1 50); do
+    case "$(probe text Memo1)" in *"$1"*) return 0 ;; esac
+    sleep 0.1
+  done
+  fail "$2: the memo says \"$(probe text Memo1)\""
 }
 probe click English1 || fail "English did not answer"
 probe select ListView1 "$row" || fail "the row could not be selected"
