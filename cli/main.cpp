@@ -204,10 +204,12 @@ bool backupAllCommand(TForm1& form, korvane::TerminalView& view, const std::vect
   }
   collectQuietly(form, view, parsed.fast);
   view.folderAnswer = parsed.destination;
-  // The window's closing note points at its memo; the command's own last line says it for the terminal.
+  // The window's closing note points at its memo, and its opening one at keys and the menu: the command's
+  // own last line says the first for the terminal, and the second has no meaning there.
   view.leavesOutMessage = [&](const std::string& shown) {
     const std::string failed = std::to_string(form.LastBackup.failures.size());
-    return shown == korvane::formatMessage(korvane::message(Msg::BackupAllFailures, text.lang), {failed});
+    return shown == korvane::formatMessage(korvane::message(Msg::BackupAllFailures, text.lang), {failed}) ||
+           shown == korvane::message(Msg::BackupAllAttention, text.lang);
   };
   form.Click(parsed.kind == "--cab" ? "MenuSFX2" : parsed.kind == "--one-exe" ? "MenuSFX3" : "ms");
   view.leavesOutMessage = nullptr;

@@ -207,6 +207,7 @@ TEST(Cli, BackupAllShowsWhereItIsAndCountsWhatFailed) {
                                 "why\n"));
   EXPECT_EQ(run.err.find("status: "), run.err.rfind("status: ")) << run.err;
   EXPECT_EQ(run.err.find("window"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("[Backup]->[Stop]"), std::string::npos) << "the window's menu means nothing here\n" << run.err;
   expectOnlyTheCommandsLines(run);
   EXPECT_EQ(run.out.find("The above shows"), std::string::npos) << "the list it speaks of is not shown";
   EXPECT_NE(run.out.find("NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)"),
