@@ -49,7 +49,8 @@ class TForm1 {
   void ChineseTWClick() { ApplyLanguage(Lang::ChineseTW); }
 
   // ---- Driver details (inventory/DriverDetails.cpp) ----
-  // The selection of a driver list row changed: the memo describes the row.
+  // The user selected or deselected a driver list row: the list keeps it and
+  // the memo describes the row.
   void ListView1SelectItem(size_t item, bool selected);
   std::string CurrentCatalogFile;  // the catalog named by the last INF read
   // ---- end of driver details ----
@@ -168,7 +169,7 @@ class TForm1 {
   void BitBtn2Click();                      // Backup: analyse the selected drivers
   void Button1Click();                      // Start
   void Button2Click();                      // Cancel
-  void Edit1Change();                       // the folder box's text changed
+  void Edit1Change(const std::string& text);  // the user changed the folder box's text
   void maClick();                           // Backup > Backup only selected
   void PopBackup1Click();                   // pop-up: Backup to specified folder
   // ---- end of backup to a folder ----

@@ -30,8 +30,9 @@ void TForm1::maClick() {
 
 void TForm1::PopBackup1Click() { maClick(); }
 
-void TForm1::Edit1Change() {
-  if (!BackupFolder.empty()) BackupFolder = Control("Edit1").Caption;
+void TForm1::Edit1Change(const std::string& text) {
+  Control("Edit1").Caption = text;
+  if (!BackupFolder.empty()) BackupFolder = text;
 }
 
 void TForm1::ShowDestinationPanel(bool visible) {

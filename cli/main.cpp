@@ -176,13 +176,13 @@ bool backupCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
     error = text(Msg::CliBadRows, std::to_string(form.ListView1.Count()));
     return false;
   }
-  for (size_t row : *rows) form.ListView1.Select(row, true);
+  {
+    QuietMemo quiet(view);  // the details of each row selected are no part of a backup's output
+    for (size_t row : *rows) form.ListView1SelectItem(row, true);
+  }
   const auto pressStart = [&] {
     if (!form.Control("Button1").Visible || form.StartFinished) return;
-    if (parsed.destination) {
-      form.Control("Edit1").Caption = *parsed.destination;
-      form.Edit1Change();
-    }
+    if (parsed.destination) form.Edit1Change(*parsed.destination);
     form.Click("Button1");
   };
   view.onPump = pressStart;
@@ -234,7 +234,8 @@ std::optional<size_t> selectOneRow(TForm1& form, korvane::TerminalView& view, co
     error = text(Msg::CliBadDetailsRow, std::to_string(form.ListView1.Count()));
     return std::nullopt;
   }
-  form.ListView1.Select(rows->front(), true);
+  QuietMemo quiet(view);
+  form.ListView1SelectItem(rows->front(), true);
   return rows->front();
 }
 

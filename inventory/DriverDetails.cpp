@@ -27,11 +27,12 @@ std::vector<Msg> platformMessages(const std::string& platform) {
 }  // namespace
 
 // Both a selection and a deselection describe the row.
-void TForm1::ListView1SelectItem(size_t item, bool) {
+void TForm1::ListView1SelectItem(size_t item, bool selected) {
   ShowDestinationPanel(false);
   DriverFileList.clear();
   ClearMemo();
   if (item >= ListView1.Count()) return;
+  ListView1.Select(item, selected);
   const auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, ListView1.Text(item, 1));
   if (!inf) {
     AddMemoLines(Text(Msg::InfNotFound));

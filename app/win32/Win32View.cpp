@@ -638,17 +638,15 @@ void Win32View::listSelectionChanged(const NMLISTVIEW& change) {
 }
 
 void Win32View::selectRow(size_t row, bool selected) {
-  TListView& list = form_->ListView1;
+  const TListView& list = form_->ListView1;
   if (row >= list.Count() || list.Selected(row) == selected) return;
-  list.Select(row, selected);
   form_->ListView1SelectItem(row, selected);
 }
 
 // The user's typing (or the picker's choice) in the folder box.
 void Win32View::editChanged(HWND edit) {
   if (settingEdit_ || edit != controlWindow("Edit1")) return;
-  form_->Control("Edit1").Caption = win32::narrow(textOf(edit));
-  form_->Edit1Change();
+  form_->Edit1Change(win32::narrow(textOf(edit)));
 }
 
 void Win32View::browseForFolder() {

@@ -48,7 +48,7 @@ struct SampleWindow {
   void pressStartOnPump(const std::string& destination) {
     view.onPump = [this, destination] {
       if (!form.Control("Button1").Visible || form.StartFinished) return;
-      form.Control("Edit1").Caption = destination;
+      form.Edit1Change(destination);
       form.Button1Click();
     };
   }

@@ -17,7 +17,7 @@ constexpr const char* kBrennetFolder = "C:\\OUT\\Brennet FastLink 10 100 PCI Eth
 
 TEST(BackupToFolder, AnalysisListsTheFilesAndShowsTheDestinationPanel) {
   SampleWindow w;
-  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.ListView1SelectItem(rowOf(w.form, kBrennet), true);
   w.form.BitBtn2Click();
   EXPECT_EQ(w.form.Memo1.front(), std::string("Preparing to generate the driver package for ") + kBrennet + "  ........");
   EXPECT_TRUE(memoHas(w.form, "There are 4 files to backup."));
@@ -30,9 +30,9 @@ TEST(BackupToFolder, AnalysisListsTheFilesAndShowsTheDestinationPanel) {
 
 TEST(BackupToFolder, StartCopiesIntoTheDriverFolderWithDescriptorAndPlaceholder) {
   SampleWindow w;
-  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.ListView1SelectItem(rowOf(w.form, kBrennet), true);
   w.form.BitBtn2Click();
-  w.form.Control("Edit1").Caption = "C:\\OUT\\";  // a trailing backslash is used without it
+  w.form.Edit1Change("C:\\OUT\\");  // a trailing backslash is used without it
   w.form.Button1Click();
   Machine& machine = *w.sample.machine;
   EXPECT_THAT(filesIn(machine, kBrennetFolder),
@@ -60,9 +60,9 @@ std::unique_ptr<StartedWindow> backUpOneDriver(const std::string& description, c
   w.image.file("WINDOWS\\inf\\oem1.inf", infText);
   TForm1& form = w.start();
   form.BitBtn1Click();
-  form.ListView1.Select(0, true);
+  form.ListView1SelectItem(0, true);
   form.BitBtn2Click();
-  form.Control("Edit1").Caption = "C:\\OUT";
+  form.Edit1Change("C:\\OUT");
   form.Button1Click();
   return window;
 }
@@ -95,14 +95,14 @@ TEST(BackupToFolder, NothingSelected) {
 
 TEST(BackupToFolder, AMissingInfIsReportedAndTheRunGoesOn) {
   SampleWindow w;
-  w.form.ListView1.Select(rowOf(w.form, "Kestrow VPN Virtual Adapter"), true);
+  w.form.ListView1SelectItem(rowOf(w.form, "Kestrow VPN Virtual Adapter"), true);
   w.form.BitBtn2Click();
   EXPECT_TRUE(memoHas(w.form, "Maybe this driver has already been removed from your system."));
   EXPECT_FALSE(w.form.Control("Button1").Visible);
   const std::string notBackedUp = "NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)";
   EXPECT_THAT(w.form.LastBackup.failures, ElementsAre(notBackedUp));
 
-  for (const char* caption : {kBrennet, "Velmar TouchPad"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  for (const char* caption : {kBrennet, "Velmar TouchPad"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);
   w.pressStartOnPump("C:\\OUT");
   w.form.BitBtn2Click();
   EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"),
@@ -116,14 +116,14 @@ TEST(BackupToFolder, AMissingInfIsReportedAndTheRunGoesOn) {
 // run with the error box and no word of success.
 TEST(BackupToFolder, TheDestinationIsMadeWholeOrTheRunEnds) {
   SampleWindow w;
-  w.form.ListView1.Select(rowOf(w.form, "Velmar TouchPad"), true);
+  w.form.ListView1SelectItem(rowOf(w.form, "Velmar TouchPad"), true);
   w.form.BitBtn2Click();
-  w.form.Control("Edit1").Caption = "C:\\Korvane\\Deep\\Backup";
+  w.form.Edit1Change("C:\\Korvane\\Deep\\Backup");
   w.form.Button1Click();
   EXPECT_TRUE(w.sample.machine->files().exists("C:\\Korvane\\Deep\\Backup\\Velmar TouchPad\\Setup.DIY"));
   EXPECT_FALSE(w.form.CommandFailed);
 
-  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);
   w.view.log.clear();
   w.pressStartOnPump("Q:\\Nowhere");  // a drive the machine does not have
   w.form.BitBtn2Click();
@@ -137,7 +137,7 @@ TEST(BackupToFolder, TheDestinationIsMadeWholeOrTheRunEnds) {
 TEST(BackupToFolder, ThreeDriversAfterOneStart) {
   SampleWindow w;
   for (const char* caption : {kBrennet, "Orvik SoundWave 64", "Velmar TouchPad"})
-    w.form.ListView1.Select(rowOf(w.form, caption), true);
+    w.form.ListView1SelectItem(rowOf(w.form, caption), true);
   w.pressStartOnPump("C:\\OUT");
   int starts = 0;
   const auto press = w.view.onPump;
@@ -166,11 +166,11 @@ TEST(BackupToFolder, ARunOfSeveralDriversWalksTheDiskOnce) {
   w.image.registry("c.reg", registry);
   TForm1& form = w.start();
   form.BitBtn1Click();
-  form.ListView1.Select(0, true);
-  form.ListView1.Select(1, true);
+  form.ListView1SelectItem(0, true);
+  form.ListView1SelectItem(1, true);
   w.view.onPump = [&] {
     if (!form.Control("Button1").Visible || form.StartFinished) return;
-    form.Control("Edit1").Caption = "C:\\OUT";
+    form.Edit1Change("C:\\OUT");
     form.Button1Click();
   };
   form.BitBtn2Click();
@@ -184,7 +184,7 @@ TEST(BackupToFolder, ARunOfSeveralDriversWalksTheDiskOnce) {
 
 TEST(BackupToFolder, CancelWhileTheRunWaitsEndsTheRun) {
   SampleWindow w;
-  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);
   w.view.onPump = [&] {
     if (w.form.Control("Button2").Visible) w.form.Button2Click();
   };
@@ -196,7 +196,7 @@ TEST(BackupToFolder, CancelWhileTheRunWaitsEndsTheRun) {
 
 TEST(BackupToFolder, StopOrClosingWhileTheRunWaitsEndsTheRun) {
   SampleWindow w;
-  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);
   int pumps = 0;
   w.view.onPump = [&] {
     if (++pumps == 3) w.form.Stop1Click();
@@ -207,7 +207,7 @@ TEST(BackupToFolder, StopOrClosingWhileTheRunWaitsEndsTheRun) {
 
 TEST(BackupToFolder, StopDuringTheAnalysisOffersNothingForCopying) {
   SampleWindow w;
-  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1.Select(rowOf(w.form, caption), true);
+  for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);
   w.pressStartOnPump("C:\\OUT");
   const auto press = w.view.onPump;
   bool started = false;
@@ -238,10 +238,10 @@ TEST(BackupToFolder, DriversThatMapToOneFolderGetTheirOwn) {
   w.image.registry("c.reg", reg);
   TForm1& form = w.start();
   form.BitBtn1Click();
-  for (size_t row = 0; row < form.ListView1.Count(); ++row) form.ListView1.Select(row, true);
+  for (size_t row = 0; row < form.ListView1.Count(); ++row) form.ListView1SelectItem(row, true);
   w.view.onPump = [&] {
     if (!form.Control("Button1").Visible || form.StartFinished) return;
-    form.Control("Edit1").Caption = "C:\\OUT";
+    form.Edit1Change("C:\\OUT");
     form.Button1Click();
   };
   form.BitBtn2Click();
@@ -253,18 +253,16 @@ TEST(BackupToFolder, DriversThatMapToOneFolderGetTheirOwn) {
 
 TEST(BackupToFolder, FolderBoxChangesBackupFolder) {
   SampleWindow w;
-  w.form.Control("Edit1").Caption = "D:\\Elsewhere";
-  w.form.Edit1Change();
+  w.form.Edit1Change("D:\\Elsewhere");
   EXPECT_EQ(w.form.BackupFolder, "D:\\Elsewhere");
   w.form.BackupFolder.clear();
-  w.form.Control("Edit1").Caption = "E:\\Ignored";
-  w.form.Edit1Change();
+  w.form.Edit1Change("E:\\Ignored");
   EXPECT_EQ(w.form.BackupFolder, "") << "an empty setting is not taken over";
 }
 
 TEST(BackupToFolder, CancelClearsTheAnalysis) {
   SampleWindow w;
-  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.ListView1SelectItem(rowOf(w.form, kBrennet), true);
   w.form.BitBtn2Click();
   w.form.Button2Click();
   EXPECT_TRUE(w.form.DriverFileList.empty());

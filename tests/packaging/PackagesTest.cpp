@@ -59,9 +59,9 @@ class Packages : public ::testing::Test {
   }
   // Selects the row, runs the command and presses Start with C:\OUT.
   void package(void (TForm1::*command)(), const std::string& caption = kBrennet) {
-    w.form.ListView1.Select(rowOf(w.form, caption), true);
+    w.form.ListView1SelectItem(rowOf(w.form, caption), true);
     (w.form.*command)();
-    w.form.Control("Edit1").Caption = "C:\\OUT";
+    w.form.Edit1Change("C:\\OUT");
     w.form.Button1Click();
   }
   SampleWindow w;
@@ -135,9 +135,9 @@ struct OneDriverPackage {
     for (const auto& file : otherFilesOnC) w.image.file(file, "x");
     TForm1& form = w.start();
     form.BitBtn1Click();
-    form.ListView1.Select(0, true);
+    form.ListView1SelectItem(0, true);
     form.PopBackup2Click();
-    form.Control("Edit1").Caption = destination;
+    form.Edit1Change(destination);
     form.Button1Click();
   }
   fs::path onC(const std::string& path) const { return hostFileOnC(w.image.root(), path); }
@@ -170,10 +170,10 @@ TEST_F(Packages, APackageTakesOnlyWhatTheRunCopiedAndDeletesNothingElse) {
 }
 
 TEST_F(Packages, AFailedCopyMakesNoPackageAndSaysSo) {
-  w.form.ListView1.Select(rowOf(w.form, kBrennet), true);
+  w.form.ListView1SelectItem(rowOf(w.form, kBrennet), true);
   w.form.PopBackup2Click();
   fs::remove(w.host("C:\\WINDOWS\\system32\\drivers\\brnfast.sys"));  // gone between analysis and Start
-  w.form.Control("Edit1").Caption = "C:\\OUT";
+  w.form.Edit1Change("C:\\OUT");
   w.form.Button1Click();
   EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"), ::testing::IsEmpty());
   const std::string failure = std::string("NOT backed up: ") + kBrennet + " (its files could not be copied)";

@@ -51,11 +51,15 @@ struct RemovalWindow {
     form->BitBtn1Click();
     return *form;
   }
+  // Selects the row of the caption alone, as the user would.
+  void select(const std::string& caption) {
+    for (size_t row = 0; row < form->ListView1.Count(); ++row)
+      form->ListView1SelectItem(row, form->ListView1.Text(row, 0) == caption);
+    ASSERT_EQ(form->ListView1.SelectedCount(), 1u) << caption;
+  }
   // Selects the row of the caption and removes it, answering the question.
   void remove(const std::string& caption, bool answer = true) {
-    for (size_t row = 0; row < form->ListView1.Count(); ++row)
-      form->ListView1.Select(row, form->ListView1.Text(row, 0) == caption);
-    ASSERT_EQ(form->ListView1.SelectedCount(), 1u) << caption;
+    select(caption);
     view.answers.push_back(answer);
     form->Remove1Click();
   }
@@ -103,6 +107,7 @@ TEST(RemoveDriver, NothingSelectedAsksForASelection) {
 
 TEST(RemoveDriver, NoAnswerChangesNothing) {
   NtRemoval w;
+  w.select(kOrvik);
   const auto memo = w.form->Memo1;
   w.remove(kOrvik, false);
   EXPECT_THAT(w.view.entries("caption: "), ElementsAre("Confirmation"));
@@ -275,8 +280,8 @@ TEST(RemoveDriver, FailuresAreReportedInsteadOfSuccess) {
 
 TEST(RemoveDriver, EveryEntryPointRemovesTheFirstSelectedRow) {
   NtRemoval w;
-  w.form->ListView1.Select(0, true);
-  w.form->ListView1.Select(1, true);
+  w.form->ListView1SelectItem(0, true);
+  w.form->ListView1SelectItem(1, true);
   w.view.answers = {false, false, false};
   w.form->Removethedriver1Click();
   w.form->SpeedButton2Click();
