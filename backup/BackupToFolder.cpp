@@ -44,8 +44,9 @@ void TForm1::ShowDestinationPanel(bool visible) {
 
 std::unique_ptr<DriverFileSearch> TForm1::MakeFileSearch() {
   const std::string windir = machine_.environment().get("windir").value_or("");
-  SearchWindow window{[this](const std::string& text) { SetStatus(text); }, [this] { view_.processMessages(); },
-                      [this] { return StopRequested; }, [this] { return CurrentLanguage; }};
+  // The language is read per folder: it may change while messages are pumped.
+  SearchWindow window{[this](const std::string& folder) { SetStatus(Text(Msg::StatusSearching) + folder); },
+                      [this] { view_.processMessages(); }, [this] { return StopRequested; }};
   return std::make_unique<DriverFileSearch>(machine_.files(), SearchFolders{windir, AH.IsNTFamily(), InfFolder},
                                             window);
 }

@@ -1,6 +1,5 @@
 #include "backup/FolderWalk.h"
 
-#include "app/Languages.h"
 #include "platform/Text.h"
 
 namespace korvane {
@@ -31,7 +30,7 @@ void FolderWalk::walk(const std::string& folder, const Visit& visit, const std::
     if (skippedKey.empty() || folderKey(subfolder) != skippedKey) walk(subfolder, visit, skippedKey);
   }
   processMessages();
-  showProgress(folder);
+  if (window_.searchingFolder) window_.searchingFolder(folder);
   processMessages();
   visit(folder, listed ? &listing : nullptr);
 }
@@ -52,12 +51,6 @@ std::vector<std::string> FolderWalk::subfolders(const std::string& folder, std::
     if (stopping) break;
   }
   return names;
-}
-
-void FolderWalk::showProgress(const std::string& folder) const {
-  if (!window_.setStatus) return;
-  const std::string language = window_.language ? window_.language() : std::string();
-  window_.setStatus(message(Msg::StatusSearching, language).value_or("") + folder);
 }
 
 }  // namespace korvane

@@ -14,10 +14,9 @@ namespace korvane {
 
 // What a search needs from the window it runs in.
 struct SearchWindow {
-  std::function<void(const std::string& text)> setStatus;
+  std::function<void(const std::string& folder)> searchingFolder;  // each folder as its own files are looked at
   std::function<void()> processMessages;
   std::function<bool()> stopRequested;
-  std::function<std::string()> language;  // asked per folder: it may change while messages are pumped
 };
 
 class FolderWalk {
@@ -39,7 +38,6 @@ class FolderWalk {
  private:
   void walk(const std::string& folder, const Visit& visit, const std::string& skippedKey);
   std::vector<std::string> subfolders(const std::string& folder, std::vector<FileEntry>& listing, bool& listed);
-  void showProgress(const std::string& folder) const;
   bool stopRequested() const { return window_.stopRequested && window_.stopRequested(); }
 
   FileSystem& files_;

@@ -85,8 +85,7 @@ struct Bench {
   Run resolveAndCopy(SearchMethod method, const std::string& out) {
     const Stopwatch stopwatch;
     files().createDirectory(out);
-    SearchWindow window{[this](const std::string& text) { statusBar = text; }, [] {}, [] { return false; },
-                        [] { return std::string("English"); }};
+    SearchWindow window{[this](const std::string& folder) { statusBar = folder; }, [] {}, [] { return false; }};
     DriverFileSearch search(files(), SearchFolders{kWindowsFolder, true, kInfFolder}, window, method);
     Run run;
     for (const auto& driver : drivers) {

@@ -182,6 +182,21 @@ TEST(BackupToFolder, ARunOfSeveralDriversWalksTheDiskOnce) {
   EXPECT_EQ(walksOfFar, 1u) << "the second driver's file comes from the index the first one built";
 }
 
+// The search reports each folder it walks; the window says so in its language.
+TEST(BackupToFolder, TheSearchStatusFollowsTheLanguage) {
+  StartedWindow w;
+  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", "Card"}, {"InfPath", "oem1.inf"}}));
+  w.image.file("WINDOWS\\inf\\oem1.inf", "[Version]\r\n[SourceDisksFiles]\r\nfar.dll=1\r\n");
+  w.image.file("WINDOWS\\Sub\\far.dll", "far");
+  TForm1& form = w.start();
+  form.BitBtn1Click();
+  form.Russian1Click();
+  form.ListView1.Select(0, true);
+  form.BitBtn2Click();
+  EXPECT_THAT(w.view.entries("status: "), Contains("Поиск ... \r\nC:\\WINDOWS\\Sub\\"));
+  EXPECT_TRUE(memoHas(form, "C:\\WINDOWS\\Sub\\far.dll"));
+}
+
 TEST(BackupToFolder, CancelWhileTheRunWaitsEndsTheRun) {
   SampleWindow w;
   for (const char* caption : {kBrennet, "Orvik SoundWave 64"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);

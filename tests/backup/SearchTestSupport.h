@@ -1,5 +1,5 @@
 // A driver file search on a machine image, run through the scripted view:
-// the status bar and the message pump are the view's, Stop is a flag.
+// the message pump is the view's, Stop is a flag, the folders searched are kept.
 #pragma once
 
 #include <memory>
@@ -15,22 +15,16 @@ namespace korvane::test {
 struct SearchSession {
   ScriptedView view;
   bool stop = false;
-  std::string language = "English";
+  std::vector<std::string> folders;  // the folders the search reported, in order
 
   SearchWindow window() {
-    return {[this](const std::string& text) { view.statusChanged(text); }, [this] { view.processMessages(); },
-            [this] { return stop; }, [this] { return language; }};
+    return {[this](const std::string& folder) { folders.push_back(folder); }, [this] { view.processMessages(); },
+            [this] { return stop; }};
   }
   std::unique_ptr<DriverFileSearch> search(Machine& machine, SearchMethod method, bool ntFamily = true,
                                            const std::string& windowsFolder = "C:\\WINDOWS") {
     return std::make_unique<DriverFileSearch>(
         machine.files(), SearchFolders{windowsFolder, ntFamily, windowsFolder + "\\Inf\\"}, window(), method);
-  }
-  // The folders the status bar showed, in order.
-  std::vector<std::string> searchedFolders() const {
-    std::vector<std::string> folders;
-    for (const auto& text : view.entries("status: Searching ... \r\n")) folders.push_back(text);
-    return folders;
   }
 };
 
