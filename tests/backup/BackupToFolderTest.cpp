@@ -191,7 +191,7 @@ TEST(BackupToFolder, TheSearchStatusFollowsTheLanguage) {
   TForm1& form = w.start();
   form.BitBtn1Click();
   form.Russian1Click();
-  form.ListView1.Select(0, true);
+  form.ListView1SelectItem(0, true);
   form.BitBtn2Click();
   EXPECT_THAT(w.view.entries("status: "), Contains("Поиск ... \r\nC:\\WINDOWS\\Sub\\"));
   EXPECT_TRUE(memoHas(form, "C:\\WINDOWS\\Sub\\far.dll"));
