@@ -20,6 +20,8 @@
 #include "components/ahmtsystemdetails/TAHMSystemDetails.h"
 #include "inventory/DriverInventory.h"
 #include "platform/Machine.h"
+#include "restore/DriverBackup.h"
+#include "restore/RestoreScan.h"
 #include "update/WebCopy.h"
 
 namespace korvane {
@@ -65,25 +67,11 @@ class TForm1 {
   void BitBtn9Click();                         // Start of Restore All
   void BitBtn11Click();                        // Cancel of Restore All
   void TV1Change();                            // the tree's selection changed
-  // One entry of the scan list, in the order found.
-  struct TScanEntry {
-    std::string Caption;    // the full path
-    std::string Extension;  // without the dot
-    std::string Folder;     // without the trailing backslash
-  };
-  // Folders end in a backslash. A folder's sub-folders are scanned before its own entries.
-  void ScanFolderTree(const std::string& folder);
-  void ListFolderFiles(const std::string& folder, const std::string& mask);
-  bool RestartWindows(unsigned flags);
 
-  static constexpr int kInstallNewMode = 7;
-  int InstallMode = 0;        // kInstallNewMode only while Install a new driver runs
-  TOpenDialog OD1;            // the INF dialog
-  std::vector<TScanEntry> lstscan2;
-  std::string ScanMask;
-  std::string RestoreFolder;  // the tree's Directory at its last change; "nil" for none
+  TOpenDialog OD1;  // the INF dialog
   TAHMExplorerTree TV1;
-  bool RestoreFailed = false;  // the last restore command ended on a failure it reported
+  // The last scan, the chosen folder and how the last restore or removal ended.
+  const RestoreScan& RestoreState() const { return restore_; }
 
  private:
   std::string WindowsFolder();
@@ -91,16 +79,16 @@ class TForm1 {
   void SetOD1InitialFolder();
   std::optional<std::string> ExecuteOD1();  // the chosen file; nullopt when cancelled or empty
   void RunHardwareWizard();
-  bool ExtractInstallTool(const std::string& tool);
-  void RunInstallTool(const std::string& tool, const std::string& folder, const SetupDiy& descriptor);
+  // The installation tool run on a backup that has a usable Setup.DIY.
+  void InstallFromBackup(const std::string& inf, const std::string& folder, const DriverBackupCheck& backup,
+                         const std::string& tool, bool toolWritten);
   // The scan's files copied into the Windows folder's sub-folders, then the
   // restart offered; nothing happens for a folder that is no driver backup.
   void RestoreFolderTree(const std::string& folder, const std::vector<std::string>& destinations, Msg restartNotice);
-  bool IsSystemFolderTree(const std::string& folder);
-  std::vector<std::string> CopyList() const;
-  bool CopyIntoWindowsFolders(const std::vector<std::string>& destinations);
   void OfferRestart(Msg restartNotice);
+  bool RestartWindows(unsigned flags);
   void ConfigureFolderTree();  // TV1 as the window defines it
+  RestoreScan restore_;
 
  public:
   // ---- end of restore ----
@@ -109,17 +97,11 @@ class TForm1 {
   void Remove1Click();                                   // Install > Remove a driver
   void SpeedButton2Click() { Remove1Click(); }           // the hidden Remove tool button
   void Removethedriver1Click() { SpeedButton2Click(); }  // pop-up: Remove the driver
-  // Whether the last removal that was gone through left anything undone.
-  bool LastRemovalIncomplete = false;
 
  private:
   struct RemovalReport;
-  bool RunRemovalTool(const std::string& hardwareId);
-  // The analysed files that lie in the driver folders and that no other
-  // driver names, sent where the user can get them back.
   void RemoveDriverFiles(size_t row, const std::vector<std::string>& otherInfs, RemovalReport& report);
   void RecycleFiles(size_t row, const std::vector<std::string>& paths, RemovalReport& report);
-  std::string UndoFolder(size_t row);
   void FinishRemoval(const RemovalReport& report);
 
  public:

@@ -68,8 +68,8 @@ bool runRestoreCommand(TForm1& form, TerminalView& view, FileSystem& files, cons
     started = restoreCommand(form, view, files, words[1], lang, error);
   else
     started = restoreAllCommand(form, words[1], lang, error);
-  if (started && form.RestoreFailed) error = text(Msg::CliRestoreFailed, lang);
-  return started && !form.RestoreFailed;
+  if (started && form.RestoreState().RestoreFailed) error = text(Msg::CliRestoreFailed, lang);
+  return started && !form.RestoreState().RestoreFailed;
 }
 
 }  // namespace korvane

@@ -261,8 +261,8 @@ bool removeCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
   }
   if (form.Memo1 != memoBefore)
     for (const auto& line : form.Memo1) view.memoAppended(line);
-  if (form.LastRemovalIncomplete) error = text(Msg::CliRemovalIncomplete);
-  return !form.LastRemovalIncomplete && succeeded(form, text, error);
+  if (form.RestoreState().LastRemovalIncomplete) error = text(Msg::CliRemovalIncomplete);
+  return !form.RestoreState().LastRemovalIncomplete && succeeded(form, text, error);
 }
 
 // Runs the command on a started window; false with a message when it cannot.

@@ -30,16 +30,17 @@ void TForm1::SpeedButton4Click() {
   AddMemoLines(Text(Msg::RestoreAllInstructions));
 }
 
-void TForm1::TV1Change() { RestoreFolder = TV1.Directory(); }
+void TForm1::TV1Change() { restore_.RestoreFolder = TV1.Directory(); }
 
 void TForm1::BitBtn9Click() {
-  RestoreFailed = false;
-  if (RestoreFolder.empty() || RestoreFolder == TAHMExplorerTree::kNoDirectory) {
+  restore_.RestoreFailed = false;
+  const std::string& folder = restore_.RestoreFolder;
+  if (folder.empty() || folder == TAHMExplorerTree::kNoDirectory) {
     view_.showMessage(Text(Msg::NoFolderSelected));
-    RestoreFailed = true;
+    restore_.RestoreFailed = true;
     return;
   }
-  RestoreFolderTree(RestoreFolder, {"INF\\", "Options\\Cabs\\"}, Msg::RestoreAllRestartNotice);
+  RestoreFolderTree(folder, {"INF\\", "Options\\Cabs\\"}, Msg::RestoreAllRestartNotice);
 }
 
 void TForm1::BitBtn11Click() { ShowDriverList(); }

@@ -251,7 +251,7 @@ TEST(RemoveDriver, StopDuringTheSearchDeletesNoFile) {
   EXPECT_THAT(w.view.entries("message: "),
               ElementsAre("The driver was not removed completely:\n"
                           "The search for the driver's files was stopped, so no files were deleted."));
-  EXPECT_TRUE(w.form->LastRemovalIncomplete) << "the console program exits with a failure then";
+  EXPECT_TRUE(w.form->RestoreState().LastRemovalIncomplete) << "the console program exits with a failure then";
 }
 
 TEST(RemoveDriver, FailuresAreReportedInsteadOfSuccess) {

@@ -52,7 +52,7 @@ TEST(RestoreAll, StartWithoutAFolderOnlySaysSo) {
   // A folder chosen and then unselected leaves "nil", which is no folder either.
   form.TV1.SetDirectory("D:\\All");
   form.TV1.Select(nullptr);
-  EXPECT_EQ(form.RestoreFolder, "nil");
+  EXPECT_EQ(form.RestoreState().RestoreFolder, "nil");
   form.BitBtn9Click();
   EXPECT_THAT(w.view.entries("message: "), ElementsAre(kNoFolder, kNoFolder));
   EXPECT_EQ(form.Memo1, memo);
@@ -66,7 +66,7 @@ TEST(RestoreAll, StartCopiesEveryFileButTheDescriptorsIntoTwoFoldersAndAsks) {
   TForm1& form = w.begin();
   form.Click("Restore2");
   form.TV1.SetDirectory("d:\\all");
-  EXPECT_EQ(form.RestoreFolder, "D:\\ALL\\");
+  EXPECT_EQ(form.RestoreState().RestoreFolder, "D:\\ALL\\");
   w.view.answers = {true};
   form.Click("BitBtn9");
   for (const std::string target : {"C:\\WINDOWS\\INF\\", "C:\\WINDOWS\\Options\\Cabs\\"}) {

@@ -65,7 +65,7 @@ TEST(RestoreDriver, AToolThatCannotBeWrittenIsNotRunAndSaysWhere) {
   w.form->BitBtn4Click();
   EXPECT_THAT(w.executed(), IsEmpty());
   EXPECT_EQ(w.form->Memo1.back(), "The device installation tool could not be written to Q:\\WINDOWS\\devmount.exe.");
-  EXPECT_TRUE(w.form->RestoreFailed);
+  EXPECT_TRUE(w.form->RestoreState().RestoreFailed);
 }
 
 TEST(RestoreDriver, TheDialogStartsInTheBackupFolderOrElseTheBackupAllFolder) {
@@ -210,10 +210,10 @@ TEST(RestoreDriver, ASecondRestoreCopiesOnlyItsOwnFolder) {
   w.form->BitBtn4Click();
   EXPECT_FALSE(w.exists("C:\\WINDOWS\\INF\\a.inf"));
   EXPECT_EQ(w.read("C:\\WINDOWS\\INF\\b.inf"), "second");
-  ASSERT_EQ(w.form->lstscan2.size(), 1u);
-  EXPECT_EQ(w.form->lstscan2[0].Caption, "D:\\B\\b.inf");
-  EXPECT_EQ(w.form->lstscan2[0].Extension, "inf");
-  EXPECT_EQ(w.form->lstscan2[0].Folder, "D:\\B");
+  ASSERT_EQ(w.form->RestoreState().lstscan2.size(), 1u);
+  EXPECT_EQ(w.form->RestoreState().lstscan2[0].Caption, "D:\\B\\b.inf");
+  EXPECT_EQ(w.form->RestoreState().lstscan2[0].Extension, "inf");
+  EXPECT_EQ(w.form->RestoreState().lstscan2[0].Folder, "D:\\B");
 }
 
 TEST(RestoreDriver, AFolderThatHoldsOrLiesInTheWindowsFolderIsNotCopied) {
@@ -227,7 +227,7 @@ TEST(RestoreDriver, AFolderThatHoldsOrLiesInTheWindowsFolderIsNotCopied) {
     const std::string folder = chosen == "C:\\oem1.inf" ? "C:\\" : "C:\\WINDOWS\\inf";
     EXPECT_THAT(w.form->Memo1, ElementsAre(folder + " holds the Windows folder or lies inside it: choose the folder "
                                                     "of a driver backup. Nothing was copied."));
-    EXPECT_THAT(w.form->lstscan2, IsEmpty());
+    EXPECT_THAT(w.form->RestoreState().lstscan2, IsEmpty());
     EXPECT_FALSE(w.exists("C:\\WINDOWS\\Options\\Cabs\\oem1.inf"));
   }
 }
@@ -254,7 +254,7 @@ TEST(RestoreDriver, ADescriptorWhoseInfIsNotInTheFolderIsRefusedAsIncomplete) {
     w.form->BitBtn4Click();
     EXPECT_THAT(w.executed(), IsEmpty()) << infName;
     EXPECT_THAT(w.restarts(), IsEmpty()) << infName;
-    EXPECT_TRUE(w.form->RestoreFailed) << infName;
+    EXPECT_TRUE(w.form->RestoreState().RestoreFailed) << infName;
     EXPECT_EQ(w.form->Memo1.back(),
               "The backup in D:\\B is incomplete: the INF file named in its Setup.DIY is not in that folder. Nothing "
               "was installed; back up the driver again.")
@@ -280,14 +280,14 @@ TEST(RestoreDriver, TheNineXFamilyGetsItsGuideAndWizardAndNoDialog) {
 TEST(RestoreDriver, InstallNewUsesTheWizardOnTheNtFamilyAndEndsItsMode) {
   RestoreWindow w;
   w.begin();
-  EXPECT_EQ(w.form->InstallMode, 0);
+  EXPECT_EQ(w.form->RestoreState().InstallMode, 0);
   w.form->Click("instnew1");
   EXPECT_THAT(w.view.entries("open-file: "), IsEmpty());
   EXPECT_THAT(w.executed(),
               ElementsAre("execute\topen\trundll32.exe\tshell32.dll,Control_RunDLL hdwwiz.cpl,,1\t\t5"));
   ASSERT_EQ(w.form->Memo1.size(), 6u);
   EXPECT_EQ(w.form->Memo1[1], kNtGuideStep1);
-  EXPECT_EQ(w.form->InstallMode, 1);
+  EXPECT_EQ(w.form->RestoreState().InstallMode, 1);
   EXPECT_FALSE(w.exists("C:\\WINDOWS\\devmount.exe"));
 
   w.view.chosenFiles = {std::nullopt};
