@@ -12,6 +12,7 @@
 #include "app/Controls.h"
 #include "app/Languages.h"
 #include "app/View.h"
+#include "backup/DriverBackup.h"
 #include "backup/DriverFileSearch.h"
 #include "backup/DriverFolder.h"
 #include "components/ahmtexplorertree/TAHMExplorerTree.h"
@@ -262,7 +263,13 @@ class TForm1 {
   std::unique_ptr<DriverFileSearch> MakeFileSearch();
   // With a search of the whole run when given one, else with its own.
   bool AnalyseRow(size_t row, DriverFileSearch* shared = nullptr);
+  void ShowAnalysisStep(const char* step);
+  // The row's files found with the window's pump and Stop: they become the
+  // driver file list, the INF's catalog the current one.
+  DriverFiles FindRowFiles(size_t row, CatalogNames catalogNames, DriverFileSearch& search,
+                           DriverFilesProgress progress);
   // Steps every driver backup shares, each with its memo lines.
+  void NoteFolder(const std::string& folder, bool made);  // "created" or "cannot create"
   const std::string& RunDestination();  // the folder box's folder, or the run's
   // Created with its parents when missing, made current; false with a memo line when it cannot be.
   bool PrepareDestination(const std::string& destination);

@@ -2,8 +2,7 @@
 // under the folder the user chose, or into a CAB package in package mode.
 #include "app/AskFolderUnit.h"
 #include "app/BalvikMain.h"
-#include "inventory/InfReader.h"
-#include "platform/RichText.h"
+#include "backup/DriverBackup.h"
 
 namespace korvane {
 
@@ -49,47 +48,33 @@ bool TForm1::BeginBackupAll() {
 TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& search) {
   if (row >= ListView1.Count()) return Collected::NoRow;
   const std::string caption = ListView1.Text(row, 0);
-  const std::string infName = ListView1.Text(row, 1);
   SetStatus(formatMessage(Text(Msg::BackupAllProgress),
                           {std::to_string(row + 1), std::to_string(Inventory.Count), caption}));
   ClearMemo();
   AddMemoLine(formatMessage(Text(Msg::PreparingPackage), {caption}));
   AddMemoLine("");
-  const auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, infName);
-  if (!inf) {
+  const auto infLocated = [this](const std::string& inf) {
+    ShowAnalysisStep("1");
+    AddMemoLine(inf);
+    ShowAnalysisStep("2");
+    ShowAnalysisStep("3");
+  };
+  const auto fileFound = [this](const DriverFileSearch::Found& file) {
+    if (!file.bySearch) AddMemoLine(file.path);
+  };
+  const DriverFiles files = FindRowFiles(row, CatalogNames::CatalogThenNt, search, {infLocated, fileFound, {}, {}});
+  if (files.outcome == DriverFiles::Outcome::InfMissing) {
     // Nothing of the driver is left to copy: it gets no folder and no package.
     AddMemoLines(Text(Msg::InfNotFound));
     return Collected::InfMissing;
   }
-  SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"1"}));
-  CurrentCatalogFile = InfCatalog(machine_, *inf);
-  AddMemoLine(*inf);
-  SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"2"}));
-  SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"3"}));
-  const InfBackupSet set = InfBackupFileSet(machine_, *inf, CatalogNames::CatalogThenNt);
-
-  for (size_t k = 0; k <= set.Names.size(); ++k) {
-    view_.processMessages();
-    // Also after the last name: a search cut short by Stop leaves the list incomplete.
-    if (StopRequested && !set.Names.empty()) {
-      view_.showMessage(Text(Msg::BackupStopped));
-      ClearMemo();
-      AddMemoLine(Text(Msg::BackupCancelledByUser));
-      DriverFileList.clear();
-      return Collected::Stopped;
-    }
-    if (k == set.Names.size()) break;
-    if (const auto found = search.Resolve(set.Names[k])) {
-      DriverFileList.push_back(found->path);
-      if (!found->bySearch) AddMemoLine(found->path);
-    }
+  if (files.outcome == DriverFiles::Outcome::Stopped) {
+    view_.showMessage(Text(Msg::BackupStopped));
+    ClearMemo();
+    AddMemoLine(Text(Msg::BackupCancelledByUser));
+    return Collected::Stopped;
   }
-  for (const std::string& folder : {InfFolder, OemInfFolder}) {
-    const std::string path = folder + infName;
-    if (!machine_.files().exists(path)) continue;
-    DriverFileList.push_back(path);
-    AddMemoLine(path);
-  }
+  for (const auto& path : files.infCopies) AddMemoLine(path);
   SetStatus(caption + formatMessage(Text(Msg::DriverFilesCollected), {std::to_string(DriverFileList.size())}));
   ShowDestinationPanel(false);
   ClearMemo();

@@ -1,13 +1,8 @@
 // Backup of the selected drivers to a folder: the analysis that finds a
 // driver's files, the destination panel, and Start that copies them into a
 // folder of their own with the descriptor Setup.DIY.
-#include <algorithm>
-
 #include "app/BalvikMain.h"
-#include "backup/DriverFileSearch.h"
-#include "backup/DriverFolder.h"
-#include "inventory/InfReader.h"
-#include "platform/RichText.h"
+#include "backup/DriverBackup.h"
 
 namespace korvane {
 
@@ -15,11 +10,6 @@ namespace {
 
 constexpr int kShortMemoHeight = 67;   // while the destination panel shows
 constexpr const char* kDestinationPanel[] = {"Label1", "Edit1", "Button1", "Button2"};
-
-// A catalog placeholder is only ever a plain name inside the driver folder.
-bool isPlainFileName(const std::string& name) {
-  return !name.empty() && name.find_first_of("\\/:") == std::string::npos && !IsUnusableFolderName(name);
-}
 
 }  // namespace
 
@@ -97,47 +87,46 @@ bool TForm1::WaitForStart() {
   return true;
 }
 
+void TForm1::ShowAnalysisStep(const char* step) { SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {step})); }
+
+DriverFiles TForm1::FindRowFiles(size_t row, CatalogNames catalogNames, DriverFileSearch& search,
+                                 DriverFilesProgress progress) {
+  progress.processMessages = [this] { view_.processMessages(); };
+  progress.stopRequested = [this] { return StopRequested; };
+  DriverFiles files =
+      FindDriverFiles(machine_, {InfFolder, OemInfFolder}, ListView1.Text(row, 1), catalogNames, search, progress);
+  if (files.outcome != DriverFiles::Outcome::InfMissing) CurrentCatalogFile = files.catalog;
+  DriverFileList = files.all();
+  return files;
+}
+
 bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   StopRequested = false;
-  // An earlier command's list must not add to this driver's.
-  DriverFileList.clear();
   const std::string description = ListView1.Text(row, 0);
   ClearMemo();
   AddMemoLine(formatMessage(Text(Msg::PreparingPackage), {description}));
   AddMemoLine("");
-  const auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, ListView1.Text(row, 1));
-  if (!inf) {
+  std::unique_ptr<DriverFileSearch> own;
+  if (!shared) own = MakeFileSearch();
+  const auto infLocated = [this](const std::string& inf) {
+    ShowAnalysisStep("2");
+    AddMemoLine(inf);
+    ShowAnalysisStep("3");
+  };
+  const auto fileFound = [this](const DriverFileSearch::Found& file) { AddMemoLine(file.path); };
+  // An earlier command's list never adds to this driver's: the list is the one found now.
+  const DriverFiles files =
+      FindRowFiles(row, CatalogNames::BothAsRead, shared ? *shared : *own, {infLocated, fileFound, {}, {}});
+  if (files.outcome == DriverFiles::Outcome::InfMissing) {
     AddMemoLines(Text(Msg::InfNotFound));
     NoteNotBackedUp(description, Msg::ReasonInfMissing);
     return false;
   }
-  SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"2"}));
-  CurrentCatalogFile = InfCatalog(machine_, *inf);
-  AddMemoLine(*inf);
-  SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {"3"}));
-  const InfBackupSet set = InfBackupFileSet(machine_, *inf);
-
-  std::unique_ptr<DriverFileSearch> own;
-  if (!shared) own = MakeFileSearch();
-  DriverFileSearch& search = shared ? *shared : *own;
-  for (const auto& name : set.Names) {
-    view_.processMessages();
-    if (StopRequested) break;
-    if (const auto found = search.Resolve(name)) {
-      DriverFileList.push_back(found->path);
-      AddMemoLine(found->path);
-    }
-  }
-  if (StopRequested) {
+  if (files.outcome == DriverFiles::Outcome::Stopped) {
     // A cut search leaves the file list incomplete: nothing of it is offered for copying.
-    DriverFileList.clear();
     AddMemoLine(Text(Msg::BackupStopped));
     SetStatus(Text(Msg::BackupStopped));
     return false;
-  }
-  for (const std::string& folder : {InfFolder, OemInfFolder}) {
-    const std::string path = folder + ListView1.Text(row, 1);
-    if (machine_.files().exists(path)) DriverFileList.push_back(path);
   }
 
   const std::string count = std::to_string(DriverFileList.size());
@@ -151,15 +140,14 @@ bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   return true;
 }
 
+void TForm1::NoteFolder(const std::string& folder, bool made) {
+  AddMemoLine(formatMessage(Text(made ? Msg::DirectoryCreated : Msg::CannotCreateDirectory), {folder}));
+}
+
 bool TForm1::PrepareDestination(const std::string& destination) {
-  FileSystem& files = machine_.files();
-  if (!files.isDirectory(destination)) {
-    const bool made = files.forceDirectories(destination);
-    AddMemoLine(formatMessage(Text(made ? Msg::DirectoryCreated : Msg::CannotCreateDirectory), {destination}));
-    if (!made) return false;
-  }
-  files.setCurrentDirectory(destination);
-  return true;
+  const DestinationState state = PrepareBackupDestination(machine_.files(), destination);
+  if (state != DestinationState::Existing) NoteFolder(destination, state == DestinationState::Created);
+  return state != DestinationState::NotCreated;
 }
 
 bool TForm1::RequireDestination(const std::string& destination) {
@@ -191,22 +179,15 @@ TForm1::DriverFolder TForm1::NameDriverFolder(const std::string& destination, si
 }
 
 bool TForm1::MakeFolder(const std::string& folder) {
-  FileSystem& files = machine_.files();
-  const bool made = files.createDirectory(folder) || files.isDirectory(folder);
-  AddMemoLine(formatMessage(Text(made ? Msg::DirectoryCreated : Msg::CannotCreateDirectory), {folder}));
+  const bool made = MakeDriverFolder(machine_.files(), folder);
+  NoteFolder(folder, made);
   return made;
 }
 
 std::optional<std::string> TForm1::CreateStagingFolder(const std::string& destination) {
-  FileSystem& files = machine_.files();
-  std::string folder;
-  // createDirectory fails on a folder that is already there: the one made is new.
-  for (int number = 1; number <= 100; ++number) {
-    folder = joinPath(destination, "~korvane" + std::to_string(number) + ".tmp");
-    if (files.createDirectory(folder)) return folder;
-    if (!files.exists(folder)) break;
-  }
-  AddMemoLine(formatMessage(Text(Msg::CannotCreateDirectory), {folder}));
+  const StagingFolder staging = MakeStagingFolder(machine_.files(), destination);
+  if (staging.made) return staging.path;
+  NoteFolder(staging.path, false);
   return std::nullopt;
 }
 
@@ -218,60 +199,28 @@ std::optional<Msg> TForm1::CopyToDriverFolder(const DriverFolder& folder, Msg co
   return std::nullopt;
 }
 
-// An empty list copies nothing and counts as a failure.
 bool TForm1::CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedLine) {
   AddMemoLine(Text(heading));
   for (const auto& path : DriverFileList) AddMemoLine(path);
-  bool copied = false;
-  if (!DriverFileList.empty()) {
-    FO1.FilesFrom = DriverFileList;
-    FO1.DirFrom.clear();
-    FO1.DirTo = folder;
-    try {
-      copied = FO1.Execute();
-    } catch (const EAHMFileOperator&) {
-      copied = false;
-    }
-  }
+  const bool copied = CopyFilesInto(FO1, DriverFileList, folder);
   AddMemoLine("");
   AddMemoLine(Text(copied ? copiedLine : Msg::CopyFailed));
   return copied;
 }
 
-// Setup.DIY goes to the folder's short path, as restore reads it.
 void TForm1::WriteDescriptor(const std::string& folder, size_t row) {
-  const std::string shortFolder = machine_.files().shortPathName(folder).value_or(folder);
-  WriteSetupDiy(*makeRichText(machine_), shortFolder, {ListView1.Text(row, 5), ListView1.Text(row, 1)});
+  WriteDriverDescriptor(machine_, folder, {ListView1.Text(row, 5), ListView1.Text(row, 1)});
 }
 
 void TForm1::AddCatalogPlaceholder(const std::string& folder) {
-  FileSystem& files = machine_.files();
-  const std::string placeholder = joinPath(folder, CurrentCatalogFile);
-  if (isPlainFileName(CurrentCatalogFile) && files.isDirectory(folder) && !files.exists(placeholder))
-    files.writeFile(placeholder, "");
+  WriteCatalogPlaceholder(machine_.files(), folder, CurrentCatalogFile);
 }
 
 std::vector<std::string> TForm1::CopiedFileNames(const std::string& folder) {
-  std::vector<std::string> names;
-  const auto add = [&](const std::string& name) {
-    const bool known = std::any_of(names.begin(), names.end(), [&](const auto& n) { return equalsIgnoreCase(n, name); });
-    if (!known && isPlainFileName(name) && machine_.files().exists(joinPath(folder, name))) names.push_back(name);
-  };
-  for (const auto& path : DriverFileList) add(path.substr(path.find_last_of('\\') + 1));
-  add(CurrentCatalogFile);
-  return names;
+  return NamesCopiedInto(machine_.files(), folder, DriverFileList, CurrentCatalogFile);
 }
 
-void TForm1::DeleteFolder(const std::string& folder) {
-  FO2.FilesFrom = {folder};
-  FO2.DirFrom.clear();
-  FO2.DirTo.clear();
-  try {
-    FO2.Execute();
-  } catch (const EAHMFileOperator&) {
-    // A folder that cannot be deleted stays; nothing in it is lost.
-  }
-}
+void TForm1::DeleteFolder(const std::string& folder) { DeleteFolderTree(FO2, folder); }
 
 void TForm1::NoteNotBackedUp(const std::string& caption, Msg reason) {
   LastBackup.failures.push_back(formatMessage(Text(Msg::DriverNotBackedUp), {caption, Text(reason)}));

@@ -16,6 +16,13 @@ namespace korvane {
 // Larger files are not INF scripts; they are read as if they were empty.
 constexpr uint64_t kMaxInfSize = uint64_t{16} << 20;
 
+// The folders a driver's INF may lie in, each ending in a backslash: the INF
+// folder and its "Other" folder.
+struct InfFolders {
+  std::string inf;
+  std::string oemInf;
+};
+
 // The INF of a driver: infFolder + name, or oemInfFolder + name, which wins
 // when both exist. Both folders end in a backslash.
 std::optional<std::string> LocateInf(FileSystem& files, const std::string& infFolder, const std::string& oemInfFolder,
