@@ -12,7 +12,7 @@
 #include "app/Controls.h"
 #include "app/Languages.h"
 #include "app/View.h"
-#include "backup/DriverBackup.h"
+#include "backup/BackupSteps.h"
 #include "backup/DriverFileSearch.h"
 #include "backup/DriverFolder.h"
 #include "components/ahmtexplorertree/TAHMExplorerTree.h"

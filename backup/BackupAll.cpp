@@ -2,7 +2,7 @@
 // under the folder the user chose, or into a CAB package in package mode.
 #include "app/AskFolderUnit.h"
 #include "app/BalvikMain.h"
-#include "backup/DriverBackup.h"
+#include "backup/BackupSteps.h"
 
 namespace korvane {
 

@@ -2,7 +2,7 @@
 // driver's files, the destination panel, and Start that copies them into a
 // folder of their own with the descriptor Setup.DIY.
 #include "app/BalvikMain.h"
-#include "backup/DriverBackup.h"
+#include "backup/BackupSteps.h"
 
 namespace korvane {
 

@@ -1,4 +1,4 @@
-#include "backup/DriverBackup.h"
+#include "backup/BackupSteps.h"
 
 #include <algorithm>
 
