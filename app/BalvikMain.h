@@ -12,6 +12,7 @@
 #include "app/Controls.h"
 #include "app/Languages.h"
 #include "app/View.h"
+#include "backup/BackupRun.h"
 #include "backup/BackupSteps.h"
 #include "backup/DriverFileSearch.h"
 #include "backup/DriverFolder.h"
@@ -143,12 +144,9 @@ class TForm1 {
   std::string Text(Msg msg) const;
 
   // ---- Backup to a folder (backup/BackupToFolder.cpp) ----
-  enum class BackupMode { Folder, Package };
-  enum class PackageKind { Cab, Exe };
-  BackupMode CurrentBackupMode = BackupMode::Folder;
-  PackageKind CurrentPackageKind = PackageKind::Cab;
-  bool StartFinished = false;               // set at the end of every Start
-  std::optional<size_t> ProcessingRow;      // the row of a multi-driver run
+  // The mode, the run's progress and how the last Backup, Backup All or
+  // one-EXE run went.
+  const BackupRun& Backup() const { return backupRun_; }
   void BitBtn2Click();                      // Backup: analyse the selected drivers
   void Button1Click();                      // Start
   void Button2Click();                      // Cancel
@@ -170,12 +168,6 @@ class TForm1 {
   void BitBtn3Click();   // Backup All, in the current backup mode
   void msClick();        // Backup > Backup All: folder mode first
   void BitBtn10Click();  // the Stop button of the run
-  // How the last Backup, Backup All or one-EXE run went, driver by driver.
-  struct BackupResult {
-    int succeeded = 0;
-    std::vector<std::string> failures;  // "<caption>: <what failed>"
-  };
-  BackupResult LastBackup;
   // ---- end of backup all ----
 
   // Set when a command ended on an error that the error box showed.
@@ -270,7 +262,6 @@ class TForm1 {
                            DriverFilesProgress progress);
   // Steps every driver backup shares, each with its memo lines.
   void NoteFolder(const std::string& folder, bool made);  // "created" or "cannot create"
-  const std::string& RunDestination();  // the folder box's folder, or the run's
   // Created with its parents when missing, made current; false with a memo line when it cannot be.
   bool PrepareDestination(const std::string& destination);
   // The same for a destination a whole run needs: the error box when it cannot be made.
@@ -341,8 +332,7 @@ class TForm1 {
   void ReportBackupAll(const std::optional<std::string>& outcome = std::nullopt);
   void ShowDestinationPanel(bool visible);
   bool WaitForStart();
-  DriverFolderNames runFolderNames_;  // the driver folders the current run has given out
-  std::string runDestination_;        // chosen at the first Start of a multi-driver run
+  BackupRun backupRun_;
 
   Machine& machine_;
   View& view_;

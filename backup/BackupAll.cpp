@@ -7,7 +7,7 @@
 namespace korvane {
 
 void TForm1::msClick() {
-  CurrentBackupMode = BackupMode::Folder;
+  backupRun_.SetMode(BackupMode::Folder);
   BitBtn3Click();
 }
 
@@ -18,7 +18,7 @@ void TForm1::BitBtn10Click() {
 }
 
 bool TForm1::BeginBackupAll() {
-  LastBackup = {};
+  backupRun_.Begin();
   if (Inventory.Count == 0) {
     view_.showMessage(Text(Msg::NoDriversListed));
     return false;
@@ -41,7 +41,6 @@ bool TForm1::BeginBackupAll() {
   Control("BitBtn10").Visible = true;
   LayoutChanged();
   view_.showMessage(Text(Msg::BackupAllAttention));
-  runFolderNames_ = DriverFolderNames();
   return true;
 }
 
@@ -111,8 +110,8 @@ void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const std::string
   if (row + 1 == count) {
     ClearMemo();
     AddMemoLine(withoutTrailingBackslash(Control("Edit1").Caption));
-    CurrentBackupMode = BackupMode::Folder;
-    CurrentPackageKind = PackageKind::Exe;
+    backupRun_.SetMode(BackupMode::Folder);
+    backupRun_.SetKind(PackageKind::Exe);
   }
   for (int k = 0; k < 4; ++k) AddMemoLine("");
   DriverFileList.clear();
@@ -121,7 +120,7 @@ void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const std::string
     return;
   }
   SetStatus(Text(Msg::PackageCreated));
-  ++LastBackup.succeeded;
+  backupRun_.CountBackedUp();
   AddMemoLine(formatMessage(Text(Msg::DriverPackagesCreated), {caption}));
 }
 
@@ -130,17 +129,18 @@ void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const std::string
 void TForm1::ReportBackupAll(const std::optional<std::string>& outcome) {
   Control("BitBtn10").Visible = false;
   LayoutChanged();
-  CurrentBackupMode = BackupMode::Folder;
-  for (const auto& failure : LastBackup.failures) AddMemoLine(failure);
-  view_.showMessage(outcome.value_or(formatMessage(Text(Msg::BackupAllDone), {std::to_string(LastBackup.succeeded)})));
-  if (!LastBackup.failures.empty())
-    view_.showMessage(formatMessage(Text(Msg::BackupAllFailures), {std::to_string(LastBackup.failures.size())}));
+  backupRun_.SetMode(BackupMode::Folder);
+  const BackupResult& result = backupRun_.Result();
+  for (const auto& failure : result.failures) AddMemoLine(failure);
+  view_.showMessage(outcome.value_or(formatMessage(Text(Msg::BackupAllDone), {std::to_string(result.succeeded)})));
+  if (!result.failures.empty())
+    view_.showMessage(formatMessage(Text(Msg::BackupAllFailures), {std::to_string(result.failures.size())}));
 }
 
 void TForm1::BitBtn3Click() {
   machine_.system().setErrorMode(semFailCriticalErrors);
   if (!BeginBackupAll()) return;
-  const bool packages = CurrentBackupMode == BackupMode::Package;
+  const bool packages = backupRun_.Mode() == BackupMode::Package;
   const std::string destination = withoutTrailingBackslash(Control("Edit1").Caption);
   const bool finished = BackUpEveryDriver([&](const DriverFolder& folder, size_t row) {
     if (!packages) return BackUpToDriverFolder(folder, row);

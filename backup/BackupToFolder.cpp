@@ -14,7 +14,7 @@ constexpr const char* kDestinationPanel[] = {"Label1", "Edit1", "Button1", "Butt
 }  // namespace
 
 void TForm1::maClick() {
-  CurrentBackupMode = BackupMode::Folder;
+  backupRun_.SetMode(BackupMode::Folder);
   BitBtn2Click();
 }
 
@@ -48,11 +48,9 @@ void TForm1::BitBtn2Click() {
     view_.showMessage(Text(ListView1.Count() > 0 ? Msg::SelectDriverToBackup : Msg::ClickFastCollectFirst));
     return;
   }
-  runFolderNames_ = DriverFolderNames();
-  runDestination_.clear();
-  LastBackup = {};
+  backupRun_.Begin();
   if (selected == 1) {
-    ProcessingRow.reset();
+    backupRun_.SetProcessingRow(std::nullopt);
     AnalyseRow(ListView1.NextSelected(0));
     return;
   }
@@ -62,25 +60,25 @@ void TForm1::BitBtn2Click() {
   const auto search = MakeFileSearch();
   bool first = true;
   for (size_t row = ListView1.NextSelected(0); row < ListView1.Count(); row = ListView1.NextSelected(row + 1)) {
-    ProcessingRow = row;
+    backupRun_.SetProcessingRow(row);
     if (!AnalyseRow(row, search.get())) {
       if (StopRequested) break;
       continue;
     }
     // A Start that did not finish (no destination) ends the run.
-    if (first ? !WaitForStart() : (Button1Click(), !StartFinished)) break;
+    if (first ? !WaitForStart() : (Button1Click(), !backupRun_.StartFinished())) break;
     first = false;
     if (StopRequested) break;
   }
-  ProcessingRow.reset();
+  backupRun_.SetProcessingRow(std::nullopt);
   // The drivers left out again at the end, where the memo keeps them.
-  for (const auto& failure : LastBackup.failures) AddMemoLine(failure);
+  for (const auto& failure : backupRun_.Result().failures) AddMemoLine(failure);
 }
 
 // Pumps messages until Start has run. Cancel (which hides the panel), Stop and
 // closing the window end the wait, and with it the run.
 bool TForm1::WaitForStart() {
-  while (!StartFinished) {
+  while (!backupRun_.StartFinished()) {
     if (StopRequested || !Control("Button1").Visible) return false;
     view_.processMessages();
   }
@@ -136,7 +134,7 @@ bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   if (!BackupFolder.empty()) Control("Edit1").Caption = BackupFolder;
   ShowDestinationPanel(true);
   AddMemoLine("");
-  StartFinished = false;
+  backupRun_.AwaitStart();
   return true;
 }
 
@@ -160,8 +158,9 @@ bool TForm1::RequireDestination(const std::string& destination) {
 bool TForm1::BeginStart() {
   ShowDestinationPanel(false);
   ClearMemo();
-  StartFinished = false;
-  return RequireDestination(RunDestination());
+  backupRun_.AwaitStart();
+  // Every driver of a multi-driver run goes where the first Start sent it.
+  return RequireDestination(backupRun_.ChooseDestination(Control("Edit1").Caption));
 }
 
 TForm1::DriverFolder TForm1::NameDriverFolder(const std::string& destination, size_t row) {
@@ -174,7 +173,7 @@ TForm1::DriverFolder TForm1::NameDriverFolder(const std::string& destination, si
     ListView1.SetText(row, 0, folder.caption);
     ListChanged();
   }
-  folder.path = joinPath(destination, runFolderNames_.Next(folder.caption, ListView1.Text(row, 1)));
+  folder.path = joinPath(destination, backupRun_.NextFolderName(folder.caption, ListView1.Text(row, 1)));
   return folder;
 }
 
@@ -223,37 +222,30 @@ std::vector<std::string> TForm1::CopiedFileNames(const std::string& folder) {
 void TForm1::DeleteFolder(const std::string& folder) { DeleteFolderTree(FO2, folder); }
 
 void TForm1::NoteNotBackedUp(const std::string& caption, Msg reason) {
-  LastBackup.failures.push_back(formatMessage(Text(Msg::DriverNotBackedUp), {caption, Text(reason)}));
-  AddMemoLine(LastBackup.failures.back());
-}
-
-// Every driver of a multi-driver run goes where the first Start sent it.
-const std::string& TForm1::RunDestination() {
-  if (!ProcessingRow || runDestination_.empty()) runDestination_ = withoutTrailingBackslash(Control("Edit1").Caption);
-  return runDestination_;
+  AddMemoLine(backupRun_.CountNotBackedUp(formatMessage(Text(Msg::DriverNotBackedUp), {caption, Text(reason)})));
 }
 
 void TForm1::Button1Click() {
-  if (CurrentBackupMode == BackupMode::Package) {
+  if (backupRun_.Mode() == BackupMode::Package) {
     Button3Click();
     return;
   }
   if (!BeginStart()) return;
-  const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
+  const size_t row = backupRun_.ProcessingRow().value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
-  const DriverFolder folder = NameDriverFolder(runDestination_, row);
+  const DriverFolder folder = NameDriverFolder(backupRun_.Destination(), row);
   const auto failure = CopyToDriverFolder(folder, Msg::PackageCreated);
   for (int k = 0; k < 4; ++k) AddMemoLine("");
   if (failure) {
     NoteNotBackedUp(folder.caption, *failure);
-    view_.showMessage(LastBackup.failures.back());
+    view_.showMessage(backupRun_.Result().failures.back());
   } else {
-    ++LastBackup.succeeded;
+    backupRun_.CountBackedUp();
     view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {folder.caption}));
     WriteDescriptor(folder.path, row);
     SetStatus(Text(Msg::PackageCreated));
   }
-  StartFinished = true;
+  backupRun_.FinishStart();
 }
 
 void TForm1::Button2Click() {

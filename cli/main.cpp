@@ -155,8 +155,8 @@ bool succeeded(const TForm1& form, const Texts& text, std::string& error) {
 // A backup run fails too when it left drivers out.
 bool backedUpAll(const TForm1& form, const Texts& text, std::string& error) {
   if (!succeeded(form, text, error)) return false;
-  if (form.LastBackup.failures.empty()) return true;
-  error = text(Msg::CliBackupAllFailed, std::to_string(form.LastBackup.failures.size()));
+  if (form.Backup().Result().failures.empty()) return true;
+  error = text(Msg::CliBackupAllFailed, std::to_string(form.Backup().Result().failures.size()));
   return false;
 }
 
@@ -181,7 +181,7 @@ bool backupCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
     for (size_t row : *rows) form.ListView1SelectItem(row, true);
   }
   const auto pressStart = [&] {
-    if (!form.Control("Button1").Visible || form.StartFinished) return;
+    if (!form.Control("Button1").Visible || form.Backup().StartFinished()) return;
     if (parsed.destination) form.Edit1Change(*parsed.destination);
     form.Click("Button1");
   };
@@ -207,7 +207,7 @@ bool backupAllCommand(TForm1& form, korvane::TerminalView& view, const std::vect
   // The window's closing note points at its memo, and its opening one at keys and the menu: the command's
   // own last line says the first for the terminal, and the second has no meaning there.
   view.leavesOutMessage = [&](const std::string& shown) {
-    const std::string failed = std::to_string(form.LastBackup.failures.size());
+    const std::string failed = std::to_string(form.Backup().Result().failures.size());
     return shown == korvane::formatMessage(korvane::message(Msg::BackupAllFailures, text.lang), {failed}) ||
            shown == korvane::message(Msg::BackupAllAttention, text.lang);
   };
@@ -379,6 +379,6 @@ int main(int argc, char** argv) {
   if (!ran) std::cerr << "korvane: " << error << '\n';
   if (!flushed) std::cerr << "korvane: " << text(Msg::CliRegistryNotWritten, flushError) << '\n';
   // 1 for a run that went through but left drivers out, 2 for one that could not run.
-  if (!ran) return form.LastBackup.failures.empty() || form.CommandFailed ? 2 : 1;
+  if (!ran) return form.Backup().Result().failures.empty() || form.CommandFailed ? 2 : 1;
   return closed && flushed ? 0 : 1;
 }

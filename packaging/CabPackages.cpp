@@ -6,25 +6,25 @@
 namespace korvane {
 
 void TForm1::PopBackup2Click() {
-  CurrentBackupMode = BackupMode::Package;
-  CurrentPackageKind = PackageKind::Cab;
+  backupRun_.SetMode(BackupMode::Package);
+  backupRun_.SetKind(PackageKind::Cab);
   BitBtn2Click();
 }
 
 void TForm1::PopBackup3Click() {
-  CurrentBackupMode = BackupMode::Package;
-  CurrentPackageKind = PackageKind::Exe;
+  backupRun_.SetMode(BackupMode::Package);
+  backupRun_.SetKind(PackageKind::Exe);
   BitBtn2Click();
 }
 
 void TForm1::MenuSFX1Click() {
-  CurrentBackupMode = BackupMode::Package;
-  CurrentPackageKind = PackageKind::Exe;
+  backupRun_.SetMode(BackupMode::Package);
+  backupRun_.SetKind(PackageKind::Exe);
   PopBackup3Click();
 }
 
 void TForm1::MenuSFX2Click() {
-  CurrentBackupMode = BackupMode::Package;
+  backupRun_.SetMode(BackupMode::Package);
   BitBtn3Click();
 }
 
@@ -67,24 +67,24 @@ std::optional<Msg> TForm1::PackDriver(const std::string& destination, const Driv
 
 void TForm1::Button3Click() {
   if (!BeginStart()) return;
-  const size_t row = ProcessingRow.value_or(ListView1.NextSelected(0));
+  const size_t row = backupRun_.ProcessingRow().value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
-  const DriverFolder folder = NameDriverFolder(runDestination_, row);
+  const DriverFolder folder = NameDriverFolder(backupRun_.Destination(), row);
   const bool replaced = folder.nameReplaced;
-  const auto failure = PackDriver(runDestination_, folder,
+  const auto failure = PackDriver(backupRun_.Destination(), folder,
                                   {replaced ? Msg::RetrievingFiles : Msg::ExtractingFiles, Msg::PreparingInstaller,
                                    replaced ? 22u : 19u, "......................"});
   if (failure) {
     NoteNotBackedUp(folder.caption, *failure);
-    view_.showMessage(LastBackup.failures.back());
+    view_.showMessage(backupRun_.Result().failures.back());
   } else {
     AppendMemoText(Text(Msg::CabinetReadyOk));
-    if (CurrentPackageKind == PackageKind::Cab)
+    if (backupRun_.Kind() == PackageKind::Cab)
       FinishCabPackage(folder);
     else
       FinishExePackage(folder, folder.path + ".CAB");
   }
-  StartFinished = true;
+  backupRun_.FinishStart();
 }
 
 void TForm1::FinishCabPackage(const DriverFolder& folder) {
@@ -93,7 +93,7 @@ void TForm1::FinishCabPackage(const DriverFolder& folder) {
 }
 
 void TForm1::ReportPackage(Msg created, const DriverFolder& folder) {
-  ++LastBackup.succeeded;
+  backupRun_.CountBackedUp();
   view_.showMessage(formatMessage(Text(created), {folder.caption}));
   SetStatus(Text(Msg::PackageCreated));
 }

@@ -56,7 +56,7 @@ void TForm1::FinishExePackage(const DriverFolder& folder, const std::string& cab
 }
 
 void TForm1::MenuSFX3Click() {
-  CurrentPackageKind = PackageKind::Exe;
+  backupRun_.SetKind(PackageKind::Exe);
   if (!BeginBackupAll()) return;
   const std::string base = Text(Msg::AllDriversBaseName);
   const std::string cabinet = joinPath(BackupAllFolder, base + ".CAB");
@@ -77,7 +77,7 @@ void TForm1::MenuSFX3Click() {
     return failure;
   });
   if (!finished) return;
-  if (LastBackup.succeeded == 0) {
+  if (backupRun_.Result().succeeded == 0) {
     // Not one driver to carry: no empty cabinet, no installer.
     ReportBackupAll();
     return;
@@ -94,8 +94,7 @@ void TForm1::MenuSFX3Click() {
   }
   if (!failure.empty()) {
     // The driver folders stay; the installer that should carry them is missing.
-    LastBackup.failures.push_back(failure);
-    LastBackup.succeeded = 0;
+    backupRun_.FailWhole(failure);
     ReportBackupAll(failure);
     return;
   }

@@ -78,7 +78,7 @@ TEST(BackupAll, FoldersForEveryDriverWithTheirDescriptors) {
   EXPECT_FALSE(t.form().Control("BitBtn10").Visible);
   EXPECT_TRUE(memoHas(t.form(), "C:\\ALL")) << "the memo ends with the destination";
   EXPECT_THAT(t.w.view.entries("status: "), Contains("Driver 2 of 3: Card 2"));
-  EXPECT_EQ(t.form().LastBackup.succeeded, 3);
+  EXPECT_EQ(t.form().Backup().Result().succeeded, 3);
 }
 
 TEST(BackupAll, PackageModeLeavesOnlyCabinets) {
@@ -94,8 +94,8 @@ TEST(BackupAll, PackageModeLeavesOnlyCabinets) {
   EXPECT_NE(output.find("card2.sys"), std::string::npos) << output;
   EXPECT_EQ(output.find("Setup.DIY"), std::string::npos) << output;
   EXPECT_THAT(t.w.view.entries("memo: "), Not(Contains("Package created successfully!"))) << "said of the copy only";
-  EXPECT_EQ(t.form().CurrentBackupMode, TForm1::BackupMode::Folder) << "folder mode again after the run";
-  EXPECT_EQ(t.form().CurrentPackageKind, TForm1::PackageKind::Exe);
+  EXPECT_EQ(t.form().Backup().Mode(), BackupMode::Folder) << "folder mode again after the run";
+  EXPECT_EQ(t.form().Backup().Kind(), PackageKind::Exe);
 }
 
 TEST(BackupAll, StopDuringTheSecondDriverKeepsTheFirst) {
@@ -130,7 +130,7 @@ TEST(BackupAll, AnEmptyFileSetStillGetsItsFolderWithTheInf) {
   t.w.view.folders.push_back("C:\\ALL");
   t.form().BitBtn3Click();
   EXPECT_THAT(filesIn(*t.w.image.reopen(), "C:\\ALL\\Card 3"), UnorderedElementsAre("oem3.inf", "Setup.DIY"));
-  EXPECT_EQ(t.form().LastBackup.succeeded, 3);
+  EXPECT_EQ(t.form().Backup().Result().succeeded, 3);
 }
 
 TEST(BackupAll, AMissingInfIsSaidCountedAndLeavesNothingBehind) {
@@ -142,7 +142,7 @@ TEST(BackupAll, AMissingInfIsSaidCountedAndLeavesNothingBehind) {
     EXPECT_THAT(w.view.entries("memo: "), Contains("Maybe this driver has already been removed from your system."));
     for (const char* name : {"Kestrow VPN Virtual Adapter", "Kestrow VPN Virtual Adapter.CAB"})
       EXPECT_FALSE(w.sample.machine->files().exists(std::string("C:\\ALL\\") + name)) << name;
-    const auto& result = w.form.LastBackup;
+    const auto& result = w.form.Backup().Result();
     EXPECT_EQ(result.succeeded + result.failures.size(), rows);
     EXPECT_THAT(result.failures,
                 ElementsAre("NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)"));
@@ -207,8 +207,8 @@ TEST(BackupAll, AnInstallerThatCannotBeWrittenIsAFailureAndKeepsTheCabinet) {
   t.form().MenuSFX3Click();
   const std::string failure = "The installer C:\\ALL\\AllDrivers.EXE could not be written.";
   EXPECT_THAT(t.w.view.entries("message: "), Contains(failure));
-  EXPECT_THAT(t.form().LastBackup.failures, ElementsAre(failure));
-  EXPECT_EQ(t.form().LastBackup.succeeded, 0);
+  EXPECT_THAT(t.form().Backup().Result().failures, ElementsAre(failure));
+  EXPECT_EQ(t.form().Backup().Result().succeeded, 0);
   EXPECT_TRUE(t.w.image.reopen()->files().exists("C:\\ALL\\AllDrivers.CAB"));
   EXPECT_THAT(t.w.view.entries("message: "), Not(Contains(::testing::HasSubstr("are packed"))));
 }

@@ -47,7 +47,7 @@ struct SampleWindow {
   std::filesystem::path host(const std::string& path) const { return hostFileOnC(sample.host->path(), path); }
   void pressStartOnPump(const std::string& destination) {
     view.onPump = [this, destination] {
-      if (!form.Control("Button1").Visible || form.StartFinished) return;
+      if (!form.Control("Button1").Visible || form.Backup().StartFinished()) return;
       form.Edit1Change(destination);
       form.Button1Click();
     };

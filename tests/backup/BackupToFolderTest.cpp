@@ -49,7 +49,7 @@ TEST(BackupToFolder, StartCopiesIntoTheDriverFolderWithDescriptorAndPlaceholder)
               ElementsAre(std::string(kBrennet) + " Installation Package created successfully!"));
   EXPECT_EQ(w.form.StatusBar1, "Package created successfully!");
   EXPECT_FALSE(w.form.Control("Button1").Visible);
-  EXPECT_TRUE(w.form.StartFinished);
+  EXPECT_TRUE(w.form.Backup().StartFinished());
 }
 
 // Backs up the one driver of an image with this INF text to C:\OUT.
@@ -100,16 +100,16 @@ TEST(BackupToFolder, AMissingInfIsReportedAndTheRunGoesOn) {
   EXPECT_TRUE(memoHas(w.form, "Maybe this driver has already been removed from your system."));
   EXPECT_FALSE(w.form.Control("Button1").Visible);
   const std::string notBackedUp = "NOT backed up: Kestrow VPN Virtual Adapter (its INF file is no longer on this computer)";
-  EXPECT_THAT(w.form.LastBackup.failures, ElementsAre(notBackedUp));
+  EXPECT_THAT(w.form.Backup().Result().failures, ElementsAre(notBackedUp));
 
   for (const char* caption : {kBrennet, "Velmar TouchPad"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);
   w.pressStartOnPump("C:\\OUT");
   w.form.BitBtn2Click();
   EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"),
               UnorderedElementsAre("Brennet FastLink 10 100 PCI Ethernet Adapter", "Velmar TouchPad"));
-  EXPECT_THAT(w.form.LastBackup.failures, ElementsAre(notBackedUp)) << "every row is backed up or said to be not";
+  EXPECT_THAT(w.form.Backup().Result().failures, ElementsAre(notBackedUp)) << "every row is backed up or said to be not";
   EXPECT_EQ(w.form.Memo1.back(), notBackedUp) << "and said again at the end";
-  EXPECT_EQ(w.form.LastBackup.succeeded, 2);
+  EXPECT_EQ(w.form.Backup().Result().succeeded, 2);
 }
 
 // A destination is made with its parents; one that cannot be made ends the
@@ -129,7 +129,7 @@ TEST(BackupToFolder, TheDestinationIsMadeWholeOrTheRunEnds) {
   w.form.BitBtn2Click();
   EXPECT_THAT(w.view.entries("message: "), ElementsAre("Cannot create directory Q:\\Nowhere"));
   EXPECT_TRUE(w.form.CommandFailed);
-  EXPECT_EQ(w.form.LastBackup.succeeded, 0);
+  EXPECT_EQ(w.form.Backup().Result().succeeded, 0);
   EXPECT_FALSE(memoHas(w.form, "Package created successfully!"));
   EXPECT_NE(w.form.StatusBar1, "Package created successfully!");
 }
@@ -142,7 +142,7 @@ TEST(BackupToFolder, ThreeDriversAfterOneStart) {
   int starts = 0;
   const auto press = w.view.onPump;
   w.view.onPump = [&] {
-    const bool waiting = w.form.Control("Button1").Visible && !w.form.StartFinished;
+    const bool waiting = w.form.Control("Button1").Visible && !w.form.Backup().StartFinished();
     press();
     starts += waiting ? 1 : 0;
   };
@@ -169,7 +169,7 @@ TEST(BackupToFolder, ARunOfSeveralDriversWalksTheDiskOnce) {
   form.ListView1SelectItem(0, true);
   form.ListView1SelectItem(1, true);
   w.view.onPump = [&] {
-    if (!form.Control("Button1").Visible || form.StartFinished) return;
+    if (!form.Control("Button1").Visible || form.Backup().StartFinished()) return;
     form.Edit1Change("C:\\OUT");
     form.Button1Click();
   };
@@ -206,7 +206,7 @@ TEST(BackupToFolder, CancelWhileTheRunWaitsEndsTheRun) {
   w.form.BitBtn2Click();
   EXPECT_EQ(w.form.StatusBar1, "Cancelled.");
   EXPECT_FALSE(w.sample.machine->files().exists("C:\\Korvane"));
-  EXPECT_FALSE(w.form.ProcessingRow);
+  EXPECT_FALSE(w.form.Backup().ProcessingRow());
 }
 
 TEST(BackupToFolder, StopOrClosingWhileTheRunWaitsEndsTheRun) {
@@ -228,7 +228,7 @@ TEST(BackupToFolder, StopDuringTheAnalysisOffersNothingForCopying) {
   bool started = false;
   w.view.onPump = [&] {
     if (started && !w.form.StopRequested) w.form.Stop1Click();  // Stop while the second driver is analysed
-    const bool waiting = w.form.Control("Button1").Visible && !w.form.StartFinished;
+    const bool waiting = w.form.Control("Button1").Visible && !w.form.Backup().StartFinished();
     press();
     started = started || waiting;
   };
@@ -255,7 +255,7 @@ TEST(BackupToFolder, DriversThatMapToOneFolderGetTheirOwn) {
   form.BitBtn1Click();
   for (size_t row = 0; row < form.ListView1.Count(); ++row) form.ListView1SelectItem(row, true);
   w.view.onPump = [&] {
-    if (!form.Control("Button1").Visible || form.StartFinished) return;
+    if (!form.Control("Button1").Visible || form.Backup().StartFinished()) return;
     form.Edit1Change("C:\\OUT");
     form.Button1Click();
   };

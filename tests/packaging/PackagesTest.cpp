@@ -74,7 +74,7 @@ TEST_F(Packages, CabPackageHoldsTheDriverFolderAndLeavesNoFolder) {
   EXPECT_THAT(names(entries), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat")) << "no Setup.DIY";
   EXPECT_THAT(w.view.entries("message: "), ElementsAre(std::string(kBrennet) + " CAB Package created successfully!"));
   EXPECT_EQ(w.form.StatusBar1, "Package created successfully!");
-  EXPECT_TRUE(w.form.StartFinished);
+  EXPECT_TRUE(w.form.Backup().StartFinished());
   EXPECT_TRUE(memoHas(w.form, "Retreiving and copying files ......")) << "the caption needed replacements";
   EXPECT_THAT(w.view.entries("memo+ "), ElementsAre(std::string(22, '.'), std::string(22, '.'),
                                                       ".........................   OK!"));
@@ -104,7 +104,7 @@ TEST_F(Packages, ExePackageIsTheStubFollowedByTheCabinet) {
   std::ofstream(tail, std::ios::binary) << installer.substr(stub.FileContents().size());
   EXPECT_EQ(installer.compare(stub.FileContents().size(), 4, "MSCF"), 0) << "the cabinet right after the stub";
   EXPECT_THAT(names(cabinetEntries(tail)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
-  EXPECT_EQ(w.form.CurrentPackageKind, TForm1::PackageKind::Exe);
+  EXPECT_EQ(w.form.Backup().Kind(), PackageKind::Exe);
   EXPECT_THAT(w.view.entries("message: "),
               ElementsAre(std::string(kBrennet) + " EXE Installation Package created successfully!"));
   EXPECT_TRUE(w.sample.machine->files().exists("C:\\WINDOWS\\INF\\Temp0000.tmp")) << "the stub copy stays until close";
@@ -121,7 +121,7 @@ TEST_F(Packages, AnInstallerThatCannotBeWrittenKeepsTheCabinet) {
   EXPECT_THAT(w.view.entries("message: "), ElementsAre(failure));
   EXPECT_TRUE(memoHas(w.form, failure));
   EXPECT_NE(w.form.StatusBar1, "Package created successfully!");
-  EXPECT_EQ(w.form.LastBackup.failures.size(), 1u) << "not backed up as asked";
+  EXPECT_EQ(w.form.Backup().Result().failures.size(), 1u) << "not backed up as asked";
 }
 
 // One driver on an image of its own, packed as a CAB into the destination.
@@ -179,7 +179,7 @@ TEST_F(Packages, AFailedCopyMakesNoPackageAndSaysSo) {
   const std::string failure = std::string("NOT backed up: ") + kBrennet + " (its files could not be copied)";
   EXPECT_THAT(w.view.entries("message: "), ElementsAre(failure));
   EXPECT_TRUE(memoHas(w.form, "Failure. Please check your destination."));
-  EXPECT_TRUE(w.form.StartFinished);
+  EXPECT_TRUE(w.form.Backup().StartFinished());
 }
 
 }  // namespace
