@@ -56,7 +56,13 @@ class TForm1 {
   // The user selected or deselected a driver list row: the list keeps it and
   // the memo describes the row.
   void ListView1SelectItem(size_t item, bool selected);
-  std::string CurrentCatalogFile;  // the catalog named by the last INF read
+  // The catalog named by the last INF read that names one; a backup's placeholder takes its name.
+  const std::string& CatalogFile() const { return CurrentCatalogFile; }
+
+ private:
+  std::string CurrentCatalogFile;
+
+ public:
   // ---- end of driver details ----
 
   // ---- Restore (restore/RestoreDriver.cpp, restore/RestoreAll.cpp, restore/FolderScan.cpp) ----

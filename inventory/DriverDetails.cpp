@@ -1,27 +1,19 @@
 // The details view: what the status memo tells of a driver row whose
 // selection changed.
 #include "app/BalvikMain.h"
-#include "inventory/InfReader.h"
+#include "inventory/DriverDescription.h"
 
 namespace korvane {
 
 namespace {
 
-
-bool containsAny(const std::string& text, std::initializer_list<const char*> words) {
-  for (const char* word : words)
-    if (text.find(word) != std::string::npos) return true;
-  return false;
-}
-
-// The platform lines of a signature; the two family tests are independent,
-// so a signature may name both families or neither.
-std::vector<Msg> platformMessages(const std::string& platform) {
-  if (platform.empty()) return {Msg::PlatformUnknown};
-  std::vector<Msg> messages;
-  if (containsAny(platform, {"CHICAGO", "Chicago", "chicago"})) messages.push_back(Msg::PlatformWindows95);
-  if (containsAny(platform, {"NT", "nt"})) messages.push_back(Msg::PlatformWindowsNT);
-  return messages;
+Msg platformMessage(InfPlatformFamily family) {
+  switch (family) {
+    case InfPlatformFamily::Windows95: return Msg::PlatformWindows95;
+    case InfPlatformFamily::WindowsNT: return Msg::PlatformWindowsNT;
+    case InfPlatformFamily::Unknown: break;
+  }
+  return Msg::PlatformUnknown;
 }
 
 }  // namespace
@@ -33,26 +25,24 @@ void TForm1::ListView1SelectItem(size_t item, bool selected) {
   ClearMemo();
   if (item >= ListView1.Count()) return;
   ListView1.Select(item, selected);
-  const auto inf = LocateInf(machine_.files(), InfFolder, OemInfFolder, ListView1.Text(item, 1));
-  if (!inf) {
+  const DriverDescription description = DescribeDriver(machine_, {InfFolder, OemInfFolder}, ListView1.Text(item, 1));
+  if (!description.infFound) {
     AddMemoLines(Text(Msg::InfNotFound));
     return;
   }
-  for (const Msg platform : platformMessages(InfPlatform(machine_, *inf)))
-    AddMemoLines(Text(Msg::DesignedFor) + Text(platform));
-  const std::string catalog = InfCatalog(machine_, *inf);
+  for (const InfPlatformFamily platform : description.platforms)
+    AddMemoLines(Text(Msg::DesignedFor) + Text(platformMessage(platform)));
+  const std::string& catalog = description.catalog;
   if (!catalog.empty()) CurrentCatalogFile = catalog;
   AddMemoLines(Text(Msg::DigitalSignature) +
                (catalog.empty() ? Text(Msg::SignatureNotAvailable) : formatMessage(Text(Msg::SignatureLab), {catalog})));
-  const auto names = InfDetailsFileSet(machine_, *inf);
-  if (names.empty()) {
+  if (description.fileCount == 0) {
     AddMemoLine(" ");
     AddMemoLines(Text(Msg::SuppliedWithWindows));
   }
   // After an empty line, the count of files with the INF itself.
   AddMemoLine("");
-  const size_t files = names.empty() ? 0 : names.size() + 1;
-  AddMemoLines(formatMessage(Text(Msg::FilesToBePackaged), {std::to_string(files)}));
+  AddMemoLines(formatMessage(Text(Msg::FilesToBePackaged), {std::to_string(description.fileCount)}));
 }
 
 }  // namespace korvane

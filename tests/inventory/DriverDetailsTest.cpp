@@ -32,7 +32,7 @@ TEST(DriverDetails, DescribesAnNtDriver) {
   EXPECT_THAT(w.select(), ElementsAre("Designed for: Microsoft Windows NT, Windows 2000, Windows XP.",
                                       "Digital Signature: Microsoft Windows Hardware Compatibility Lab (orvik.cat)",
                                       "", "There are 3 files to be packaged."));
-  EXPECT_EQ(w.form->CurrentCatalogFile, "orvik.cat");
+  EXPECT_EQ(w.form->CatalogFile(), "orvik.cat");
 }
 
 TEST(DriverDetails, PlatformLinesByTheSignature) {
@@ -67,14 +67,15 @@ TEST(DriverDetails, ADriverWithoutFilesNeedsNoBackup) {
 TEST(DriverDetails, ACatalogCommentLeavesItsSpace) {
   DetailsWindow w("[Version]\r\nSignature=$Windows NT$\r\nCatalogFile=orvik.cat ; signed\r\n[files]\r\na.sys\r\n");
   EXPECT_EQ(w.select().at(1), "Digital Signature: Microsoft Windows Hardware Compatibility Lab (orvik.cat )");
-  EXPECT_EQ(w.form->CurrentCatalogFile, "orvik.cat ");
+  EXPECT_EQ(w.form->CatalogFile(), "orvik.cat ");
 }
 
 TEST(DriverDetails, AScriptWithoutCatalogKeepsTheLastCatalog) {
-  DetailsWindow w("[Version]\r\nSignature=$Windows NT$\r\n[files]\r\na.sys\r\n");
-  w.form->CurrentCatalogFile = "earlier.cat";
+  DetailsWindow w(kNtDriver);
+  w.select();
+  w.image.file("WINDOWS\\inf\\oem7.inf", "[Version]\r\nSignature=$Windows NT$\r\n[files]\r\na.sys\r\n");
   EXPECT_EQ(w.select().at(1), "Digital Signature: Not available");
-  EXPECT_EQ(w.form->CurrentCatalogFile, "earlier.cat");
+  EXPECT_EQ(w.form->CatalogFile(), "orvik.cat");
 }
 
 TEST(DriverDetails, AMissingScriptGivesOneLine) {
@@ -114,7 +115,7 @@ TEST(DriverDetails, TextsFollowTheInterfaceLanguage) {
 TEST(DriverDetails, UnicodeScriptsAreDescribedAlike) {
   DetailsWindow w("\xFF\xFE" + utf8ToUtf16leBytes(kNtDriver));
   EXPECT_EQ(w.select().back(), "There are 3 files to be packaged.");
-  EXPECT_EQ(w.form->CurrentCatalogFile, "orvik.cat");
+  EXPECT_EQ(w.form->CatalogFile(), "orvik.cat");
 }
 
 }  // namespace
