@@ -76,12 +76,12 @@ class TForm1 {
   void BitBtn11Click();                        // Cancel of Restore All
   void TV1Change();                            // the tree's selection changed
 
-  TOpenDialog OD1;  // the INF dialog
   TAHMExplorerTree TV1;
   // The last scan, the chosen folder and how the last restore or removal ended.
   const RestoreScan& RestoreState() const { return restore_; }
 
  private:
+  TOpenDialog OD1;  // the INF dialog
   std::string WindowsFolder();
   void ReportRestoreFailure(const std::string& line);  // a memo line; RestoreFailed set
   void SetOD1InitialFolder();
