@@ -1,68 +1,16 @@
 #include "packaging/CabCheck.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
+
+#include "platform/CabFormat.h"
 
 namespace korvane {
 
 namespace {
 
-constexpr uint16_t kFlagPrevious = 0x1, kFlagNext = 0x2, kFlagReserve = 0x4;
-constexpr uint16_t kFolderFromPrevious = 0xFFFD, kFolderToNext = 0xFFFE, kFolderBoth = 0xFFFF;
-constexpr size_t kFileSize = 16, kDataSize = 8;
-constexpr size_t kLongestName = 256;  // with its NUL
-
-// Reads little-endian fields; every read past the end marks the reader failed.
-class Fields {
- public:
-  Fields(std::string_view bytes, size_t at) : bytes_(bytes), at_(at) {}
-  bool ok() const { return ok_; }
-  size_t at() const { return at_; }
-
-  uint32_t take(size_t width) {
-    if (!ok_ || at_ > bytes_.size() || bytes_.size() - at_ < width) {
-      ok_ = false;
-      return 0;
-    }
-    uint32_t value = 0;
-    for (size_t k = 0; k < width; ++k) value |= static_cast<uint32_t>(static_cast<uint8_t>(bytes_[at_ + k])) << (8 * k);
-    at_ += width;
-    return value;
-  }
-  uint16_t u16() { return static_cast<uint16_t>(take(2)); }
-  uint32_t u32() { return take(4); }
-
-  void skip(size_t count) {
-    if (!ok_ || at_ > bytes_.size() || bytes_.size() - at_ < count) ok_ = false;
-    at_ += ok_ ? count : 0;
-  }
-
-  void skipName() {
-    const size_t end = ok_ && at_ < bytes_.size() ? bytes_.find('\0', at_) : std::string_view::npos;
-    if (end == std::string_view::npos || end - at_ >= kLongestName) {
-      ok_ = false;
-      return;
-    }
-    at_ = end + 1;
-  }
-
- private:
-  std::string_view bytes_;
-  size_t at_;
-  bool ok_ = true;
-};
-
-// The cabinet format's block checksum: little-endian words XORed, the last
-// partial word taken from its bytes in reverse order.
-uint32_t checksum(std::string_view data, uint32_t seed) {
-  uint32_t sum = seed;
-  size_t k = 0;
-  auto byte = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(data[at])); };
-  for (; k + 4 <= data.size(); k += 4) sum ^= byte(k) | byte(k + 1) << 8 | byte(k + 2) << 16 | byte(k + 3) << 24;
-  uint32_t last = 0;
-  for (; k < data.size(); ++k) last = (last << 8) | byte(k);
-  return sum ^ last;
-}
+using cab::ByteView;
 
 struct Folder {
   uint32_t dataStart = 0;
@@ -70,80 +18,68 @@ struct Folder {
   uint64_t uncompressed = 0;
 };
 
-// Walks a folder's data blocks; false when one leaves the file or fails its checksum.
-bool checkBlocks(std::string_view bytes, Folder& folder, size_t dataReserve) {
-  Fields in(bytes, folder.dataStart);
+// Walks a folder's data blocks, adding up their uncompressed sizes; false
+// when one leaves the file or fails its checksum.
+bool checkBlocks(ByteView bytes, Folder& folder, size_t dataReserve) {
+  const size_t recordSize = cab::kDataFixedSize + dataReserve;
+  size_t at = folder.dataStart;
   for (uint16_t block = 0; block < folder.blocks; ++block) {
-    const size_t start = in.at();
-    const uint32_t sum = in.u32();
-    const uint16_t stored = in.u16();
-    const uint16_t uncompressed = in.u16();
-    in.skip(dataReserve);
-    const size_t payload = in.at();
-    in.skip(stored);
-    if (!in.ok()) return false;
-    const std::string_view afterSum = bytes.substr(start + 4, kDataSize - 4 + dataReserve);
-    if (sum != 0 && checksum(afterSum, checksum(bytes.substr(payload, stored), 0)) != sum) return false;
-    folder.uncompressed += uncompressed;
+    if (at > bytes.size() || bytes.size() - at < recordSize) return false;
+    const ByteView record = bytes.subspan(at, recordSize);
+    const uint32_t sum = cab::load32(record.data());
+    const uint16_t stored = cab::load16(record.data() + 4);
+    if (bytes.size() - at - recordSize < stored) return false;
+    const ByteView payload = bytes.subspan(at + recordSize, stored);
+    if (sum != 0 && cab::dataBlockChecksum(record.subspan(4), payload) != sum) return false;
+    folder.uncompressed += cab::load16(record.data() + 6);
+    at += recordSize + stored;
+  }
+  return true;
+}
+
+FDIERROR headerError(cab::ParseError error) {
+  switch (error) {
+    case cab::ParseError::NotACabinet:
+      return FDIERROR_NOT_A_CABINET;
+    case cab::ParseError::UnknownVersion:
+      return FDIERROR_UNKNOWN_CABINET_VERSION;
+    case cab::ParseError::Corrupt:
+      break;
+  }
+  return FDIERROR_CORRUPT_CABINET;
+}
+
+// Every file lies inside the data of its folder; a folder that goes on in
+// another cabinet is checked by the data there.
+bool filesInsideFolders(const std::vector<cab::FileEntry>& files, const std::vector<Folder>& folders,
+                        const cab::Header& header) {
+  for (const cab::FileEntry& file : files) {
+    if (file.continuedFromPrev() || file.continuedToNext()) continue;
+    if (file.iFolder >= folders.size()) return false;
+    const bool continuesAtEdge = (file.iFolder == 0 && header.hasPrev()) ||
+                                 (file.iFolder + 1u == folders.size() && header.hasNext());
+    if (!continuesAtEdge && uint64_t{file.uoffFolderStart} + file.cbFile > folders[file.iFolder].uncompressed)
+      return false;
   }
   return true;
 }
 
 }  // namespace
 
-FDIERROR checkCabinet(std::string_view bytes) {
-  Fields in(bytes, 0);
-  if (bytes.substr(0, 4) != "MSCF") return FDIERROR_NOT_A_CABINET;
-  in.skip(16);
-  const uint32_t fileTable = in.u32();
-  in.skip(4);
-  const uint16_t version = in.u16();
-  const uint16_t folderCount = in.u16();
-  const uint16_t fileCount = in.u16();
-  const uint16_t flags = in.u16();
-  in.skip(4);
-  if (!in.ok()) return FDIERROR_NOT_A_CABINET;
-  if (version >> 8 != 1) return FDIERROR_UNKNOWN_CABINET_VERSION;
-  size_t folderReserve = 0, dataReserve = 0;
-  if (flags & kFlagReserve) {
-    const uint16_t headerReserve = in.u16();
-    folderReserve = in.take(1);
-    dataReserve = in.take(1);
-    in.skip(headerReserve);
+FDIERROR checkCabinet(std::string_view text) {
+  const ByteView bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  const cab::ParsedHeader parsed = cab::parseHeader(bytes);
+  if (!parsed.header) return headerError(parsed.error);
+  const cab::Header& header = *parsed.header;
+  const auto entries = cab::parseFolders(bytes.subspan(header.encodedSize()), header);
+  if (!entries || (header.cFiles > 0 && header.cFolders == 0)) return FDIERROR_CORRUPT_CABINET;
+  std::vector<Folder> folders;
+  for (const cab::FolderEntry& entry : *entries) {
+    folders.push_back({entry.coffCabStart, entry.cCFData});
+    if (!checkBlocks(bytes, folders.back(), header.cbDataReserve)) return FDIERROR_CORRUPT_CABINET;
   }
-  if (flags & kFlagPrevious) {
-    in.skipName();
-    in.skipName();
-  }
-  if (flags & kFlagNext) {
-    in.skipName();
-    in.skipName();
-  }
-  std::vector<Folder> folders(folderCount);
-  for (Folder& folder : folders) {
-    folder.dataStart = in.u32();
-    folder.blocks = in.u16();
-    in.skip(2 + folderReserve);
-  }
-  if (!in.ok() || (fileCount > 0 && folderCount == 0)) return FDIERROR_CORRUPT_CABINET;
-  for (Folder& folder : folders)
-    if (!checkBlocks(bytes, folder, dataReserve)) return FDIERROR_CORRUPT_CABINET;
-
-  Fields files(bytes, fileTable);
-  for (uint16_t file = 0; file < fileCount; ++file) {
-    const uint32_t size = files.u32();
-    const uint32_t offset = files.u32();
-    const uint16_t folderIndex = files.u16();
-    files.skip(kFileSize - 10);
-    files.skipName();
-    if (!files.ok()) return FDIERROR_CORRUPT_CABINET;
-    // Folders that go on in another cabinet are checked by the data there.
-    if (folderIndex == kFolderFromPrevious || folderIndex == kFolderToNext || folderIndex == kFolderBoth) continue;
-    if (folderIndex >= folders.size()) return FDIERROR_CORRUPT_CABINET;
-    const bool continuesAtEdge = (folderIndex == 0 && (flags & kFlagPrevious)) ||
-                                 (folderIndex + 1u == folders.size() && (flags & kFlagNext));
-    if (!continuesAtEdge && uint64_t{offset} + size > folders[folderIndex].uncompressed) return FDIERROR_CORRUPT_CABINET;
-  }
+  const auto files = cab::parseFiles(bytes.subspan(std::min<size_t>(header.coffFiles, bytes.size())), header.cFiles);
+  if (!files || !filesInsideFolders(*files, folders, header)) return FDIERROR_CORRUPT_CABINET;
   return FDIERROR_NONE;
 }
 

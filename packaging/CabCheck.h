@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "platform/cabinet/Cabinet.h"
+#include "platform/CabinetInterface.h"
 
 namespace korvane {
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "packaging/CabSTConsts.h"
-#include "platform/cabinet/Cabinet.h"
+#include "platform/CabinetInterface.h"
 
 namespace korvane {
 

@@ -2,7 +2,7 @@
 // looked up by name on first use.
 #pragma once
 
-#include "platform/cabinet/Cabinet.h"
+#include "platform/CabinetInterface.h"
 
 namespace korvane {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/Languages.h"
-#include "platform/cabinet/Cabinet.h"
+#include "platform/CabinetInterface.h"
 
 namespace korvane {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/cabinet/Cabinet.h"
+#include "platform/CabinetInterface.h"
 #include "platform/cabinet/MsZip.h"
 
 namespace korvane::cab {

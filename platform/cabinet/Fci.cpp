@@ -17,8 +17,8 @@
 #include <optional>
 
 #include "platform/cabinet/BlockEncoder.h"
-#include "platform/cabinet/Cabinet.h"
-#include "platform/cabinet/CabFormat.h"
+#include "platform/CabinetInterface.h"
+#include "platform/CabFormat.h"
 #include "platform/cabinet/FciIo.h"
 
 namespace korvane::cab {

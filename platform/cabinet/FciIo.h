@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/cabinet/Cabinet.h"
-#include "platform/cabinet/CabFormat.h"
+#include "platform/CabinetInterface.h"
+#include "platform/CabFormat.h"
 
 namespace korvane::cab {
 

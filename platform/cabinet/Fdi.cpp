@@ -10,7 +10,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/cabinet/Cabinet.h"
+#include "platform/CabinetInterface.h"
 #include "platform/cabinet/FdiIo.h"
 #include "platform/cabinet/FolderReader.h"
 

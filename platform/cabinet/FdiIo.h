@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/cabinet/Cabinet.h"
-#include "platform/cabinet/CabFormat.h"
+#include "platform/CabinetInterface.h"
+#include "platform/CabFormat.h"
 
 namespace korvane::cab {
 

@@ -5,7 +5,7 @@
 
 #include <zlib.h>
 
-#include "platform/cabinet/CabFormat.h"
+#include "platform/CabFormat.h"
 
 namespace korvane::cab {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/CabinetLibrary.h"
-#include "platform/cabinet/Cabinet.h"
+#include "platform/CabinetInterface.h"
 
 namespace korvane {
 

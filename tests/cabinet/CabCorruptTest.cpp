@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <random>
 
-#include "cabinet/CabTestSupport.h"
+#include "packaging/CabTestKit.h"
 #include "support/TestMachine.h"
 
 namespace korvane::test::cab {

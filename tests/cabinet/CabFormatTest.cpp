@@ -1,9 +1,9 @@
 // The record encoding, the block checksum and the block encoder.
 #include <gtest/gtest.h>
 
-#include "cabinet/CabTestSupport.h"
+#include "packaging/CabTestKit.h"
 #include "platform/cabinet/BlockEncoder.h"
-#include "platform/cabinet/CabFormat.h"
+#include "platform/CabFormat.h"
 #include "platform/cabinet/MsZip.h"
 
 namespace korvane::test::cab {

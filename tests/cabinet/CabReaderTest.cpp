@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "cabinet/CabTestSupport.h"
+#include "packaging/CabTestKit.h"
 #include "support/TestMachine.h"
 
 namespace korvane::test::cab {

@@ -1,7 +1,7 @@
 // Cabinets written by our FCI and read back by our FDI.
 #include <gtest/gtest.h>
 
-#include "cabinet/CabTestSupport.h"
+#include "packaging/CabTestKit.h"
 #include "support/TestMachine.h"
 
 namespace korvane::test::cab {

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "cabinet/CabTestSupport.h"
-#include "platform/cabinet/CabFormat.h"
+#include "packaging/CabTestKit.h"
+#include "platform/CabFormat.h"
 #include "support/TestMachine.h"
 
 namespace korvane::test::cab {

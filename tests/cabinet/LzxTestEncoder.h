@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cabinet/CabTestSupport.h"
+#include "packaging/CabTestKit.h"
 
 namespace korvane::test::cab {
 

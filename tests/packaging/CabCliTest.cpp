@@ -9,7 +9,7 @@
 #include "packaging/CabTestKit.h"
 #include "support/TestMachine.h"
 
-namespace korvane::test::cabkit {
+namespace korvane::test::cab {
 namespace {
 
 namespace fs = std::filesystem;
@@ -100,4 +100,4 @@ TEST_F(CabCli, MessagesFollowTheInterfaceLanguage) {
 }
 
 }  // namespace
-}  // namespace korvane::test::cabkit
+}  // namespace korvane::test::cab

@@ -6,7 +6,7 @@
 #include "packaging/CabTestKit.h"
 #include "support/DeviceNameList.h"
 
-namespace korvane::test::cabkit {
+namespace korvane::test::cab {
 namespace {
 
 TEST(CabPaths, JoiningPutsExactlyOneBackslashBetween) {
@@ -256,4 +256,4 @@ TEST(CabBinding, EveryEntryPointIsBoundOnce) {
 }
 
 }  // namespace
-}  // namespace korvane::test::cabkit
+}  // namespace korvane::test::cab

@@ -1,48 +1,51 @@
-// The cabinet components against independent readers and writers: cabextract
-// and gcab, and the Windows build's korvanec with Wine's cabinet.dll.
+// Our cabinets against independent readers and writers: cabextract and gcab,
+// and the Windows build's korvanec with Wine's cabinet.dll.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "packaging/CabTestKit.h"
-#include "support/HostCommand.h"
 
-namespace korvane::test::cabkit {
+namespace korvane::test::cab {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string shellQuoted(const std::string& text) { return test::quoted(text); }
-
-std::string readHost(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string shellQuoted(const std::string& text) { return ::korvane::test::quoted(text); }
 
 // Every file below a host folder holds what the sources say, and nothing else is there.
-void expectHostFolderHolds(const fs::path& folder, const std::vector<SourceFile>& sources) {
+void expectHostFolderHolds(const fs::path& folder, const std::vector<InputFile>& sources) {
   size_t found = 0;
   for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it)
     found += it->is_regular_file() ? 1 : 0;
   EXPECT_EQ(found, sources.size());
-  for (const SourceFile& source : sources) {
+  for (const InputFile& source : sources) {
     std::string relative = source.name;
     std::replace(relative.begin(), relative.end(), '\\', '/');
     const fs::path file = folder / relative;
     ASSERT_TRUE(fs::exists(file)) << file;
-    EXPECT_TRUE(readHost(file) == source.bytes) << file;
+    EXPECT_TRUE(readFile(file) == source.bytes) << file;
   }
 }
 
-std::vector<SourceFile> driverLikeSet() {
-  std::vector<SourceFile> sources = {{"netcard.inf", textBytes(40000, 1)},
-                                     {"netcard.cat", ""},
-                                     {"i386\\netcard.sys", randomBytes(180000, 2)},
-                                     {"i386\\coinst.dll", randomBytes(70000, 3)},
-                                     {"\xD0\x94\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80.txt", textBytes(2000, 4)}};
+std::vector<InputFile> driverLikeSet() {
+  std::vector<InputFile> sources = {{"netcard.inf", textBytes(40000, 1)},
+                                    {"netcard.cat", ""},
+                                    {"i386\\netcard.sys", randomBytes(180000, 2)},
+                                    {"i386\\coinst.dll", randomBytes(70000, 3)},
+                                    {"\xD0\x94\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80.txt", textBytes(2000, 4)}};
   for (unsigned k = 0; k < 20; ++k)
     sources.push_back({"help\\page" + std::to_string(k) + ".htm", textBytes(1500 + 700 * k, 10 + k)});
   return sources;
+}
+
+// Stored and MS-ZIP folders side by side, a file to run after extraction.
+std::vector<InputFile> mixedStorage() {
+  std::vector<InputFile> inputs = {{"driver.inf", textBytes(70000, 1)},
+                                   {"sys\\driver.sys", randomBytes(90000, 2)},
+                                   {"driver.cat", ""},
+                                   {"setup.exe", textBytes(32768, 3), tcompTYPE_MSZIP, true}};
+  for (int i = 0; i < 30; ++i) inputs.push_back({"help\\page" + std::to_string(i) + ".htm", textBytes(1500, 10u + i)});
+  inputs.push_back({"stored.bin", randomBytes(40000, 4), tcompTYPE_NONE});
+  return inputs;
 }
 
 class CabInterop : public CabTest {
@@ -52,10 +55,19 @@ class CabInterop : public CabTest {
   }
 
   // Our cabinet of the sources; its host path.
-  std::string writeOurs(const std::vector<SourceFile>& sources, const std::string& name = "ours.cab") {
+  std::string writeOurs(const std::vector<InputFile>& sources, const std::string& name = "ours.cab") {
     putAll(at("src"), sources);
     writeCabinet(at(name), at("src"));
     return hostPath(at(name));
+  }
+
+  // Cabinets of the inputs written by the FCI entry points themselves, with
+  // the layouts our components never ask for.
+  std::vector<fs::path> writeThroughLibrary(const std::vector<InputFile>& inputs, const WriterOptions& options) {
+    TestWriter writer(fs::path(hostPath(at("library"))), "ours.cab", options);
+    for (const InputFile& input : inputs) EXPECT_TRUE(writer.add(input));
+    EXPECT_TRUE(writer.finish());
+    return writer.cabinets();
   }
 };
 
@@ -90,8 +102,38 @@ TEST_F(CabInterop, GcabExtractsOurFilesWhole) {
   EXPECT_NE(output.find("netcard.inf"), std::string::npos) << output;
 }
 
+TEST_F(CabInterop, CabextractReadsReservedAreasMixedStorageAndSmallSets) {
+  const auto inputs = mixedStorage();
+  const WriterOptions reserved{.reserveHeader = 6144, .reserveFolder = 16, .reserveData = 8};
+  const WriterOptions smallCabinets{.cabinetSize = 50000};
+  for (const WriterOptions& options : {reserved, smallCabinets}) {
+    SCOPED_TRACE(options.cabinetSize);
+    fs::remove_all(hostPath(at("library")));
+    const auto cabinets = writeThroughLibrary(inputs, options);
+    if (options.cabinetSize == smallCabinets.cabinetSize) {
+      EXPECT_GE(cabinets.size(), 4u);
+    }
+    const fs::path out = fs::path(hostPath(at(""))) / "fromlibrary";
+    fs::remove_all(out);
+    std::string output;
+    ASSERT_EQ(runCommand("cabextract -d " + quoted(out) + " " + quoted(cabinets[0]), &output), 0) << output;
+    EXPECT_NE(output.find("All done, no errors"), std::string::npos) << output;
+    expectHostFolderHolds(out, inputs);
+  }
+}
+
+TEST_F(CabInterop, GcabExtractsMixedStorage) {
+  const auto inputs = mixedStorage();
+  const auto cabinets = writeThroughLibrary(inputs, {});
+  const fs::path out = fs::path(hostPath(at(""))) / "gcab";
+  fs::create_directories(out);
+  std::string output;
+  ASSERT_EQ(runCommand("gcab -x -C " + quoted(out) + " " + quoted(cabinets[0]), &output), 0) << output;
+  expectHostFolderHolds(out, inputs);
+}
+
 TEST_F(CabInterop, CabextractFollowsOurSpannedSet) {
-  std::vector<SourceFile> sources = {{"one.bin", randomBytes(400000, 1)}, {"two.txt", textBytes(900000, 2)},
+  std::vector<InputFile> sources = {{"one.bin", randomBytes(400000, 1)}, {"two.txt", textBytes(900000, 2)},
                                      {"three.bin", randomBytes(300000, 3)}};
   putAll(at("src"), sources);
   TSTCabWriter writer(machine());
@@ -114,7 +156,7 @@ TEST_F(CabInterop, OurReaderExtractsGcabCabinets) {
     SCOPED_TRACE(compression);
     const std::string cabinet = hostPath(at("gcab.cab"));
     std::string list;
-    for (const SourceFile& source : sources) {
+    for (const InputFile& source : sources) {
       std::string relative = source.name;
       std::replace(relative.begin(), relative.end(), '\\', '/');
       list += " " + shellQuoted(relative);
@@ -200,4 +242,4 @@ TEST_F(CabWine, WindowsBuildRefusesNamesThatLeaveTheTarget) {
 }
 
 }  // namespace
-}  // namespace korvane::test::cabkit
+}  // namespace korvane::test::cab

@@ -7,7 +7,7 @@
 #include "packaging/CabNames.h"
 #include "packaging/CabTestKit.h"
 
-namespace korvane::test::cabkit {
+namespace korvane::test::cab {
 namespace {
 
 class CabReader : public CabTest {
@@ -303,7 +303,7 @@ TEST_F(DamagedCabinet, ChecksumErrorFailsTheCabinet) {
 // Compressed data damaged where no checksum guards it: the decoder fails in
 // the middle of a file, which must not stay behind half written.
 TEST_F(DamagedCabinet, DecodingFailureInsideAFileRemovesIt) {
-  const std::vector<SourceFile> sources = {{"a.txt", textBytes(20000, 1)}, {"b.txt", textBytes(200000, 2)}};
+  const std::vector<InputFile> sources = {{"a.txt", textBytes(20000, 1)}, {"b.txt", textBytes(200000, 2)}};
   putAll(at("src"), sources);
   writeCabinet(at("in\\zip.cab"), at("src"));
   std::string cabinet = get(at("in\\zip.cab"));
@@ -394,4 +394,4 @@ TEST_F(DamagedCabinet, NotACabinetAtAll) {
 }
 
 }  // namespace
-}  // namespace korvane::test::cabkit
+}  // namespace korvane::test::cab

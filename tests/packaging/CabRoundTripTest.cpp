@@ -7,18 +7,18 @@
 #include "packaging/CabNames.h"
 #include "packaging/CabTestKit.h"
 
-namespace korvane::test::cabkit {
+namespace korvane::test::cab {
 namespace {
 
 // A driver-like set: empty, small and large files, text and binaries, names
 // in subfolders, some beyond ASCII.
-std::vector<SourceFile> generatedSet(unsigned seed, size_t count, size_t largest) {
+std::vector<InputFile> generatedSet(unsigned seed, size_t count, size_t largest) {
   static const char* const kFolders[] = {"", "sys\\", "help\\", "x86\\sys\\", "lang\\ru\\", "a b\\c d\\"};
   static const char* const kStems[] = {"driver", "setup", "Readme", "netcard", "\xD0\xB4\xD1\x80\xD0\xB0\xD0\xB9\xD0\xB2\xD0\xB5\xD1\x80",
                                        "caf\xC3\xA9", "long name with spaces"};
   static const char* const kExtensions[] = {".inf", ".sys", ".dll", ".cat", ".txt", ".hlp", ""};
   std::mt19937 random(seed);
-  std::vector<SourceFile> files;
+  std::vector<InputFile> files;
   std::set<std::string> used;
   while (files.size() < count) {
     std::string name = std::string(kFolders[random() % std::size(kFolders)]) + kStems[random() % std::size(kStems)] +
@@ -31,9 +31,9 @@ std::vector<SourceFile> generatedSet(unsigned seed, size_t count, size_t largest
   return files;
 }
 
-std::vector<std::string> namesOf(const std::vector<SourceFile>& sources) {
+std::vector<std::string> namesOf(const std::vector<InputFile>& sources) {
   std::vector<std::string> names;
-  for (const SourceFile& source : sources) names.push_back(source.name);
+  for (const InputFile& source : sources) names.push_back(source.name);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -42,7 +42,7 @@ class CabRoundTrip : public CabTest {
  protected:
   // Writes the files from work\src with the writer as configured, reads the
   // set back into work\out and compares.
-  void roundTrip(TSTCabWriter& writer, const std::vector<SourceFile>& sources, const std::string& cabinet,
+  void roundTrip(TSTCabWriter& writer, const std::vector<InputFile>& sources, const std::string& cabinet,
                  const std::string& work = "work") {
     putAll(at(work + "\\src"), sources);
     writer.Open(cabinet);
@@ -82,7 +82,7 @@ TEST_F(CabRoundTrip, StoredFilesComeBackWhole) {
 }
 
 TEST_F(CabRoundTrip, EmptyFilesOnly) {
-  const std::vector<SourceFile> sources = {{"a.cat", ""}, {"sub\\b.cat", ""}, {"c.cat", ""}};
+  const std::vector<InputFile> sources = {{"a.cat", ""}, {"sub\\b.cat", ""}, {"c.cat", ""}};
   TSTCabWriter writer(machine());
   writer.SetCompressionType(cctMsZip);
 #ifdef _WIN32
@@ -105,7 +105,7 @@ TEST_F(CabRoundTrip, EmptyFilesOnly) {
 }
 
 TEST_F(CabRoundTrip, LargeFilesOverSeveralFolders) {
-  const std::vector<SourceFile> sources = {{"big1.bin", randomBytes(1500000, 1)},
+  const std::vector<InputFile> sources = {{"big1.bin", randomBytes(1500000, 1)},
                                            {"big2.txt", textBytes(2500000, 2)},
                                            {"small.inf", textBytes(3000, 3)},
                                            {"big3.bin", randomBytes(900000, 4)}};
@@ -161,7 +161,7 @@ TEST_F(CabRoundTrip, SetSpannedByFileCount) {
 
 // Later cabinets on disks of their own: the reader asks where they are.
 TEST_F(CabRoundTrip, SetOnSeveralDisksFoundThroughTheNextCabinetEvent) {
-  const std::vector<SourceFile> sources = {{"one.bin", randomBytes(300000, 1)}, {"two.bin", randomBytes(300000, 2)}};
+  const std::vector<InputFile> sources = {{"one.bin", randomBytes(300000, 1)}, {"two.bin", randomBytes(300000, 2)}};
   TSTCabWriter writer(machine());
   writer.SetCompressionType(cctMsZip);
   writer.CabinetSizeThreshold = 200000;
@@ -226,4 +226,4 @@ TEST_F(CabRoundTrip, NamesBeyondAsciiAreMarkedUtf8) {
 }
 
 }  // namespace
-}  // namespace korvane::test::cabkit
+}  // namespace korvane::test::cab

@@ -5,7 +5,7 @@
 
 #include "packaging/CabTestKit.h"
 
-namespace korvane::test::cabkit {
+namespace korvane::test::cab {
 namespace {
 
 class CabWriter : public CabTest {
@@ -20,14 +20,14 @@ class CabWriter : public CabTest {
     return names;
   }
 
-  std::vector<SourceFile> fiveFiles() {
-    std::vector<SourceFile> sources;
+  std::vector<InputFile> fiveFiles() {
+    std::vector<InputFile> sources;
     for (unsigned k = 1; k <= 5; ++k) sources.push_back({"file" + std::to_string(k) + ".txt", textBytes(1000 * k, k)});
     return sources;
   }
 
-  void addAll(TSTCabWriter& writer, const std::string& folder, const std::vector<SourceFile>& sources) {
-    for (const SourceFile& source : sources) writer.AddFile(folder + "\\" + source.name, source.name, false);
+  void addAll(TSTCabWriter& writer, const std::string& folder, const std::vector<InputFile>& sources) {
+    for (const InputFile& source : sources) writer.AddFile(folder + "\\" + source.name, source.name, false);
   }
 
   // Extracts a cabinet (and the set it begins) into a fresh folder.
@@ -110,7 +110,7 @@ TEST_F(CabWriter, NameTemplates) {
 }
 
 TEST_F(CabWriter, NoSizeThresholdGivesOneCabinetWithTheGivenName) {
-  std::vector<SourceFile> sources;
+  std::vector<InputFile> sources;
   for (unsigned k = 0; k < 4; ++k) sources.push_back({"big" + std::to_string(k) + ".bin", randomBytes(900000, k)});
   putAll(at("src"), sources);
   TSTCabWriter writer(machine());
@@ -420,4 +420,4 @@ TEST_F(CabWriter, SetIdAndReservesReachTheCabinet) {
 }
 
 }  // namespace
-}  // namespace korvane::test::cabkit
+}  // namespace korvane::test::cab

@@ -1,4 +1,5 @@
-#include "cabinet/CabTestSupport.h"
+// The FCI/FDI entry points driven directly, with callbacks on host files.
+#include "packaging/CabTestKit.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <random>
-#include <sstream>
 
 namespace korvane::test::cab {
 
@@ -35,36 +33,6 @@ fs::path scratchFolder(const std::string& kind) {
 }
 
 }  // namespace
-
-std::string textBytes(size_t size, unsigned seed) {
-  static const char* const words[] = {"driver ", "device ", "class ",   "install ", "service ", "[Strings]\r\n",
-                                      "%Disk% ", "= ",      "HKLM, ", "\r\n",     "0x0001 ", "CopyFiles "};
-  std::mt19937 random(seed);
-  std::string text;
-  while (text.size() < size) text += words[random() % std::size(words)];
-  text.resize(size);
-  return text;
-}
-
-std::string randomBytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random());
-  return bytes;
-}
-
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeFile(const fs::path& file, const std::string& bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // ---- writer
 
@@ -327,52 +295,5 @@ bool TestReader::isCabinet(const fs::path& file, FDICABINETINFO& info) {
   ::close(fd);
   return result;
 }
-
-std::string encodeCabinet(RawCabinet cabinet) {
-  using namespace ::korvane::cab;
-  Header& header = cabinet.header;
-  header.cFolders = static_cast<uint16_t>(cabinet.folders.size());
-  header.cFiles = static_cast<uint16_t>(cabinet.files.size());
-  size_t filesStart = header.encodedSize() + cabinet.folders.size() * header.folderEntrySize();
-  size_t dataStart = filesStart;
-  for (const FileEntry& file : cabinet.files) dataStart += file.encodedSize();
-  header.coffFiles = static_cast<uint32_t>(filesStart);
-
-  Bytes folders, data;
-  for (const RawFolder& folder : cabinet.folders) {
-    appendFolder(folders, {static_cast<uint32_t>(dataStart + data.size()), static_cast<uint16_t>(folder.blocks.size()),
-                           folder.type},
-                 header.cbFolderReserve);
-    for (const RawBlock& block : folder.blocks) {
-      Bytes record;
-      append32(record, 0);
-      append16(record, static_cast<uint16_t>(block.payload.size()));
-      append16(record, block.uncompressed);
-      record.insert(record.end(), header.cbDataReserve, 0);
-      ByteView payload(reinterpret_cast<const uint8_t*>(block.payload.data()), block.payload.size());
-      uint32_t sum = block.checksum ? dataBlockChecksum(ByteView(record).subspan(4), payload) : 0;
-      for (int i = 0; i < 4; ++i) record[i] = static_cast<uint8_t>(sum >> (8 * i));
-      data.insert(data.end(), record.begin(), record.end());
-      data.insert(data.end(), payload.begin(), payload.end());
-    }
-  }
-  header.cbCabinet = static_cast<uint32_t>(dataStart + data.size());
-  Bytes out;
-  appendHeader(out, header);
-  out.insert(out.end(), folders.begin(), folders.end());
-  for (const FileEntry& file : cabinet.files) appendFile(out, file);
-  out.insert(out.end(), data.begin(), data.end());
-  return std::string(out.begin(), out.end());
-}
-
-std::vector<RawBlock> storedBlocks(const std::string& bytes) {
-  std::vector<RawBlock> blocks;
-  for (size_t start = 0; start < bytes.size(); start += 32768) {
-    std::string part = bytes.substr(start, 32768);
-    blocks.push_back({part, static_cast<uint16_t>(part.size())});
-  }
-  return blocks;
-}
-
 
 }  // namespace korvane::test::cab

@@ -1,4 +1,4 @@
-#include "platform/cabinet/CabFormat.h"
+#include "platform/CabFormat.h"
 
 #include <algorithm>
 #include <cstring>
