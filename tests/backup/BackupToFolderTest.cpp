@@ -155,6 +155,22 @@ TEST(BackupToFolder, ThreeDriversAfterOneStart) {
   EXPECT_EQ(w.view.entries("message: ").size(), 3u) << "every driver's copy ends with its own message box";
 }
 
+// The folder box may change after the first Start; the run stays where that Start sent it.
+TEST(BackupToFolder, LaterDriversFollowTheFirstStart) {
+  SampleWindow w;
+  for (const char* caption : {kBrennet, "Velmar TouchPad"}) w.form.ListView1SelectItem(rowOf(w.form, caption), true);
+  w.view.onPump = [&] {
+    if (!w.form.Control("Button1").Visible || w.form.Backup().StartFinished()) return;
+    w.form.Edit1Change("C:\\FIRST");
+    w.form.Button1Click();
+    w.form.Edit1Change("C:\\SECOND");
+  };
+  w.form.BitBtn2Click();
+  EXPECT_THAT(filesIn(*w.sample.machine, "C:\\FIRST"),
+              UnorderedElementsAre("Brennet FastLink 10 100 PCI Ethernet Adapter", "Velmar TouchPad"));
+  EXPECT_FALSE(w.sample.machine->files().exists("C:\\SECOND"));
+}
+
 TEST(BackupToFolder, ARunOfSeveralDriversWalksTheDiskOnce) {
   StartedWindow w;
   std::string registry;
