@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/BalvikMain.h"
+#include "app/CabinetErrors.h"
 
 namespace korvane {
 
@@ -199,7 +200,7 @@ bool TForm1::Click(const std::string& name) {
     (this->*command->second)();
   } catch (const std::exception& error) {
     CommandFailed = true;
-    view_.showMessage(error.what());
+    view_.showMessage(commandErrorText(error));
   }
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/CabinetErrors.h"
 #include "packaging/CabNames.h"
 #include "packaging/CabSTComps.h"
 
@@ -29,10 +30,10 @@ bool createCabinet(Machine& machine, Lang lang, const std::string& cabinet, cons
     writer.AddFiles(catPath(folder, "*.*"), "", true);
     writer.Close(true);
   } catch (const ESTCabinet& failure) {
-    error = failure.Message(lang);
+    error = cabinetErrorMessage(failure, lang);
     return false;
   } catch (const ESystemError& failure) {
-    error = failure.Message(lang);
+    error = systemErrorMessage(failure, lang);
     return false;
   }
   std::cout << say(lang, Msg::CabCliWritten,
@@ -51,7 +52,7 @@ bool extractCabinet(Machine& machine, Lang lang, const std::string& cabinet, con
   try {
     reader.ExtractFiles(cabinet, folder);
   } catch (const ESystemError& failure) {
-    error = failure.Message(lang);
+    error = systemErrorMessage(failure, lang);
     return false;
   }
   for (const std::string& name : reader.RefusedNames()) std::cerr << say(lang, Msg::CabCliRefused, {name}) << '\n';

@@ -1,88 +1,26 @@
 #include "packaging/CabSTConsts.h"
 
-#include <cstdio>
-#include <utility>
-
 namespace korvane {
 
 namespace {
 
-std::string text(Msg msg, Lang lang) { return std::string(message(msg, lang)); }
-
-std::string hex4(int value) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%.4X", static_cast<unsigned>(value));
-  return digits;
-}
-
-constexpr std::pair<uint32_t, Msg> kSystemTexts[] = {
-    {kErrorFileNotFound, Msg::SysErrFileNotFound},       {kErrorPathNotFound, Msg::SysErrPathNotFound},
-    {kErrorAccessDenied, Msg::SysErrAccessDenied},       {kErrorInvalidHandle, Msg::SysErrInvalidHandle},
-    {kErrorNotEnoughMemory, Msg::SysErrNotEnoughMemory}, {kErrorWriteFault, Msg::SysErrWriteFault},
-    {kErrorReadFault, Msg::SysErrReadFault},             {kErrorFileExists, Msg::SysErrFileExists},
-    {kErrorInvalidParameter, Msg::SysErrInvalidParameter},
-    {kErrorNegativeSeek, Msg::SysErrNegativeSeek},       {kErrorModuleNotFound, Msg::SysErrModuleNotFound},
-    {kErrorProcedureNotFound, Msg::SysErrProcedureNotFound}, {kErrorFilenameTooLong, Msg::SysErrFilenameTooLong},
-};
-
-// By FCIERROR code 0 to 8.
-constexpr Msg kFciTexts[] = {Msg::CabNoError,         Msg::CabCannotOpenFile,       Msg::CabCannotReadFile,
-                             Msg::CabOutOfMemory,     Msg::CabCannotCreateTempFile, Msg::CabUnknownCompression,
-                             Msg::CabCannotCreateFile, Msg::CabUserAbort,           Msg::CabCompressFailed};
-
-// By FDIERROR code 0 to 12.
-constexpr Msg kFdiTexts[] = {Msg::CabNoError,           Msg::FdiCabinetNotFound, Msg::FdiNotACabinet,
-                             Msg::FdiUnknownVersion,    Msg::FdiCorruptCabinet,  Msg::FdiOutOfMemory,
-                             Msg::CabUnknownCompression, Msg::FdiDecompressFailed, Msg::FdiTargetFile,
-                             Msg::FdiReserveMismatch,   Msg::FdiWrongCabinet,    Msg::FdiUserAbort,
-                             Msg::FdiEndOfFile};
-
-template <size_t N>
-Msg byCode(const Msg (&texts)[N], int code, Msg otherwise) {
-  return code >= 0 && static_cast<size_t>(code) < N ? texts[code] : otherwise;
-}
-
-std::string systemErrorMessage(uint32_t code, Lang lang) {
-  const std::string reason = code == 0 ? text(Msg::CabOsCallFailed, lang) : systemErrorText(code, lang);
-  return formatMessage(message(Msg::CabSystemError, lang), {std::to_string(code), reason});
-}
-
-std::string cabinetErrorMessage(const ERF& error, Lang lang) {
-  if (!error.fError) return text(Msg::CabError, lang);
-  std::string out = text(byCode(kFciTexts, error.erfOper, Msg::CabError), lang) + " [0x" + hex4(error.erfOper) + "]";
-  if (error.erfType != 0)
-    out += ".\n" + systemErrorText(static_cast<uint32_t>(error.erfType), lang) + " [0x" + hex4(error.erfType) + "].";
-  return out;
+std::string cabinetErrorSummary(const ERF& error, bool fromCompression) {
+  std::string summary = fromCompression ? "cabinet writer error " : "cabinet reader error ";
+  summary += std::to_string(error.erfOper);
+  if (error.erfType != 0) summary += ", system error " + std::to_string(error.erfType);
+  return summary;
 }
 
 }  // namespace
 
-std::string systemErrorText(uint32_t code, Lang lang) {
-  for (const auto& [known, msg] : kSystemTexts)
-    if (known == code) return text(msg, lang);
-  return {};
-}
-
 ESystemError::ESystemError(uint32_t code)
-    : std::runtime_error(systemErrorMessage(code, Lang::English)), code_(code) {}
-
-std::string ESystemError::Message(Lang lang) const { return systemErrorMessage(code_, lang); }
+    : std::runtime_error("system error " + std::to_string(code)), code_(code) {}
 
 ESTCabinet::ESTCabinet(const ERF& error, bool fromCompression)
-    : std::runtime_error(cabinetErrorMessage(error, Lang::English)), error_(error), fromCompression_(fromCompression) {}
-
-std::string ESTCabinet::Message(Lang lang) const { return cabinetErrorMessage(error_, lang); }
+    : std::runtime_error(cabinetErrorSummary(error, fromCompression)),
+      error_(error),
+      fromCompression_(fromCompression) {}
 
 ERF cabinetFileError(uint32_t systemError) { return ERF{FCIERR_CAB_FILE, static_cast<int>(systemError), 1}; }
-
-std::string fdiErrorText(const ERF& error, Lang lang) {
-  if (!error.fError) return text(Msg::CabNoError, lang);
-  std::string out = text(byCode(kFdiTexts, error.erfOper, Msg::FdiError), lang);
-  if (error.erfType != 0) {
-    const std::string reason = systemErrorText(static_cast<uint32_t>(error.erfType), lang);
-    out += ": " + (reason.empty() ? "[0x" + hex4(error.erfType) + "]" : reason);
-  }
-  return out;
-}
 
 }  // namespace korvane

@@ -5,7 +5,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/Languages.h"
 #include "platform/CabinetInterface.h"
 
 namespace korvane {
@@ -43,24 +42,20 @@ enum SystemErrorCode : uint32_t {
   kErrorFilenameTooLong = 206,
 };
 
-// The system's text for an error code in a language; empty for codes
-// without one.
-std::string systemErrorText(uint32_t code, Lang lang);
-
 // A failed operating-system call: the binding of the cabinet library or the
-// search of the files to add.
+// search of the files to add. what() is a technical text; those who show it
+// to a person choose the sentence by the code.
 class ESystemError : public std::runtime_error {
  public:
   explicit ESystemError(uint32_t code);
   uint32_t Code() const { return code_; }
-  std::string Message(Lang lang) const;
 
  private:
   uint32_t code_;
 };
 
-// A failure of the cabinet library, from its error record. what() is the
-// English message.
+// A failure of the cabinet library, from its error record. what() is a
+// technical text; those who show it to a person choose the sentence by the codes.
 class ESTCabinet : public std::runtime_error {
  public:
   explicit ESTCabinet(const ERF& error, bool fromCompression = true);
@@ -68,7 +63,6 @@ class ESTCabinet : public std::runtime_error {
   int SystemErrorCode() const { return error_.erfType; }
   bool ErrorPresent() const { return error_.fError != 0; }
   bool FromCompression() const { return fromCompression_; }
-  std::string Message(Lang lang) const;
 
  private:
   ERF error_;
@@ -77,8 +71,5 @@ class ESTCabinet : public std::runtime_error {
 
 // The error record the components raise when the library cannot be asked.
 ERF cabinetFileError(uint32_t systemError = 0);
-
-// The reader's error record as a sentence, for those who report it.
-std::string fdiErrorText(const ERF& error, Lang lang);
 
 }  // namespace korvane

@@ -216,29 +216,36 @@ TEST_F(CabFileTable, TemporaryFilesGoWhenClosedAndDiscardWritesNothing) {
 }
 
 TEST(CabMessages, WriterErrors) {
-  EXPECT_STREQ(ESTCabinet(ERF{FCIERR_CAB_FILE, 0, 0}).what(), "FCI error");
-  EXPECT_STREQ(ESTCabinet(ERF{FCIERR_ALLOC_FAIL, 0, 1}).what(), "Out of memory in FCI [0x0003]");
-  EXPECT_STREQ(ESTCabinet(ERF{42, 0, 1}).what(), "FCI error [0x002A]");
-  EXPECT_STREQ(ESTCabinet(ERF{FCIERR_TEMP_FILE, 5, 1}).what(),
+  EXPECT_EQ(cabinetErrorMessage(ESTCabinet(ERF{FCIERR_CAB_FILE, 0, 0}), Lang::English), "FCI error");
+  EXPECT_EQ(cabinetErrorMessage(ESTCabinet(ERF{FCIERR_ALLOC_FAIL, 0, 1}), Lang::English), "Out of memory in FCI [0x0003]");
+  EXPECT_EQ(cabinetErrorMessage(ESTCabinet(ERF{42, 0, 1}), Lang::English), "FCI error [0x002A]");
+  EXPECT_EQ(cabinetErrorMessage(ESTCabinet(ERF{FCIERR_TEMP_FILE, 5, 1}), Lang::English),
                "Could not create a temporary file [0x0004].\nAccess is denied. [0x0005].");
-  EXPECT_STREQ(ESTCabinet(ERF{FCIERR_READ_SRC, 0x1234, 1}).what(),
+  EXPECT_EQ(cabinetErrorMessage(ESTCabinet(ERF{FCIERR_READ_SRC, 0x1234, 1}), Lang::English),
                "Failure reading file to be stored in cabinet [0x0002].\n [0x1234].");
-  EXPECT_EQ(ESTCabinet(ERF{FCIERR_MCI_FAIL, 8, 1}).Message(Lang::Russian),
+  EXPECT_EQ(cabinetErrorMessage(ESTCabinet(ERF{FCIERR_MCI_FAIL, 8, 1}), Lang::Russian),
             "Ошибка сжатия данных [0x0008].\nНедостаточно памяти для обработки команды. [0x0008].");
-  EXPECT_EQ(ESTCabinet(ERF{FCIERR_USER_ABORT, 0, 1}).Message(Lang::Chinese), "客户程序请求中止 [0x0007]");
+  EXPECT_EQ(cabinetErrorMessage(ESTCabinet(ERF{FCIERR_USER_ABORT, 0, 1}), Lang::Chinese), "客户程序请求中止 [0x0007]");
 }
 
 TEST(CabMessages, SystemAndReaderErrors) {
-  EXPECT_STREQ(ESystemError(0).what(), "System Error.  Code: 0.\nA call to an OS function failed");
-  EXPECT_STREQ(ESystemError(126).what(), "System Error.  Code: 126.\nThe specified module could not be found.");
-  EXPECT_STREQ(ESystemError(9999).what(), "System Error.  Code: 9999.\n");
-  EXPECT_EQ(ESystemError(127).Message(Lang::ChineseTW), "系統錯誤。  代碼：127。\n找不到指定的程序。");
+  EXPECT_EQ(systemErrorMessage(ESystemError(0), Lang::English), "System Error.  Code: 0.\nA call to an OS function failed");
+  EXPECT_EQ(systemErrorMessage(ESystemError(126), Lang::English), "System Error.  Code: 126.\nThe specified module could not be found.");
+  EXPECT_EQ(systemErrorMessage(ESystemError(9999), Lang::English), "System Error.  Code: 9999.\n");
+  EXPECT_EQ(systemErrorMessage(ESystemError(127), Lang::ChineseTW), "系統錯誤。  代碼：127。\n找不到指定的程序。");
   EXPECT_EQ(fdiErrorText(ERF{}, Lang::English), "No error");
   EXPECT_EQ(fdiErrorText(ERF{FDIERROR_CORRUPT_CABINET, 0, 1}, Lang::English), "Corrupt cabinet");
   EXPECT_EQ(fdiErrorText(ERF{FDIERROR_TARGET_FILE, 29, 1}, Lang::English),
             "Failure writing to target file: The system cannot write to the specified device.");
   EXPECT_EQ(fdiErrorText(ERF{FDIERROR_BAD_COMPR_TYPE, 0, 1}, Lang::French), "Type de compression inconnu");
   EXPECT_EQ(fdiErrorText(ERF{99, 4321, 1}, Lang::English), "FDI error: [0x10E1]");
+}
+
+TEST(CabMessages, TheErrorBoxWordsCabinetFailuresAndShowsOthersAsRaised) {
+  EXPECT_EQ(commandErrorText(ESTCabinet(ERF{FCIERR_CAB_FILE, 2, 1})),
+            "Could not create cabinet file [0x0006].\nThe system cannot find the file specified. [0x0002].");
+  EXPECT_EQ(commandErrorText(ESystemError(3)), "System Error.  Code: 3.\nThe system cannot find the path specified.");
+  EXPECT_EQ(commandErrorText(std::runtime_error("disk full")), "disk full");
 }
 
 TEST(CabBinding, EveryEntryPointIsBoundOnce) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CabinetErrors.h"
 #include "packaging/CabSTComps.h"
 #include "platform/CabFormat.h"
 #include "platform/CabinetInterface.h"
