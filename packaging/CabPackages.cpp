@@ -1,7 +1,7 @@
 // CAB packages: a driver's backup folder packed into one MS-ZIP cabinet, and
 // the commands that choose a package instead of a folder.
 #include "app/BalvikMain.h"
-#include "packaging/CabSTComps.h"
+#include "packaging/PackageWriter.h"
 
 namespace korvane {
 
@@ -29,15 +29,9 @@ void TForm1::MenuSFX2Click() {
 }
 
 bool TForm1::PackFolder(const std::string& folder, const std::string& cabinet, const std::string& progress) {
-  {
-    TSTCabWriter writer(machine_);
-    writer.SetCompressionType(cctMsZip);
-    writer.Open(cabinet);
-    writer.AddFiles(joinPath(folder, "*.*"), "", true);
-    writer.Close(true);
-  }
+  const PackResult result = packFolder(machine_, folder, cabinet);
   AppendMemoText(progress);
-  if (machine_.files().exists(cabinet)) return true;
+  if (result == PackResult::Written) return true;
   AddMemoLine(formatMessage(Text(Msg::CabinetNotWritten), {cabinet}));
   return false;
 }

@@ -1,45 +1,16 @@
 // EXE installer packages: the carried package stub with a cabinet joined to
 // its end, for one driver or for every listed driver at once.
 #include "app/BalvikMain.h"
-#include "packaging/CabSTComps.h"
+#include "packaging/PackageWriter.h"
 
 namespace korvane {
-
-namespace {
-
-constexpr size_t kCopyBlock = 65536;
-
-// Appends a whole file to another block by block; the bytes it added, or
-// nullopt when a read or a write failed.
-std::optional<uint64_t> appendWholeFile(FileSystem& files, const std::string& from, const std::string& to) {
-  uint64_t copied = 0;
-  for (;;) {
-    const auto block = files.readFilePart(from, copied, kCopyBlock);
-    if (!block) return std::nullopt;
-    if (block->empty()) return copied;
-    if (!files.appendFile(to, *block)) return std::nullopt;
-    copied += block->size();
-  }
-}
-
-}  // namespace
 
 bool TForm1::AssembleInstaller(const std::string& cabinet, const std::string& installer) {
   const std::string stub = machine_.environment().get("windir").value_or("") + "\\INF\\Temp0000.tmp";
   // An earlier stub copy must not stand in for one this build cannot write.
   if (ZAZFileHolder3.Files().Count() == 0 || ZAZFileHolder3.Files().Item(0).IsEmpty()) return false;
   ZAZFileHolder3.ExtractFile(0, stub);
-  FileSystem& files = machine_.files();
-  if (!files.writeFile(installer, "")) return false;
-  const auto stubBytes = appendWholeFile(files, stub, installer);
-  const auto cabinetBytes = stubBytes ? appendWholeFile(files, cabinet, installer) : std::nullopt;
-  const auto written = files.stat(installer);
-  if (!cabinetBytes || !written || written->size != *stubBytes + *cabinetBytes) {
-    files.deleteFile(installer);  // half an installer would fail on the user's next machine
-    return false;
-  }
-  files.deleteFile(cabinet);
-  return true;
+  return joinInstaller(machine_.files(), stub, cabinet, installer);
 }
 
 void TForm1::FinishExePackage(const DriverFolder& folder, const std::string& cabinet) {
@@ -61,10 +32,8 @@ void TForm1::MenuSFX3Click() {
   const std::string base = Text(Msg::AllDriversBaseName);
   const std::string cabinet = joinPath(BackupAllFolder, base + ".CAB");
   const std::string installer = joinPath(BackupAllFolder, base + ".EXE");
-  // Freed without flushing when the run stops: no cabinet, no installer.
-  TSTCabWriter writer(machine_);
-  writer.SetCompressionType(cctMsZip);
-  writer.Open(cabinet);
+  // Dropped unfinished when the run stops: no cabinet, no installer.
+  PackageCabinet package(machine_, cabinet);
   // Each driver keeps its folder; the cabinet takes only what this run copied
   // there, so neither Setup.DIY nor an earlier backup's files go with it.
   const bool finished = BackUpEveryDriver([&](const DriverFolder& folder, size_t row) {
@@ -72,7 +41,7 @@ void TForm1::MenuSFX3Click() {
     if (failure) return failure;
     AddMemoLine(Text(Msg::GeneratingInstaller));
     AppendMemoText("......................");
-    for (const auto& name : CopiedFileNames(folder.path)) writer.AddFile(joinPath(folder.path, name), name, false);
+    package.addFiles(folder.path, CopiedFileNames(folder.path));
     AppendMemoText(Text(Msg::CabinetAddedOk));
     return failure;
   });
@@ -84,9 +53,8 @@ void TForm1::MenuSFX3Click() {
   }
   ClearMemo();
   AddMemoLine(Text(Msg::CreatingInstallerForAll));
-  writer.Close(true);
   std::string failure;
-  if (!machine_.files().exists(cabinet)) {
+  if (package.finish() == PackResult::CabinetMissing) {
     failure = formatMessage(Text(Msg::CabinetNotWritten), {cabinet});
   } else {
     AppendMemoText(Text(Msg::InstallerCabinetReadyOk));
