@@ -108,6 +108,8 @@ class TForm1 {
 
  private:
   struct RemovalReport;
+  // The analysed files that lie in the driver folders and that no other
+  // driver names, sent where the user can get them back.
   void RemoveDriverFiles(size_t row, const std::vector<std::string>& otherInfs, RemovalReport& report);
   void RecycleFiles(size_t row, const std::vector<std::string>& paths, RemovalReport& report);
   void FinishRemoval(const RemovalReport& report);
