@@ -108,6 +108,8 @@ class TForm1 {
 
  private:
   struct RemovalReport;
+  // The driver's class keys deleted, each with its line; the INFs of the instances that stay.
+  std::vector<std::string> DeleteDriverKeys(const std::string& description, RemovalReport& report);
   // The analysed files that lie in the driver folders and that no other
   // driver names, sent where the user can get them back.
   void RemoveDriverFiles(size_t row, const std::vector<std::string>& otherInfs, RemovalReport& report);

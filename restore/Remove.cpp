@@ -1,6 +1,8 @@
 // Removing a driver from the system: the carried removal tool takes the
 // device away, the driver's class keys are deleted, and those of its files
 // that only it uses go where the user can get them back.
+#include <utility>
+
 #include "app/BalvikMain.h"
 #include "restore/DriverRemoval.h"
 
@@ -48,16 +50,11 @@ void TForm1::Remove1Click() {
     report.fail(formatMessage(Text(Msg::RemovalToolNotStarted), {hardwareId}));
 
   SetStatus(Text(Msg::RemovalCollecting));
-  const ClassKeys keys = DeleteClassKeys(machine_.registry(), AH.IsNTFamily() ? kNTClassRoot : k9xClassRoot, description);
-  const std::string root = regRootName(kClassRootKey);
-  for (const auto& key : keys.deleted) report.add(formatMessage(Text(Msg::ClassKeyDeleted), {root + key}));
-  for (const auto& key : keys.failed) report.fail(formatMessage(Text(Msg::ClassKeyNotDeleted), {root + key}));
-  if (keys.deleted.empty() && keys.failed.empty()) report.add(Text(Msg::NoClassKeyFound));
-  report.keysDeleted = !keys.deleted.empty();
+  const std::vector<std::string> otherInfs = DeleteDriverKeys(description, report);
 
   // The backup's analysis finds the files; its panel is closed again at once.
   if (AnalyseRow(row)) {
-    RemoveDriverFiles(row, keys.otherInfs, report);
+    RemoveDriverFiles(row, otherInfs, report);
     Button2Click();
   } else if (StopRequested) {
     report.fail(Text(Msg::RemovalSearchStopped));
@@ -66,6 +63,16 @@ void TForm1::Remove1Click() {
     report.infMissing = true;
   }
   FinishRemoval(report);
+}
+
+std::vector<std::string> TForm1::DeleteDriverKeys(const std::string& description, RemovalReport& report) {
+  ClassKeys keys = DeleteClassKeys(machine_.registry(), AH.IsNTFamily() ? kNTClassRoot : k9xClassRoot, description);
+  const std::string root = regRootName(kClassRootKey);
+  for (const auto& key : keys.deleted) report.add(formatMessage(Text(Msg::ClassKeyDeleted), {root + key}));
+  for (const auto& key : keys.failed) report.fail(formatMessage(Text(Msg::ClassKeyNotDeleted), {root + key}));
+  if (keys.deleted.empty() && keys.failed.empty()) report.add(Text(Msg::NoClassKeyFound));
+  report.keysDeleted = !keys.deleted.empty();
+  return std::move(keys.otherInfs);
 }
 
 void TForm1::RemoveDriverFiles(size_t row, const std::vector<std::string>& otherInfs, RemovalReport& report) {
