@@ -21,6 +21,8 @@ store      base
 base
 impl       base
 tests      *
+[bound at link time]
+base       impl
 [exceptions to remove]
 store/Old.cpp   app/Window.h   the old handler still sits here
 """
@@ -35,9 +37,32 @@ TREE = {
 }
 
 
+# The base library binds its implementation at link time; generated sources
+# in the build folder belong to no part and are left alone.
+LIBRARIES = """\
+library lib_app app
+sources ROOT/app/Window.h
+links lib_store lib_base
+library lib_store store
+sources ROOT/store/Old.cpp ROOT/build/Generated.cpp
+links lib_base ZLIB::ZLIB
+library lib_base base
+sources ROOT/base/Text.h
+links lib_impl
+library lib_impl impl
+sources ROOT/base/impl/Real.h
+links lib_base
+"""
+
+
 class IncludeCheckTest(unittest.TestCase):
-    def run_check(self, changes, graph=GRAPH):
+    def run_check(self, changes, graph=GRAPH, libraries=None):
         with tempfile.TemporaryDirectory() as root:
+            arguments = []
+            if libraries is not None:
+                with open(os.path.join(root, "libraries.txt"), "w", encoding="utf-8") as file:
+                    file.write(libraries.replace("ROOT", root))
+                arguments = ["--libraries", os.path.join(root, "libraries.txt")]
             for path, text in {**TREE, **changes}.items():
                 if text is None:
                     continue
@@ -46,12 +71,12 @@ class IncludeCheckTest(unittest.TestCase):
                     file.write(text)
             with open(os.path.join(root, "graph.txt"), "w", encoding="utf-8") as file:
                 file.write(graph)
-            result = subprocess.run([sys.executable, CHECK, "--root", root, "--graph", os.path.join(root, "graph.txt")],
-                                    capture_output=True, text=True)
+            result = subprocess.run([sys.executable, CHECK, "--root", root, "--graph", os.path.join(root, "graph.txt")]
+                                    + arguments, capture_output=True, text=True)
         return result.returncode, result.stderr
 
-    def assertFails(self, changes, *expected, graph=GRAPH):
-        code, output = self.run_check(changes, graph)
+    def assertFails(self, changes, *expected, graph=GRAPH, libraries=None):
+        code, output = self.run_check(changes, graph, libraries)
         self.assertEqual(code, 1, output)
         for text in expected:
             self.assertIn(text, output)
@@ -76,6 +101,17 @@ class IncludeCheckTest(unittest.TestCase):
         self.assertFails({"store/Old.cpp": None}, "is no longer needed")
         allowed = GRAPH.replace("store      base", "store      base app")
         self.assertFails({}, "is no longer needed", graph=allowed)
+
+    def test_libraries_hold_to_the_parts_and_their_links(self):
+        libraries = LIBRARIES
+        code, output = self.run_check({}, libraries=libraries)
+        self.assertEqual(code, 0, output)
+        wrong_file = libraries.replace("sources ROOT/store/Old.cpp", "sources ROOT/store/Old.cpp ROOT/app/Window.h")
+        self.assertFails({}, "lib_store: compiles app/Window.h, which belongs to app, not to store", libraries=wrong_file)
+        upward = libraries.replace("links lib_base ZLIB", "links lib_app lib_base ZLIB")
+        self.assertFails({}, "lib_store (store) may not link lib_app (app)", libraries=upward)
+        self.assertFails({}, "lib_app (app) may not link lib_impl (impl)",
+                         libraries=libraries.replace("links lib_store lib_base", "links lib_store lib_base lib_impl"))
 
     def test_a_broken_graph_is_reported(self):
         code, output = self.run_check({}, graph=GRAPH.replace("impl       base\n", ""))
