@@ -29,6 +29,18 @@ class ArchitectureMapTest(unittest.TestCase):
         self.assertEqual([name for name in window if name not in self.code_words], [])
         self.assertEqual([name for name in console if not re.search(rf"CLI `{re.escape(name)}[ `]", self.map)], [])
 
+    def test_the_map_names_every_library_of_the_build_and_no_other(self):
+        built = set()
+        for folder, subfolders, files in os.walk(ROOT):
+            subfolders[:] = [name for name in subfolders if not name.startswith(".") and name != "build"]
+            if "CMakeLists.txt" in files:
+                with open(os.path.join(folder, "CMakeLists.txt"), encoding="utf-8") as file:
+                    built.update(re.findall(r"korvane_library\((korvane_\w+)", file.read()))
+        named = {word for word in self.code_words if re.fullmatch(r"korvane_(?!library)\w+", word)}
+        self.assertGreater(len(built), 8)
+        self.assertEqual(sorted(built - named), [])
+        self.assertEqual(sorted(named - built - {"korvane_gui"}), [])
+
     def test_every_file_and_handler_the_map_names_exists(self):
         paths = [word for word in self.code_words if "/" in word and word not in NOT_YET]
         self.assertEqual([path for path in paths if not glob.glob(os.path.join(ROOT, path))], [])
