@@ -122,24 +122,18 @@ class TForm1 {
   // Application state.
   std::string CurrentLanguage = "English";
   std::string OsName;
-  std::string DefaultFolder = "C:\\Korvane";
   std::string BackupFolder;
   std::string BackupAllFolder;
   std::string InfFolder;
   std::string OemInfFolder;
   bool StopRequested = false;
-  std::string ProxyAddress, ProxyPort, ProxyLogin, ProxyAuthPassword, AutoProxy;
+  std::string AutoProxy;
   std::vector<std::string> DriverFileList;
   DriverInventory Inventory;
 
   // Components.
   TAHMSystemDetails AH;
-  TAHMFileOperator FO1;  // copies file sets into a folder, made without a question when missing
-  TAHMFileOperator FO2;  // deletes file sets silently and for good
   TWebCopy WC1;
-  // The carried files, one item each: the device installation tool, the
-  // driver database image, the package stub and the device removal tool.
-  TAHMFileHolder ZAZFileHolder1, ZAZFileHolder2, ZAZFileHolder3, ZAZFileHolder4;
 
   // Controls.
   TListView ListView1;
@@ -238,6 +232,15 @@ class TForm1 {
 
  private:
   static constexpr const char* kSettingsFile = "Korvane.ini";
+
+  // State and components only the handlers use.
+  std::string DefaultFolder = "C:\\Korvane";
+  std::string ProxyAddress, ProxyPort, ProxyLogin, ProxyAuthPassword;
+  TAHMFileOperator FO1;  // copies file sets into a folder, made without a question when missing
+  TAHMFileOperator FO2;  // deletes file sets silently and for good
+  // The carried files, one item each: the device installation tool, the
+  // driver database image, the package stub and the device removal tool.
+  TAHMFileHolder ZAZFileHolder1, ZAZFileHolder2, ZAZFileHolder3, ZAZFileHolder4;
 
   void ReadSettings();
   bool WriteSettings();
