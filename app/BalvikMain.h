@@ -307,6 +307,7 @@ class TForm1 {
   // Counts a driver of the run as not backed up, and says why in the memo.
   void NoteNotBackedUp(const std::string& caption, Msg reason);
   // Packages.
+  void BackUpSelectedAsPackages(PackageKind kind);  // Backup of the selection, each driver as a package
   // The folder packed into a new cabinet, then progress added to the memo's
   // last line; false with a memo line when the cabinet was not written.
   // Cabinet errors raise ESTCabinet.

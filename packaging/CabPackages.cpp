@@ -5,23 +5,17 @@
 
 namespace korvane {
 
-void TForm1::PopBackup2Click() {
+void TForm1::BackUpSelectedAsPackages(PackageKind kind) {
   backupRun_.SetMode(BackupMode::Package);
-  backupRun_.SetKind(PackageKind::Cab);
+  backupRun_.SetKind(kind);
   BitBtn2Click();
 }
 
-void TForm1::PopBackup3Click() {
-  backupRun_.SetMode(BackupMode::Package);
-  backupRun_.SetKind(PackageKind::Exe);
-  BitBtn2Click();
-}
+void TForm1::PopBackup2Click() { BackUpSelectedAsPackages(PackageKind::Cab); }
 
-void TForm1::MenuSFX1Click() {
-  backupRun_.SetMode(BackupMode::Package);
-  backupRun_.SetKind(PackageKind::Exe);
-  PopBackup3Click();
-}
+void TForm1::PopBackup3Click() { BackUpSelectedAsPackages(PackageKind::Exe); }
+
+void TForm1::MenuSFX1Click() { PopBackup3Click(); }
 
 void TForm1::MenuSFX2Click() {
   backupRun_.SetMode(BackupMode::Package);
