@@ -91,9 +91,10 @@ TEST(DriverDetails, TheCopyInTheOtherFolderIsRead) {
 
 TEST(DriverDetails, DeselectionDescribesTheRowToo) {
   DetailsWindow w(kNtDriver);
-  w.form->DriverFileList = {"C:\\old.sys"};
-  w.form->Control("Edit1").Visible = true;
-  w.form->Control("Button1").Visible = true;
+  w.select();
+  w.form->BitBtn2Click();  // an analysis waiting for Start, with its file list and panel
+  ASSERT_FALSE(w.form->DriverFileList.empty());
+  ASSERT_TRUE(w.form->Control("Edit1").Visible);
   const size_t clearsBefore = w.view.entries("memo-clear").size();
   w.form->ListView1SelectItem(0, false);
   EXPECT_EQ(w.form->Memo1.back(), "There are 3 files to be packaged.");
