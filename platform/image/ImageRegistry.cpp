@@ -5,9 +5,11 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <list>
 #include <map>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,10 +25,68 @@ constexpr RegRoot kRoots[] = {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoo
                               RegRoot::CurrentConfig};
 constexpr uintmax_t kMaxFileSize = uintmax_t{256} << 20;
 
+// A key's values in the order they were first set; a value set again keeps
+// its place and the case of its first name. Driver keys can hold tens of
+// thousands of values, so a large key finds them through an index of folded
+// names; a small one is scanned, which is cheaper than folding the name.
+class ValueList {
+ public:
+  const std::list<RegFileValue>& all() const { return values_; }
+
+  RegFileValue* find(std::string_view name) {
+    const auto place = locate(name);
+    return place ? &**place : nullptr;
+  }
+
+  void set(const std::string& name, const RegValue& value) {
+    if (RegFileValue* existing = find(name)) {
+      existing->value = value;
+      return;
+    }
+    values_.push_back({name, value});
+    if (indexed_) {
+      index_.emplace(upperCase(name), std::prev(values_.end()));
+    } else if (values_.size() >= kIndexedFrom) {
+      buildIndex();
+    }
+  }
+
+  bool remove(std::string_view name) {
+    const auto place = locate(name);
+    if (!place) return false;
+    if (indexed_) index_.erase(upperCase(name));
+    values_.erase(*place);
+    return true;
+  }
+
+ private:
+  using Place = std::list<RegFileValue>::iterator;
+  static constexpr size_t kIndexedFrom = 32;
+
+  std::optional<Place> locate(std::string_view name) {
+    if (indexed_) {
+      const auto it = index_.find(upperCase(name));
+      return it == index_.end() ? std::nullopt : std::optional<Place>(it->second);
+    }
+    const auto it = std::find_if(values_.begin(), values_.end(),
+                                 [&](const RegFileValue& v) { return equalsIgnoreCase(v.name, name); });
+    return it == values_.end() ? std::nullopt : std::optional<Place>(it);
+  }
+
+  void buildIndex() {
+    for (auto it = values_.begin(); it != values_.end(); ++it) index_.emplace(upperCase(it->name), it);
+    indexed_ = true;
+  }
+
+  std::list<RegFileValue> values_;
+  std::unordered_map<std::string, Place> index_;  // by upper-cased name, once the key is large
+  bool indexed_ = false;
+};
+
 struct Key {
   std::string name;
   std::map<std::u16string, std::unique_ptr<Key>> subkeys;  // by upper-cased name: the order Windows enumerates
-  std::vector<RegFileValue> values;                         // in the order they were first set
+  ValueList values;
   // Files holding the key: with a [key] line of its own (values go there), or
   // only as the parent of one of their keys.
   std::vector<size_t> statedIn, impliedIn;
@@ -49,29 +109,6 @@ std::optional<size_t> ownerOf(const Key& key) {
 void forEachKey(Key& key, const std::function<void(Key&)>& visit) {
   visit(key);
   for (auto& [sort, child] : key.subkeys) forEachKey(*child, visit);
-}
-
-RegFileValue* findValue(Key& key, std::string_view name) {
-  for (auto& value : key.values)
-    if (equalsIgnoreCase(value.name, name)) return &value;
-  return nullptr;
-}
-
-// A value set again keeps its place and the case of its first name.
-void setValue(Key& key, const std::string& name, const RegValue& value) {
-  if (RegFileValue* existing = findValue(key, name)) {
-    existing->value = value;
-  } else {
-    key.values.push_back({name, value});
-  }
-}
-
-bool removeValue(Key& key, std::string_view name) {
-  const auto it = std::find_if(key.values.begin(), key.values.end(),
-                               [&](const RegFileValue& v) { return equalsIgnoreCase(v.name, name); });
-  if (it == key.values.end()) return false;
-  key.values.erase(it);
-  return true;
 }
 
 // Key names of a path with or without leading and trailing backslashes;
@@ -129,13 +166,13 @@ class TreeRegistry final : public ImageRegistry {
     const Key* key = find(root, path);
     if (!key) return std::nullopt;
     std::vector<std::string> names;
-    for (const auto& value : key->values) names.push_back(value.name);
+    for (const auto& value : key->values.all()) names.push_back(value.name);
     return names;
   }
 
   std::optional<RegValue> readValue(RegRoot root, const std::string& path, const std::string& name) override {
     Key* key = find(root, path);
-    RegFileValue* value = key ? findValue(*key, name) : nullptr;
+    const RegFileValue* value = key ? key->values.find(name) : nullptr;
     if (!value) return std::nullopt;
     return value->value;
   }
@@ -148,14 +185,14 @@ class TreeRegistry final : public ImageRegistry {
     if (!key) return false;
     const size_t file = fileFor(*key);
     stateIn(*key, file);
-    setValue(*key, name, value);
+    key->values.set(name, value);
     files_[file].dirty = true;
     return true;
   }
 
   bool deleteValue(RegRoot root, const std::string& path, const std::string& name) override {
     Key* key = find(root, path);
-    if (!key || !removeValue(*key, name)) return false;
+    if (!key || !key->values.remove(name)) return false;
     files_[fileFor(*key)].dirty = true;
     return true;
   }
@@ -282,9 +319,9 @@ class TreeRegistry final : public ImageRegistry {
     stateIn(*key, file);
     for (const auto& entry : block.values) {
       if (entry.value) {
-        setValue(*key, entry.name, *entry.value);
+        key->values.set(entry.name, *entry.value);
       } else {
-        removeValue(*key, entry.name);
+        key->values.remove(entry.name);
       }
     }
   }
@@ -354,7 +391,7 @@ std::vector<bool> TreeRegistry::filesToRewrite() {
 void TreeRegistry::collect(Key& key, RegRoot root, std::vector<std::string>& path, const std::vector<bool>& rewrite,
                            std::vector<std::vector<RegFileKey>>& contents) {
   if (const auto owner = ownerOf(key); owner && rewrite[*owner])
-    contents[*owner].push_back(RegFileKey{root, path, false, key.values});
+    contents[*owner].push_back(RegFileKey{root, path, false, {key.values.all().begin(), key.values.all().end()}});
   for (auto& [sort, child] : key.subkeys) {
     path.push_back(child->name);
     collect(*child, root, path, rewrite, contents);

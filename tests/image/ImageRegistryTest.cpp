@@ -138,23 +138,45 @@ TEST_F(ImageRegistryTest, SubkeysEnumerateInUpperCasedUtf16Order) {
             (std::vector<std::string>{"0001", "A", "b", "Z", "_x", "\u00e9", "\U00010000", "\uFF01"}));
 }
 
+// A small key and one large enough to be indexed (driver keys can hold
+// thousands of values) must answer alike, whether loaded or written.
 TEST_F(ImageRegistryTest, ValuesKeepTheirOrderAndFirstName) {
-  auto registry = ImageRegistry::empty(folder);
-  ASSERT_TRUE(registry->writeString(HKLM, "K", "Zeta", "1"));
-  ASSERT_TRUE(registry->writeString(HKLM, "K", "alpha", "2"));
-  ASSERT_TRUE(registry->writeString(HKLM, "K", "", "default"));
-  ASSERT_TRUE(registry->writeValue(HKLM, "k", "ZETA", RegValue::fromDword(3)));
-  EXPECT_EQ(registry->valueNames(HKLM, "K"), (std::vector<std::string>{"Zeta", "alpha", ""}));
-  EXPECT_EQ(registry->readValue(HKLM, "K", "zeta"), RegValue::fromDword(3));
-  EXPECT_EQ(registry->readString(HKLM, "K", ""), "default");
-  EXPECT_FALSE(registry->readValue(HKLM, "K", "missing"));
-  EXPECT_FALSE(registry->readValue(HKLM, "Missing", "Zeta"));
-  EXPECT_FALSE(registry->valueNames(HKLM, "Missing"));
-  EXPECT_FALSE(registry->subkeyNames(HKLM, "K\\Missing"));
-  ASSERT_TRUE(registry->deleteValue(HKLM, "K", "ALPHA"));
-  EXPECT_FALSE(registry->deleteValue(HKLM, "K", "alpha"));
-  ASSERT_TRUE(registry->writeString(HKLM, "K", "alpha", "again"));
-  EXPECT_EQ(registry->valueNames(HKLM, "K"), (std::vector<std::string>{"Zeta", "", "alpha"}));
+  for (const size_t filler : {0, 200}) {
+    SCOPED_TRACE(std::to_string(filler) + " values before");
+    fs::remove_all(folder);
+    std::string file = kHeader5 + "[HKEY_LOCAL_MACHINE\\K]\r\n";
+    std::vector<std::string> names;
+    for (size_t k = 0; k < filler; ++k) {
+      names.push_back("Fill" + std::to_string(k));
+      file += "\"" + names.back() + "\"=dword:00000001\r\n";
+    }
+    file += "\"Gone\"=\"x\"\r\n\"Zeta\"=\"1\"\r\n\"GONE\"=-\r\n\"zeta\"=\"loaded\"\r\n";
+    writeUtf16("k.reg", file);
+    auto registry = load();
+    ASSERT_TRUE(registry);
+    EXPECT_EQ(registry->readString(HKLM, "K", "ZETA"), "loaded");
+    EXPECT_FALSE(registry->readValue(HKLM, "K", "gone"));
+    ASSERT_TRUE(registry->writeString(HKLM, "K", "alpha", "2"));
+    ASSERT_TRUE(registry->writeString(HKLM, "K", "", "default"));
+    ASSERT_TRUE(registry->writeValue(HKLM, "k", "ZETA", RegValue::fromDword(3)));
+    auto expected = names;
+    expected.insert(expected.end(), {"Zeta", "alpha", ""});
+    EXPECT_EQ(registry->valueNames(HKLM, "K"), expected);
+    EXPECT_EQ(registry->readValue(HKLM, "K", "zeta"), RegValue::fromDword(3));
+    EXPECT_EQ(registry->readString(HKLM, "K", ""), "default");
+    EXPECT_FALSE(registry->readValue(HKLM, "K", "missing"));
+    EXPECT_FALSE(registry->readValue(HKLM, "Missing", "Zeta"));
+    EXPECT_FALSE(registry->valueNames(HKLM, "Missing"));
+    EXPECT_FALSE(registry->subkeyNames(HKLM, "K\\Missing"));
+    ASSERT_TRUE(registry->deleteValue(HKLM, "K", "ALPHA"));
+    EXPECT_FALSE(registry->deleteValue(HKLM, "K", "alpha"));
+    ASSERT_TRUE(registry->writeString(HKLM, "K", "alpha", "again"));
+    expected = names;
+    expected.insert(expected.end(), {"Zeta", "", "alpha"});
+    EXPECT_EQ(registry->valueNames(HKLM, "K"), expected);
+    saveOk(*registry);
+    expectReloadsSame(*registry);
+  }
 }
 
 TEST_F(ImageRegistryTest, DeleteTreeRemovesEverythingBelow) {
