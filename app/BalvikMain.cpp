@@ -232,7 +232,13 @@ void TForm1::ShowDeviceCount() {
   SetStatus(Text(Msg::DevicesFoundPrefix) + std::to_string(Inventory.Count) + Text(Msg::DevicesFoundSuffix));
 }
 
-void TForm1::AddDriverRow(int rowNumber) { ListView1.Add(DriverListTexts(Inventory.Row(rowNumber), rowNumber)); }
+void TForm1::ListDriverRows(bool withMicrosoft) {
+  std::vector<std::vector<std::string>> rows;
+  for (int row = 1; row <= Inventory.Count; ++row)
+    if (withMicrosoft || !IsMicrosoftProvider(Inventory.Row(row).ProviderName))
+      rows.push_back(DriverListTexts(Inventory.Row(row), row));
+  ListView1.AddRows(std::move(rows));
+}
 
 void TForm1::BitBtn1Click() { CollectAll(false); }
 
@@ -249,7 +255,7 @@ void TForm1::CollectAll(bool fromFastCollect) {
   ListChanged();
   SetStatus(Text(Msg::StatusCollecting));
   CollectDrivers(machine_.registry(), classRoot, Inventory);
-  for (int row = 1; row <= Inventory.Count; ++row) AddDriverRow(row);
+  ListDriverRows(true);
   ListChanged();
   if (!fromFastCollect) {
     ClearMemo();
@@ -262,8 +268,7 @@ void TForm1::BitBtn8Click() {
   CollectAll(true);
   ListView1.Clear();
   SetStatus(Text(Msg::StatusSorting));
-  for (int row = 1; row <= Inventory.Count; ++row)
-    if (!IsMicrosoftProvider(Inventory.Row(row).ProviderName)) AddDriverRow(row);
+  ListDriverRows(false);
   ListChanged();
   ClearMemo();
   AddMemoLines(Text(Msg::FastCollectHelp));

@@ -253,7 +253,8 @@ class TForm1 {
 
   // Collect All; the memo help text is left out when Fast Collect runs it.
   void CollectAll(bool fromFastCollect);
-  void AddDriverRow(int rowNumber);
+  // Lists the inventory's rows, or only those of other providers than Microsoft.
+  void ListDriverRows(bool withMicrosoft);
   void ShowDeviceCount();
   void SetStatus(const std::string& text);
   void ClearMemo();

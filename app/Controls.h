@@ -2,6 +2,7 @@
 // whatever view is attached.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,34 +15,55 @@ struct TListColumn {
   bool RightAligned = false;
 };
 
+// A caption's place in the system's order (see compareCaptions), worked out
+// once so that sorting many rows does not redo it on every comparison.
+class CaptionKey {
+ public:
+  explicit CaptionKey(const std::string& caption);
+  int compare(const CaptionKey& other) const;
+
+ private:
+  std::vector<uint32_t> folded_;  // letters without regard to case, hyphens and apostrophes left out
+  std::vector<uint32_t> exact_;   // the same with case kept
+  std::string text_;
+};
+
 // A report list whose rows stay sorted by their caption.
 class TListView {
  public:
   std::vector<TListColumn> Columns;
   bool Visible = true;
 
-  void Clear() {
-    rows_.clear();
-    selected_.clear();
-  }
+  void Clear() { rows_.clear(); }
   // Inserts a row at its sorted place (after equal captions) and returns its index.
   size_t Add(std::vector<std::string> texts);
+  // Places the rows where adding them one by one would, in one sort rather
+  // than a shift of the list per row.
+  void AddRows(std::vector<std::vector<std::string>> rows);
   size_t Count() const { return rows_.size(); }
-  const std::vector<std::string>& Row(size_t index) const { return rows_.at(index); }
+  const std::vector<std::string>& Row(size_t index) const { return rows_.at(index).texts; }
   // The text of a column; empty where the row has fewer columns.
   std::string Text(size_t index, size_t column) const;
+  // A new caption changes the row's sort key but does not move the row.
   void SetText(size_t index, size_t column, const std::string& text);
 
   // Several rows may be selected; the selection moves with its rows.
-  void Select(size_t index, bool selected) { selected_.at(index) = selected; }
-  bool Selected(size_t index) const { return selected_.at(index); }
+  void Select(size_t index, bool selected) { rows_.at(index).selected = selected; }
+  bool Selected(size_t index) const { return rows_.at(index).selected; }
   size_t SelectedCount() const;
   // The first selected row at or after the index; Count() when there is none.
   size_t NextSelected(size_t from) const;
 
  private:
-  std::vector<std::vector<std::string>> rows_;
-  std::vector<bool> selected_;
+  struct ListRow {
+    explicit ListRow(std::vector<std::string> rowTexts);
+    std::vector<std::string> texts;
+    CaptionKey key;
+    bool selected = false;
+  };
+  static bool sortsBefore(const ListRow& a, const ListRow& b) { return a.key.compare(b.key) < 0; }
+
+  std::vector<ListRow> rows_;
 };
 
 // The order the system's string comparison gives captions: symbols before

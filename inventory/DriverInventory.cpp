@@ -1,26 +1,23 @@
 #include "inventory/DriverInventory.h"
 
-namespace korvane {
+#include <unordered_set>
 
-bool DriverInventory::HasDescription(const std::string& description) const {
-  for (int number = 1; number <= Count && number <= Size(); ++number)
-    if (Row(number).DriverDesc == description) return true;
-  return false;
-}
+namespace korvane {
 
 namespace {
 
 // A second instance of a described driver is the same driver on another
 // device. Drivers without a description cannot be told apart that way, so
 // each of them is kept: dropping one would leave it out of every backup.
-bool IsDuplicate(const DriverInventory& inventory, const std::string& description) {
-  return !description.empty() && inventory.HasDescription(description);
+bool IsDuplicate(std::unordered_set<std::string>& descriptions, const std::string& description) {
+  return !description.empty() && !descriptions.insert(description).second;
 }
 
 }  // namespace
 
 void CollectDrivers(Registry& registry, const std::string& classRoot, DriverInventory& inventory) {
   inventory.Clear();
+  std::unordered_set<std::string> descriptions;  // of the rows kept so far
   const auto classes = registry.subkeyNames(RegRoot::LocalMachine, classRoot);
   if (!classes) return;
   for (const auto& deviceClass : *classes) {
@@ -36,7 +33,7 @@ void CollectDrivers(Registry& registry, const std::string& classRoot, DriverInve
       DriverRecord record;
       record.InfPath = read("InfPath");
       record.DriverDesc = read("DriverDesc");
-      if (record.InfPath.empty() || IsDuplicate(inventory, record.DriverDesc)) continue;
+      if (record.InfPath.empty() || IsDuplicate(descriptions, record.DriverDesc)) continue;
       record.ProviderName = read("ProviderName");
       record.DriverVersion = read("DriverVersion");
       record.DriverDate = read("DriverDate");

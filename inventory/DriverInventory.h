@@ -35,9 +35,6 @@ class DriverInventory {
   // Row 1 to Size(); throws std::out_of_range for any other number.
   const DriverRecord& Row(int number) const { return rows_.at(static_cast<size_t>(number - 1)); }
 
-  // Whether rows 1 to Count hold exactly this description (case-sensitive).
-  bool HasDescription(const std::string& description) const;
-
  private:
   std::vector<DriverRecord> rows_;
 };
