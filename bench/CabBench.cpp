@@ -10,14 +10,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iostream>
 #include <map>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/BenchSupport.h"
 #include "packaging/CabSTComps.h"
 #include "platform/image/ImageMachine.h"
 
@@ -25,16 +24,6 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kMachineIni =
-    "[Version]\nPlatform=2\nMajor=5\nMinor=1\nBuild=2600\nProductType=1\n"
-    "[System]\nCodePage=1252\nWindowsDirectory=C:\\WINDOWS\nCurrentDirectory=C:\\\n"
-    "[Environment]\nwindir=C:\\WINDOWS\nTEMP=C:\\TEMP\n[Drives]\nC=drive_c\n";
-
-void writeHostFile(const fs::path& file, const std::string& bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Bytes shaped like a driver binary: repeated code-like runs with small
 // changes, tables of small numbers, UTF-16 strings and some noise.
@@ -201,7 +190,7 @@ int run(int argc, char** argv) {
   benchmark::Initialize(&restCount, rest.data());
 
   bench().root = fs::temp_directory_path() / ("korvane-cab-bench-" + std::to_string(::getpid()));
-  writeHostFile(bench().root / "machine.ini", kMachineIni);
+  writeHostFile(bench().root / "machine.ini", kBenchMachineIni);
   fs::create_directories(bench().root / "drive_c/TEMP");
   const size_t dataSize = generateDataSet(bench().root / "drive_c/data");
   for (const auto& entry : fs::recursive_directory_iterator(bench().root / "drive_c/data"))
@@ -223,11 +212,4 @@ int run(int argc, char** argv) {
 }  // namespace
 }  // namespace korvane
 
-int main(int argc, char** argv) {
-  try {
-    return korvane::run(argc, argv);
-  } catch (const std::exception& failure) {
-    std::cerr << "cab_bench: " << failure.what() << '\n';
-    return 2;
-  }
-}
+int main(int argc, char** argv) { return korvane::runBench("cab_bench", korvane::run, argc, argv); }

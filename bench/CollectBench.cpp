@@ -11,12 +11,11 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iostream>
 #include <map>
 
 #include "app/BalvikMain.h"
+#include "bench/BenchSupport.h"
 #include "platform/image/IconvCodePages.h"
 #include "platform/image/ImageMachine.h"
 #include "platform/image/ImageRegistry.h"
@@ -27,16 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kMachineIni =
-    "[Version]\nPlatform=2\nMajor=5\nMinor=1\nBuild=2600\nProductType=1\n"
-    "[System]\nCodePage=1252\nWindowsDirectory=C:\\WINDOWS\nCurrentDirectory=C:\\\n"
-    "[Environment]\nwindir=C:\\WINDOWS\nTEMP=C:\\TEMP\n[Drives]\nC=drive_c\n";
 constexpr size_t kClasses = 40;
-
-void writeHostFile(const fs::path& file, const std::string& bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 RegFileValue text(const std::string& name, const std::string& value) { return {name, RegValue::fromString(value)}; }
 
@@ -80,7 +70,7 @@ size_t expectedRows(size_t instances) {
 fs::path writeDriverImage(const fs::path& folder, size_t instances) {
   std::vector<RegFileKey> keys;
   for (size_t k = 0; k < instances; ++k) keys.push_back(driverInstance(k));
-  writeHostFile(folder / "machine.ini", kMachineIni);
+  writeHostFile(folder / "machine.ini", kBenchMachineIni);
   writeHostFile(folder / "registry" / "system.reg", writeRegFile(keys));
   fs::create_directories(folder / "drive_c" / "WINDOWS");
   return folder;
@@ -92,7 +82,7 @@ fs::path writeValueImage(const fs::path& folder, size_t values) {
     const std::string name = (k % 2 ? "Setting" : "setting.") + std::to_string(k);
     key.values.push_back({name, k % 3 ? RegValue::fromDword(static_cast<uint32_t>(k)) : RegValue::fromString(name)});
   }
-  writeHostFile(folder / "machine.ini", kMachineIni);
+  writeHostFile(folder / "machine.ini", kBenchMachineIni);
   writeHostFile(folder / "registry" / "system.reg", writeRegFile({key}));
   return folder;
 }
@@ -255,11 +245,4 @@ int run(int argc, char** argv) {
 }  // namespace
 }  // namespace korvane
 
-int main(int argc, char** argv) {
-  try {
-    return korvane::run(argc, argv);
-  } catch (const std::exception& failure) {
-    std::cerr << "collect_bench: " << failure.what() << '\n';
-    return 2;
-  }
-}
+int main(int argc, char** argv) { return korvane::runBench("collect_bench", korvane::run, argc, argv); }
