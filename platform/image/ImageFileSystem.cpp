@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -38,145 +40,54 @@ std::vector<std::string> components(const std::string& path) {
   return parts;
 }
 
-std::vector<std::string> unsortedHostNames(const fs::path& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    names.push_back(it->path().filename().string());
-  return names;
-}
-
-std::vector<std::string> hostNames(const fs::path& folder) {
-  std::vector<std::string> names = unsortedHostNames(folder);
-  // NTFS gives a folder's entries in the order of their upper-cased names;
-  // each key is made once, not at every comparison.
-  std::vector<std::pair<std::u16string, std::string>> keyed;
-  keyed.reserve(names.size());
-  for (auto& name : names) keyed.emplace_back(utf8ToUtf16(upperCase(name)), std::move(name));
-  std::sort(keyed.begin(), keyed.end());
-  for (size_t k = 0; k < keyed.size(); ++k) names[k] = std::move(keyed[k].second);
-  return names;
-}
-
-// The entry of a host folder that a Windows name stands for: the exact name,
-// else a case-insensitive match of the long name or of its 8.3 alias.
-std::optional<std::string> matchEntry(const fs::path& folder, const std::string& name) {
-  std::error_code ec;
-  if (fs::exists(folder / name, ec)) return name;
-  // Most names looked up this way do not exist yet: a plain scan finds that
-  // out; the folder's order decides only between names that differ in case.
-  const bool mayBeAlias = name.find('~') != std::string::npos;
-  size_t matches = 0;
-  std::string match;
-  for (const auto& candidate : unsortedHostNames(folder)) {
-    if (!equalsIgnoreCase(candidate, name)) continue;
-    match = candidate;
-    matches++;
-  }
-  if (matches == 1) return match;
-  if (matches == 0 && !mayBeAlias) return std::nullopt;
-  const auto names = hostNames(folder);
-  for (const auto& candidate : names)
-    if (equalsIgnoreCase(candidate, name)) return candidate;
-  for (const auto& candidate : names)
-    if (equalsIgnoreCase(shortAlias(candidate, names), name)) return candidate;
-  return std::nullopt;
-}
-
 using FileTimeUnits = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;
 constexpr int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970 in 100 ns units
 
-int64_t fileTime(const fs::path& path) {
-  std::error_code ec;
-  const auto written = fs::last_write_time(path, ec);
-  if (ec) return 0;
-  const auto sys = std::chrono::file_clock::to_sys(written);
-  return std::chrono::duration_cast<FileTimeUnits>(sys.time_since_epoch()).count() + kEpochDifference;
+int64_t fileTimeOf(const timespec& time) {
+  const auto since1970 = std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+  return std::chrono::duration_cast<FileTimeUnits>(since1970).count() + kEpochDifference;
 }
 
-bool isValidShortName(const std::string& name) {
-  const size_t dot = name.find('.');
-  const std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-  if (base.empty() || base.size() > 8 || ext.size() > 3 || ext.find('.') != std::string::npos) return false;
-  for (unsigned char c : base + ext)
-    if (c >= 0x80 || std::string_view(" +,;=[]").find(static_cast<char>(c)) != std::string_view::npos) return false;
-  return true;
-}
-
-std::string aliasStem(const std::string& name) {
-  const size_t dot = name.find_last_of('.');
-  std::string base = upperCase(dot == std::string::npos || dot == 0 ? name : name.substr(0, dot));
-  std::string ext = dot == std::string::npos || dot == 0 ? "" : upperCase(name.substr(dot + 1));
-  const auto clean = [](const std::string& text, size_t limit) {
-    std::string out;
-    for (unsigned char c : text) {
-      if (out.size() == limit) break;
-      if (c == ' ' || c == '.') continue;
-      out += (c >= 0x80 || std::string_view("+,;=[]").find(static_cast<char>(c)) != std::string_view::npos)
-                 ? '_'
-                 : static_cast<char>(c);
-    }
-    return out;
-  };
-  return clean(base, 6) + "|" + clean(ext, 3);
+// What a host path holds, without following a link.
+std::optional<EntryKind> kindOnHost(const fs::path& host) {
+  struct stat status;
+  if (lstat(host.c_str(), &status) != 0) return std::nullopt;
+  return S_ISLNK(status.st_mode) ? EntryKind::Link : S_ISDIR(status.st_mode) ? EntryKind::Folder : EntryKind::File;
 }
 
 // A host link stands for a Windows link or junction: an entry of its own,
-// also when what it leads to is gone.
-bool isHostLink(const fs::path& host) {
-  std::error_code ec;
-  return fs::is_symlink(host, ec);
-}
-
-bool entryExists(const fs::path& host) {
-  std::error_code ec;
-  return fs::exists(host, ec) || isHostLink(host);
-}
-
-FileEntry withDetails(const fs::path& host, FileEntry entry) {
-  std::error_code ec;
-  const bool directory = fs::is_directory(host, ec);
+// also when what it leads to is gone. One stat, two for a link.
+std::optional<FileEntry> entryOf(const std::string& host, std::string name, std::string shortName) {
+  struct stat status;
+  if (lstat(host.c_str(), &status) != 0) return std::nullopt;
+  FileEntry entry{std::move(name), std::move(shortName)};
+  const bool link = S_ISLNK(status.st_mode);
+  if (link && ::stat(host.c_str(), &status) != 0) {
+    entry.attributes = faArchive | faReparsePoint;  // a link that leads nowhere
+    return entry;
+  }
+  const bool directory = S_ISDIR(status.st_mode);
   entry.attributes = directory ? faDirectory : faArchive;
-  if (isHostLink(host)) entry.attributes |= faReparsePoint;
-  if (!directory) entry.size = fs::file_size(host, ec);
-  if (ec) entry.size = 0;  // a link that leads nowhere
-  const auto perms = fs::status(host, ec).permissions();
-  if (!ec && (perms & fs::perms::owner_write) == fs::perms::none) entry.attributes |= faReadOnly;
-  entry.writeTime = fileTime(host);
+  if (link) entry.attributes |= faReparsePoint;
+  if ((status.st_mode & S_IWUSR) == 0) entry.attributes |= faReadOnly;
+  if (!directory) entry.size = static_cast<uint64_t>(status.st_size);
+  entry.writeTime = fileTimeOf(status.st_mtim);
   return entry;
 }
 
-FileEntry entryOf(const fs::path& host, const std::vector<std::string>& siblings) {
-  FileEntry entry;
-  entry.name = host.filename().string();
-  entry.shortName = shortAlias(entry.name, siblings);
-  return withDetails(host, std::move(entry));
-}
-
-// A lone entry: its folder is listed only when the name needs an 8.3 alias.
-FileEntry entryOf(const fs::path& host) {
-  FileEntry entry;
-  entry.name = host.filename().string();
-  if (!isValidShortName(entry.name)) entry.shortName = shortAlias(entry.name, hostNames(host.parent_path()));
-  return withDetails(host, std::move(entry));
+// A drive's folder as given, without the separators it may end with, so
+// that its listing and its entries' parent are one and the same path.
+fs::path withoutTrailingSeparators(fs::path folder) {
+  while (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+  return folder;
 }
 
 }  // namespace
 
-std::string shortAlias(const std::string& name, const std::vector<std::string>& siblings) {
-  if (isValidShortName(name)) return {};
-  const std::string stem = aliasStem(name);
-  int number = 1;
-  for (const auto& other : siblings)
-    if (other < name && !isValidShortName(other) && aliasStem(other) == stem) ++number;
-  const size_t bar = stem.find('|');
-  const std::string ext = stem.substr(bar + 1);
-  return stem.substr(0, bar) + "~" + std::to_string(number) + (ext.empty() ? "" : "." + ext);
-}
-
 ImageFileSystem::ImageFileSystem(std::map<char, fs::path> drives, std::string currentDirectory,
                                  std::string tempFolder)
     : drives_(std::move(drives)), current_(std::move(currentDirectory)), temp_(std::move(tempFolder)) {
+  for (auto& [letter, folder] : drives_) folder = withoutTrailingSeparators(folder);
   if (!temp_.empty() && temp_.back() != '\\') temp_ += '\\';
 }
 
@@ -215,36 +126,65 @@ std::optional<std::string> ImageFileSystem::fullPath(const std::string& path) co
   return out;
 }
 
-std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const {
+bool ImageFileSystem::Resolved::isFolder() const {
+  std::error_code ec;
+  return kind == EntryKind::Folder || (kind == EntryKind::Link && fs::is_directory(host, ec));
+}
+
+std::optional<ImageFileSystem::Resolved> ImageFileSystem::resolve(const std::string& path, Way way,
+                                                                  const Step& step) const {
   const auto full = fullPath(path);
   if (!full) return std::nullopt;
   const auto drive = drives_.find((*full)[0]);
   if (drive == drives_.end()) return std::nullopt;
-  fs::path host = drive->second;
-  bool matching = true;
-  for (const auto& part : components(full->substr(2))) {
-    const auto entry = matching ? matchEntry(host, part) : std::nullopt;
-    matching = entry.has_value();
-    host /= entry.value_or(part);
+  const auto parts = components(full->substr(2));
+  Resolved at{drive->second, std::nullopt, nullptr};
+  if (parts.empty()) {
+    at.kind = kindOnHost(at.host);
+    return at;
   }
-  return host;
+  // The drive's own folder: its listing tells whether it is one.
+  std::optional<EntryKind> kind = EntryKind::Folder;
+  for (size_t k = 0; k < parts.size(); ++k) {
+    const bool last = k + 1 == parts.size();
+    const bool onKeptWay = way == Way::Kept && !last;
+    const bool listable = kind && *kind != EntryKind::File;
+    at.folder = !listable ? nullptr : onKeptWay ? folders_.kept(at.host) : folders_.listing(at.host);
+    const auto entry = at.folder ? at.folder->match(parts[k]) : std::nullopt;
+    // A name missing from a kept listing, or a way that no longer leads to
+    // the last folder: the folders on the way changed, and are read afresh.
+    if (way == Way::Kept && ((onKeptWay && !entry) || (last && !at.folder)))
+      return resolve(path, Way::Checked, step);
+    kind = entry ? std::optional(entry->kind) : std::nullopt;
+    const std::string& name = entry ? entry->name : parts[k];
+    if (step) step(parts[k], name, at.folder);
+    at.host /= name;
+  }
+  at.kind = kind;
+  return at;
+}
+
+std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const {
+  const auto at = resolve(path);
+  if (!at) return std::nullopt;
+  return at->host;
 }
 
 bool ImageFileSystem::exists(const std::string& path) {
-  const auto host = hostPath(path);
-  return host && entryExists(*host);
+  const auto at = resolve(path);
+  return at && at->kind;
 }
 
 bool ImageFileSystem::isDirectory(const std::string& path) {
-  const auto host = hostPath(path);
-  std::error_code ec;
-  return host && fs::is_directory(*host, ec);
+  const auto at = resolve(path);
+  return at && at->isFolder();
 }
 
 std::optional<FileEntry> ImageFileSystem::stat(const std::string& path) {
-  const auto host = hostPath(path);
-  if (!host || !entryExists(*host)) return std::nullopt;
-  return entryOf(*host);
+  const auto at = resolve(path);
+  if (!at || !at->kind) return std::nullopt;
+  const std::string name = at->host.filename().string();
+  return entryOf(at->host.string(), name, at->folder ? at->folder->aliasOf(name) : std::string());
 }
 
 std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
@@ -253,85 +193,96 @@ std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
   std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   // A plain name is a path's last part, which loses the spaces and dots it ends with.
   if (mask.find_first_of("*?") == std::string::npos) mask = withoutTrailingDotsAndSpaces(mask);
-  const auto host = hostPath(folder);
+  const auto at = resolve(folder);
+  FolderListing* listing = at && at->kind && mask.size() ? folders_.listing(at->host) : nullptr;
   std::vector<FileEntry> found;
-  std::error_code ec;
-  if (!host || !fs::is_directory(*host, ec) || mask.empty()) return found;
-  const auto names = hostNames(*host);
-  for (const auto& name : names) {
-    FileEntry entry = entryOf(*host / name, names);
-    if (wildcardMatch(mask, name) || (!entry.shortName.empty() && wildcardMatch(mask, entry.shortName)))
-      found.push_back(std::move(entry));
-  }
+  if (!listing) return found;
+  std::string host = (at->host / "").string();
+  const size_t folderLength = host.size();
+  listing->forEach([&](const std::string& name, EntryKind, const std::string& alias) {
+    if (!wildcardMatch(mask, name) && (alias.empty() || !wildcardMatch(mask, alias))) return;
+    host.replace(folderLength, std::string::npos, name);
+    if (auto entry = entryOf(host, name, alias)) found.push_back(std::move(*entry));
+  });
   return found;
 }
 
 bool ImageFileSystem::createDirectory(const std::string& path) {
-  const auto host = hostPath(path);
+  const auto at = resolve(path);
   std::error_code ec;
-  if (!host || fs::exists(*host, ec) || !fs::is_directory(host->parent_path(), ec)) return false;
-  return fs::create_directory(*host, ec);
+  if (!at || !canCreate(*at) || !fs::create_directory(at->host, ec)) return false;
+  folders_.added(at->host, EntryKind::Folder);
+  return true;
+}
+
+bool ImageFileSystem::removeEntry(const fs::path& host) {
+  std::error_code ec;
+  if (!fs::remove(host, ec)) return false;
+  folders_.removed(host);
+  return true;
 }
 
 bool ImageFileSystem::removeDirectory(const std::string& path) {
-  const auto host = hostPath(path);
+  const auto at = resolve(path);
   std::error_code ec;
-  if (!host || !fs::is_directory(*host, ec)) return false;
-  if (!isHostLink(*host) && !fs::is_empty(*host, ec)) return false;
-  return fs::remove(*host, ec);
+  if (!at || !at->isFolder()) return false;
+  if (at->kind != EntryKind::Link && !fs::is_empty(at->host, ec)) return false;
+  return removeEntry(at->host);
 }
 
 bool ImageFileSystem::deleteFile(const std::string& path) {
-  const auto host = hostPath(path);
+  const auto at = resolve(path);
   std::error_code ec;
-  if (host && isHostLink(*host) && !fs::is_directory(*host, ec)) return fs::remove(*host, ec);
-  if (!host || !fs::is_regular_file(*host, ec)) return false;
-  if ((fs::status(*host, ec).permissions() & fs::perms::owner_write) == fs::perms::none) return false;  // read-only
-  return fs::remove(*host, ec);
+  if (!at || !at->kind) return false;
+  if (at->kind == EntryKind::Link && !at->isFolder()) return removeEntry(at->host);
+  if (!fs::is_regular_file(at->host, ec)) return false;
+  if ((fs::status(at->host, ec).permissions() & fs::perms::owner_write) == fs::perms::none) return false;  // read-only
+  return removeEntry(at->host);
 }
 
 bool ImageFileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  const auto source = hostPath(from), target = hostPath(to);
+  const auto source = resolve(from), target = resolve(to);
   std::error_code ec;
-  if (!source || !target || !fs::is_regular_file(*source, ec) || !fs::is_directory(target->parent_path(), ec))
-    return false;
-  if (fs::exists(*target, ec)) {
-    if (failIfExists || fs::is_directory(*target, ec)) return false;
-    if (fs::equivalent(*source, *target, ec)) return true;
+  if (!source || !source->kind || !target || !target->folder) return false;
+  if (target->kind) {
+    if (failIfExists || target->isFolder()) return false;
+    if (fs::equivalent(source->host, target->host, ec)) return true;
   }
   // The copy keeps the source's date, as Windows' own copy does.
-  const auto written = fs::last_write_time(*source, ec);
-  if (ec || !fs::copy_file(*source, *target, fs::copy_options::overwrite_existing, ec)) return false;
-  fs::last_write_time(*target, written, ec);
+  const auto written = fs::last_write_time(source->host, ec);
+  if (ec || !fs::copy_file(source->host, target->host, fs::copy_options::overwrite_existing, ec)) return false;
+  fs::last_write_time(target->host, written, ec);
+  if (!target->kind) folders_.added(target->host, EntryKind::File);
   return true;
 }
 
 bool ImageFileSystem::moveFile(const std::string& from, const std::string& to) {
-  const auto source = hostPath(from), target = hostPath(to);
+  const auto source = resolve(from), target = resolve(to);
   std::error_code ec;
-  if (!source || !target || !fs::exists(*source, ec) || fs::exists(*target, ec) ||
-      !fs::is_directory(target->parent_path(), ec))
-    return false;
-  fs::rename(*source, *target, ec);
-  return !ec;
+  if (!source || !source->kind || !target || !canCreate(*target)) return false;
+  fs::rename(source->host, target->host, ec);
+  if (ec) return false;
+  folders_.removed(source->host);
+  folders_.added(target->host, *source->kind);
+  return true;
 }
 
 bool ImageFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
-  const auto host = hostPath(path);
+  const auto at = resolve(path);
   std::error_code ec;
-  if (!host || !fs::exists(*host, ec)) return false;
+  if (!at || !at->kind) return false;
   // Only the read-only flag has a host equivalent; the others are accepted and not kept.
   const auto write = fs::perms::owner_write;
-  fs::permissions(*host, write, (attributes & faReadOnly) ? fs::perm_options::remove : fs::perm_options::add, ec);
+  fs::permissions(at->host, write, (attributes & faReadOnly) ? fs::perm_options::remove : fs::perm_options::add, ec);
   return !ec;
 }
 
 bool ImageFileSystem::setFileTimes(const std::string& path, int64_t fileTime) {
-  const auto host = hostPath(path);
+  const auto at = resolve(path);
   std::error_code ec;
-  if (!host || !fs::exists(*host, ec)) return false;
+  if (!at || !at->kind) return false;
   const std::chrono::sys_time<FileTimeUnits> sys{FileTimeUnits{fileTime - kEpochDifference}};
-  fs::last_write_time(*host, std::chrono::file_clock::from_sys(sys), ec);
+  fs::last_write_time(at->host, std::chrono::file_clock::from_sys(sys), ec);
   return !ec;
 }
 
@@ -349,14 +300,19 @@ std::optional<std::string> ImageFileSystem::readFile(const std::string& path) {
   return bytes;
 }
 
-bool ImageFileSystem::writeFile(const std::string& path, const std::string& bytes) {
-  const auto host = hostPath(path);
-  std::error_code ec;
-  if (!host || !fs::is_directory(host->parent_path(), ec) || fs::is_directory(*host, ec)) return false;
-  std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+bool ImageFileSystem::writeBytes(const std::string& path, const std::string& bytes, std::ios::openmode mode) {
+  const auto at = resolve(path);
+  if (!at || !at->folder || at->isFolder()) return false;
+  std::ofstream out(at->host, std::ios::binary | mode);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
-  return static_cast<bool>(out);
+  if (!out) return false;
+  if (!at->kind) folders_.added(at->host, EntryKind::File);
+  return true;
+}
+
+bool ImageFileSystem::writeFile(const std::string& path, const std::string& bytes) {
+  return writeBytes(path, bytes, std::ios::trunc);
 }
 
 std::optional<std::string> ImageFileSystem::readFilePart(const std::string& path, uint64_t offset, size_t length) {
@@ -376,13 +332,7 @@ std::optional<std::string> ImageFileSystem::readFilePart(const std::string& path
 }
 
 bool ImageFileSystem::appendFile(const std::string& path, const std::string& bytes) {
-  const auto host = hostPath(path);
-  std::error_code ec;
-  if (!host || !fs::is_directory(host->parent_path(), ec) || fs::is_directory(*host, ec)) return false;
-  std::ofstream out(*host, std::ios::binary | std::ios::app);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
+  return writeBytes(path, bytes, std::ios::app);
 }
 
 bool ImageFileSystem::setCurrentDirectory(const std::string& path) {
@@ -396,16 +346,10 @@ std::optional<std::string> ImageFileSystem::shortPathName(const std::string& pat
   const auto full = fullPath(path);
   if (!full || !exists(*full)) return std::nullopt;
   std::string shortPath = full->substr(0, 2);
-  std::string longPath = shortPath;
-  for (const auto& part : components(full->substr(2))) {
-    const auto host = hostPath(longPath + "\\");
-    const auto names = host ? hostNames(*host) : std::vector<std::string>{};
-    const auto entry = host ? matchEntry(*host, part) : std::nullopt;
-    const std::string actual = entry.value_or(part);
-    const std::string alias = shortAlias(actual, names);
+  resolve(*full, Way::Checked, [&](const std::string& part, const std::string& name, FolderListing* folder) {
+    const std::string alias = folder ? folder->aliasOf(name) : std::string();
     shortPath += "\\" + (alias.empty() ? part : alias);
-    longPath += "\\" + actual;
-  }
+  });
   if (shortPath.size() == 2) shortPath += "\\";
   return shortPath;
 }

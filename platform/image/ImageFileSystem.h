@@ -3,11 +3,14 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <ios>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/image/FolderListing.h"
 
 namespace korvane {
 
@@ -47,13 +50,33 @@ class ImageFileSystem : public FileSystem {
   std::optional<std::filesystem::path> hostPath(const std::string& path) const;
 
  private:
+  // A Windows path on the host: what is there, if anything, and the listing
+  // of the folder it lies in (nullptr when that is no folder).
+  struct Resolved {
+    std::filesystem::path host;
+    std::optional<EntryKind> kind;
+    FolderListing* folder = nullptr;
+    bool isFolder() const;
+  };
+  // How the folders on the way to the last one are looked at: as kept, the
+  // last folder's stat telling whether the way still stands, or each
+  // checked by a stat of its own.
+  enum class Way { Kept, Checked };
+  // Each part of the path in turn: as given, the entry's host name (or the
+  // part again where nothing matches) and the listing of its folder.
+  using Step = std::function<void(const std::string& part, const std::string& name, FolderListing* folder)>;
+  std::optional<Resolved> resolve(const std::string& path, Way way = Way::Kept, const Step& step = {}) const;
+  // Whether a file may be made at a resolved path: its folder is one and nothing is there yet.
+  static bool canCreate(const Resolved& at) { return at.folder && !at.kind; }
+  // Removes a host entry and takes it out of its folder's listing.
+  bool removeEntry(const std::filesystem::path& host);
+  bool writeBytes(const std::string& path, const std::string& bytes, std::ios::openmode mode);
+
   std::map<char, std::filesystem::path> drives_;
   std::string current_;
   std::string temp_;
+  // Lookups read the host folders through it; a cache, so const lookups fill it.
+  mutable FolderCache folders_;
 };
-
-// The 8.3 alias Windows would give a long name among its folder's entries;
-// empty when the name is already a valid short name.
-std::string shortAlias(const std::string& name, const std::vector<std::string>& siblings);
 
 }  // namespace korvane

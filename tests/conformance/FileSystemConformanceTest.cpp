@@ -184,6 +184,23 @@ TEST_F(FileSystemConformance, FoldersAreCreatedAndRemovedOneLevelAtATime) {
   EXPECT_TRUE(files().isDirectory(scratchPath("X\\Y\\Z")));
 }
 
+// Each lookup after a change sees it, whatever a layer keeps of its folders.
+TEST_F(FileSystemConformance, LookupsSeeEveryChangeAtOnce) {
+  makeFiles({"a.txt", "b.txt"});
+  EXPECT_EQ(found("*"), (Strings{"a.txt", "b.txt"}));
+  ASSERT_TRUE(files().moveFile(scratchPath("a.txt"), scratchPath("Moved.TXT")));
+  ASSERT_TRUE(files().deleteFile(scratchPath("B.TXT")));
+  ASSERT_TRUE(files().createDirectory(scratchPath("Sub")));
+  ASSERT_TRUE(files().copyFile(scratchPath("moved.txt"), scratchPath("SUB\\copy.txt"), true));
+  EXPECT_EQ(found("*"), (Strings{"Moved.TXT", "Sub"}));
+  EXPECT_EQ(found("sub\\*"), (Strings{"copy.txt"}));
+  EXPECT_TRUE(files().exists(scratchPath("MOVED.txt")));
+  EXPECT_FALSE(files().exists(scratchPath("a.txt")));
+  ASSERT_TRUE(files().deleteFile(scratchPath("sub\\COPY.TXT")));
+  ASSERT_TRUE(files().removeDirectory(scratchPath("sub")));
+  EXPECT_EQ(found("*"), (Strings{"Moved.TXT"}));
+}
+
 TEST_F(FileSystemConformance, TempFileNamesAreNewEmptyFiles) {
   const auto first = files().tempFileName(scratchFolder(), "korvane");
   const auto second = files().tempFileName(scratchFolder(), "korvane");

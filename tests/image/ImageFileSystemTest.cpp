@@ -2,6 +2,7 @@
 // refuses, wildcard rules, short names, temporary names.
 #include <gtest/gtest.h>
 
+#include "platform/image/FolderListing.h"
 #include "platform/image/ImageFileSystem.h"
 #include "support/TestMachine.h"
 
@@ -86,12 +87,64 @@ TEST_F(ImageFiles, ShortNamesResolveBothWays) {
   EXPECT_FALSE(files.shortPathName("C:\\WINDOWS\\missing file.txt"));
 }
 
+// The layer keeps what it read of each folder; what changes on the host
+// behind its back shows at the next lookup all the same.
+TEST_F(ImageFiles, ChangesOnTheHostShowAtOnce) {
+  const fs::path drivers = host.path() / "c/WINDOWS/System32/Drivers";
+  const std::string folder = "C:\\WINDOWS\\System32\\Drivers\\";
+  ASSERT_EQ(files.find(folder + "*").size(), 1u);
+  EXPECT_FALSE(files.exists(folder + "new.sys"));
+  writeHostFile(drivers / "NEW.sys", "n");
+  EXPECT_TRUE(files.exists(folder + "new.sys")) << "a name added on the host";
+  fs::rename(drivers / "Orvik.SYS", drivers / "Orvik Renamed.sys");
+  EXPECT_FALSE(files.exists(folder + "orvik.sys"));
+  EXPECT_EQ(files.shortPathName(folder + "orvik renamed.sys").value_or(""), folder + "ORVIKR~1.SYS");
+  writeHostFile(drivers / "NEW.sys", "longer");
+  EXPECT_EQ(files.stat(folder + "new.sys")->size, 6u) << "a file rewritten on the host, its folder unchanged";
+  EXPECT_EQ(files.find(folder + "new.sys").at(0).size, 6u);
+  fs::remove(drivers / "NEW.sys");
+  EXPECT_FALSE(files.exists(folder + "new.sys"));
+  EXPECT_EQ(files.find(folder + "*").size(), 1u);
+  fs::rename(host.path() / "c/WINDOWS/System32", host.path() / "c/WINDOWS/Sys");
+  EXPECT_FALSE(files.exists(folder + "orvik renamed.sys")) << "a folder on the way renamed";
+  EXPECT_TRUE(files.exists("C:\\WINDOWS\\sys\\drivers\\orvik renamed.sys"));
+}
+
+// The layer's own writes keep its listings right: a new long name takes its
+// place among the aliases, one moved or deleted leaves it.
+TEST_F(ImageFiles, OwnChangesKeepNamesAndAliases) {
+  const auto alias = [&](const std::string& name) {
+    return files.stat("C:\\WINDOWS\\" + name).value_or(FileEntry{}).shortName;
+  };
+  EXPECT_EQ(alias("Program Files Long Name.txt"), "PROGRA~1.TXT");
+  ASSERT_TRUE(files.writeFile("C:\\WINDOWS\\Program Data.txt", "b"));
+  EXPECT_EQ(alias("Program Data.txt"), "PROGRA~1.TXT");
+  EXPECT_EQ(alias("Program Files Long Name.txt"), "PROGRA~2.TXT") << "numbered in name order";
+  EXPECT_EQ(files.readFile("C:\\WINDOWS\\progra~2.txt").value_or(""), "a");
+  ASSERT_TRUE(files.moveFile("C:\\WINDOWS\\program data.txt", "C:\\WINDOWS\\System32\\Moved Data.txt"));
+  EXPECT_EQ(alias("Program Files Long Name.txt"), "PROGRA~1.TXT");
+  EXPECT_TRUE(files.exists("C:\\windows\\system32\\MOVEDD~1.TXT"));
+  ASSERT_TRUE(files.createDirectory("C:\\WINDOWS\\New Folder Name"));
+  ASSERT_TRUE(files.copyFile("C:\\WINDOWS\\System32\\moved data.txt", "C:\\WINDOWS\\newfol~1\\Copy.txt", true));
+  EXPECT_EQ(files.find("C:\\WINDOWS\\NEW FOLDER NAME\\*").size(), 1u);
+  ASSERT_TRUE(files.deleteFile("C:\\WINDOWS\\New Folder Name\\copy.TXT"));
+  ASSERT_TRUE(files.removeDirectory("C:\\WINDOWS\\new folder name"));
+  EXPECT_FALSE(files.exists("C:\\WINDOWS\\NEWFOL~1"));
+  EXPECT_FALSE(fs::exists(host.path() / "c/WINDOWS/New Folder Name"));
+}
+
 TEST(ShortAlias, NumbersCollidingNamesInOrder) {
-  const std::vector<std::string> siblings = {"Program Files", "Programs Old", "setup.inf"};
-  EXPECT_EQ(shortAlias("Program Files", siblings), "PROGRA~1");
-  EXPECT_EQ(shortAlias("Programs Old", siblings), "PROGRA~2");
-  EXPECT_EQ(shortAlias("setup.inf", siblings), "") << "already a short name";
-  EXPECT_EQ(shortAlias("a+b.text", {}), "A_B~1.TEX");
+  FolderListing listing;
+  for (const char* name : {"Programs Old", "setup.inf", "Program Files", "a+b.text"}) listing.add(name, EntryKind::File);
+  EXPECT_EQ(listing.aliasOf("Program Files"), "PROGRA~1");
+  EXPECT_EQ(listing.aliasOf("Programs Old"), "PROGRA~2");
+  EXPECT_EQ(listing.aliasOf("setup.inf"), "") << "already a short name";
+  EXPECT_EQ(listing.aliasOf("a+b.text"), "A_B~1.TEX");
+  listing.remove("Program Files");
+  EXPECT_EQ(listing.aliasOf("Programs Old"), "PROGRA~1") << "numbers follow the names a folder holds now";
+  EXPECT_EQ(listing.match("progra~1")->name, "Programs Old");
+  EXPECT_FALSE(listing.match("PROGRA~2"));
+  EXPECT_FALSE(listing.match("PROGRA~01")) << "an alias's number has no leading zero";
 }
 
 TEST_F(ImageFiles, CopyMoveAndDelete) {
