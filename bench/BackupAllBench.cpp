@@ -26,6 +26,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -173,9 +175,7 @@ bool haveImage(const Options& options) {
                      "--folders", options.folders, "--drivers", options.drivers, options.image.string()}) == 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int backUpAll(int argc, char** argv) {
   const Options options = parse(argc, argv);
   if (!haveImage(options)) {
     std::cerr << "backup_all_bench: could not write the image at " << options.image << "\n";
@@ -217,3 +217,7 @@ int main(int argc, char** argv) {
   }
   return options.checkTargets && ratio > kTarget ? 1 : 0;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return korvane::runBench("backup_all_bench", backUpAll, argc, argv); }
