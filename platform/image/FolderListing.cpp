@@ -95,9 +95,9 @@ std::optional<FolderListing> FolderListing::read(const fs::path& folder) {
   if (!handle) return std::nullopt;
   FolderListing listing;
   while (const dirent* entry = readdir(handle)) {
-    const std::string name = entry->d_name;
+    std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    const auto [key, isLong] = listing.added(name, kindOf(folder, *entry));
+    const auto [key, isLong] = listing.added(std::move(name), kindOf(folder, *entry));
     if (isLong) listing.groups_[aliasStem(key->upper)].push_back(&key->name);
   }
   closedir(handle);
@@ -158,10 +158,11 @@ void FolderListing::forEach(const std::function<void(const std::string&, EntryKi
 }
 
 // A new entry's key, and whether its name is a long one, which goes into an alias group.
-std::pair<const FolderListing::OrderKey*, bool> FolderListing::added(const std::string& name, EntryKind kind) {
-  const auto [entry, isNew] = entries_.emplace(keyOf(name), kind);
+std::pair<const FolderListing::OrderKey*, bool> FolderListing::added(std::string name, EntryKind kind) {
+  std::string upper = upperName(name);
+  const auto [entry, isNew] = entries_.emplace(OrderKey{std::move(upper), std::move(name)}, kind);
   if (!isNew) entry->second = kind;
-  return {&entry->first, isNew && !isValidShortName(name)};
+  return {&entry->first, isNew && !isValidShortName(entry->first.name)};
 }
 
 void FolderListing::add(const std::string& name, EntryKind kind) {

@@ -66,7 +66,7 @@ class FolderListing {
 
   static OrderKey keyOf(const std::string& name);
   std::optional<ListedEntry> matchAlias(const std::string& name) const;
-  std::pair<const OrderKey*, bool> added(const std::string& name, EntryKind kind);
+  std::pair<const OrderKey*, bool> added(std::string name, EntryKind kind);
   std::string aliasOf(const OrderKey& key) const;
 
   std::map<OrderKey, EntryKind, InFolderOrder> entries_;

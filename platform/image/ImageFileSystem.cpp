@@ -197,10 +197,12 @@ std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
   FolderListing* listing = at && at->kind && mask.size() ? folders_.listing(at->host) : nullptr;
   std::vector<FileEntry> found;
   if (!listing) return found;
+  // What a walk asks for: every name matches, none needs comparing.
+  const bool everything = mask == "*" || mask == "*.*";
   std::string host = (at->host / "").string();
   const size_t folderLength = host.size();
   listing->forEach([&](const std::string& name, EntryKind, const std::string& alias) {
-    if (!wildcardMatch(mask, name) && (alias.empty() || !wildcardMatch(mask, alias))) return;
+    if (!everything && !wildcardMatch(mask, name) && (alias.empty() || !wildcardMatch(mask, alias))) return;
     host.replace(folderLength, std::string::npos, name);
     if (auto entry = entryOf(host, name, alias)) found.push_back(std::move(*entry));
   });
