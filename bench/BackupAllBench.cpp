@@ -7,7 +7,7 @@
 // the limit's processor time.
 //
 // Usage: backup_all_bench [--files N] [--folders N] [--drivers N] [--image DIR]
-//                         [--runs N] [--smoke] [--check-targets]
+//                         [--korvane PROGRAM] [--runs N] [--smoke] [--check-targets]
 // The image is written under the build folder on first use (--files 300000
 // for the larger set); --image takes one written before.
 #include <fcntl.h>
@@ -138,6 +138,7 @@ double median(std::vector<double> values) {
 struct Options {
   std::string files = "100000", folders = "3000", drivers = "150";
   fs::path image;
+  fs::path korvane = KORVANE_CLI;  // another build's, to compare
   int runs = 5;
   bool smoke = false;
   bool checkTargets = false;
@@ -152,6 +153,7 @@ Options parse(int argc, char** argv) {
     else if (arg == "--folders" && valued) options.folders = argv[++k];
     else if (arg == "--drivers" && valued) options.drivers = argv[++k];
     else if (arg == "--image" && valued) options.image = argv[++k];
+    else if (arg == "--korvane" && valued) options.korvane = argv[++k];
     else if (arg == "--runs" && valued) options.runs = std::max(1, std::atoi(argv[++k]));
     else if (arg == "--smoke") options.smoke = true;
     else if (arg == "--check-targets") options.checkTargets = true;
@@ -183,7 +185,7 @@ int backUpAll(int argc, char** argv) {
   }
   const fs::path drive = options.image / "drive_c", copies = options.image / "drive_d";
   // The first run of each fills the host's caches; no measured run pays for that.
-  backUpWithKorvane(KORVANE_CLI, options.image, "warm");
+  backUpWithKorvane(options.korvane, options.image, "warm");
   const Copies wanted = copiesIn(copies / "warm");
   walkAndCopy(drive, wanted, copies / "warm-limit");
   const size_t driveEntries = walk.entries, found = walk.found.size();
@@ -193,7 +195,7 @@ int backUpAll(int argc, char** argv) {
   std::vector<double> korvaneCpu, korvaneWall, limitCpu, limitWall;
   for (int run = 1; run <= options.runs; ++run) {
     outputs.push_back("korvane-" + std::to_string(run));
-    const Times korvane = backUpWithKorvane(KORVANE_CLI, options.image, outputs.back());
+    const Times korvane = backUpWithKorvane(options.korvane, options.image, outputs.back());
     outputs.push_back("limit-" + std::to_string(run));
     const Times limit = walkAndCopy(drive, wanted, copies / outputs.back());
     korvaneCpu.push_back(korvane.cpu);
