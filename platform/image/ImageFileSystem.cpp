@@ -3,7 +3,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -56,13 +58,14 @@ std::optional<EntryKind> kindOnHost(const fs::path& host) {
 }
 
 // A host link stands for a Windows link or junction: an entry of its own,
-// also when what it leads to is gone. One stat, two for a link.
-std::optional<FileEntry> entryOf(const std::string& host, std::string name, std::string shortName) {
+// also when what it leads to is gone. One stat, two for a link; `path` is
+// taken from the open folder `folder` (AT_FDCWD: the current one).
+std::optional<FileEntry> entryOf(int folder, const char* path, std::string name, std::string shortName) {
   struct stat status;
-  if (lstat(host.c_str(), &status) != 0) return std::nullopt;
+  if (fstatat(folder, path, &status, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
   FileEntry entry{std::move(name), std::move(shortName)};
   const bool link = S_ISLNK(status.st_mode);
-  if (link && ::stat(host.c_str(), &status) != 0) {
+  if (link && fstatat(folder, path, &status, 0) != 0) {
     entry.attributes = faArchive | faReparsePoint;  // a link that leads nowhere
     return entry;
   }
@@ -184,7 +187,7 @@ std::optional<FileEntry> ImageFileSystem::stat(const std::string& path) {
   const auto at = resolve(path);
   if (!at || !at->kind) return std::nullopt;
   const std::string name = at->host.filename().string();
-  return entryOf(at->host.string(), name, at->folder ? at->folder->aliasOf(name) : std::string());
+  return entryOf(AT_FDCWD, at->host.c_str(), name, at->folder ? at->folder->aliasOf(name) : std::string());
 }
 
 std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
@@ -199,13 +202,15 @@ std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
   if (!listing) return found;
   // What a walk asks for: every name matches, none needs comparing.
   const bool everything = mask == "*" || mask == "*.*";
-  std::string host = (at->host / "").string();
-  const size_t folderLength = host.size();
+  // Entries are looked at from their open folder, as a walk of the host does:
+  // the kernel then finds each by its name alone, not by its whole path.
+  const int opened = open(at->host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (opened < 0) return found;
   listing->forEach([&](const std::string& name, EntryKind, const std::string& alias) {
     if (!everything && !wildcardMatch(mask, name) && (alias.empty() || !wildcardMatch(mask, alias))) return;
-    host.replace(folderLength, std::string::npos, name);
-    if (auto entry = entryOf(host, name, alias)) found.push_back(std::move(*entry));
+    if (auto entry = entryOf(opened, name.c_str(), name, alias)) found.push_back(std::move(*entry));
   });
+  close(opened);
   return found;
 }
 
