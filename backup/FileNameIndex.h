@@ -34,7 +34,7 @@ class FileNameIndex {
 
   std::vector<std::string> folders_;
   std::vector<Entry> names_;
-  std::unordered_map<std::u16string, uint32_t> firstByKey_;
+  std::unordered_map<std::string, uint32_t> firstByKey_;  // by the names' keys (see keyOf)
 };
 
 }  // namespace korvane

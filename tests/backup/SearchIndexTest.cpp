@@ -1,7 +1,8 @@
 // The index must give exactly the per-name walk's answer. Both run on many
 // generated trees full of near-collisions: names differing in case, long
 // names with 8.3 aliases, the same name at several depths, folders bearing a
-// file's name, and queries in changed case, with trailing dots or wildcards.
+// file's name, non-ASCII names, and queries in changed case, with trailing
+// dots or wildcards.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,9 +57,12 @@ class TreeGenerator {
   }
 
   std::string fileName() {
-    static const char* stems[] = {"ati", "nv", "Long Name ", "a", "b", "usb", "port", "snd card"};
+    // Besides ASCII: names equal only when upper-cased beyond ASCII, and one
+    // whose upper case is ASCII.
+    static const char* stems[] = {"ati", "nv", "Long Name ", "a", "b", "usb", "port", "snd card",
+                                  "Größe", "GRÖSSE", "ärger", "ÄRGER", "Сеть", "сеть", "ıd", "ID"};
     static const char* extensions[] = {".sys", ".dll", ".inf", ".cat", "", ".Sys", ".hlp"};
-    return stems[pick(0, 7)] + std::to_string(pick(0, 3)) + extensions[pick(0, 6)];
+    return stems[pick(0, 15)] + std::to_string(pick(0, 3)) + extensions[pick(0, 6)];
   }
   std::string folderName() {
     static const char* names[] = {"Alpha", "beta", "Drivers", "inf", "Sub Folder", "X", "system"};
