@@ -6,25 +6,12 @@ namespace korvane {
 
 namespace {
 
-bool isAscii(std::string_view text) {
-  for (const char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-std::string asciiUpperCase(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return upper;
-}
-
 // Names compare as the wildcard matcher compares them: upper-cased UTF-16.
 // Most names are ASCII, and their key is the upper-cased name itself, short
 // enough to need no allocation; any other name's UTF-16 form is kept behind
 // a byte no ASCII key holds, unless it became ASCII when upper-cased.
 std::string keyOf(std::string_view name) {
-  if (isAscii(name)) return asciiUpperCase(name);
+  if (isAscii(name)) return upperCase(name);
   const std::u16string wide = utf8ToUtf16(upperCase(name));
   std::string key(1, '\xff');
   bool ascii = true;

@@ -9,6 +9,7 @@
 #include "packaging/CabFiles.h"
 #include "packaging/CabIntf.h"
 #include "packaging/CabNames.h"
+#include "platform/Text.h"
 
 namespace korvane {
 
@@ -32,12 +33,6 @@ bool copyName(char (&buffer)[N], const std::string& text) {
 template <size_t N>
 std::string nameIn(const char (&buffer)[N]) {
   return std::string(buffer, strnlen(buffer, N));
-}
-
-bool isAscii(const std::string& text) {
-  for (unsigned char c : text)
-    if (c >= 0x80) return false;
-  return true;
 }
 
 std::string folderPart(const std::string& path) {

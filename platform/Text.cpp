@@ -128,7 +128,20 @@ std::string utf8ToUtf16leBytes(std::string_view utf8) {
   return out;
 }
 
-std::string upperCase(std::string_view utf8) { return mapCodePoints(utf8, upperCodePoint); }
+bool isAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// Most names are ASCII: their upper case needs no decoding.
+std::string upperCase(std::string_view utf8) {
+  if (!isAscii(utf8)) return mapCodePoints(utf8, upperCodePoint);
+  std::string upper(utf8);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return upper;
+}
 std::string lowerCase(std::string_view utf8) { return mapCodePoints(utf8, lowerCodePoint); }
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {

@@ -17,6 +17,8 @@ std::string utf8ToUtf16leBytes(std::string_view utf8);
 
 // Upper case as Windows compares names: ASCII, Latin-1, Latin Extended-A,
 // Greek and Cyrillic letters.
+// True when every byte is below 0x80.
+bool isAscii(std::string_view text);
 std::string upperCase(std::string_view utf8);
 std::string lowerCase(std::string_view utf8);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/Text.h"
+
 namespace korvane {
 
 namespace {
@@ -56,12 +58,6 @@ std::optional<uint32_t> parseHexNumber(std::string_view digits, size_t maxDigits
     value = (value << 4) | static_cast<uint32_t>(d);
   }
   return value;
-}
-
-bool isAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
 }
 
 bool isValidUtf8(const std::string& s) { return isAscii(s) || utf16ToUtf8(utf8ToUtf16(s)) == s; }
