@@ -108,7 +108,11 @@ check_panels() {  # check_panels LANGUAGE WHAT
   probe click UpBtn || fail "$2: the page switch did not answer"
   probe post BitBtn3
   check_layout "$2, the Backup All dialog" dialog
-  probe dialog-texts | grep -q -x "$(dialog_ok "$1")" || fail "$2: the Backup All dialog says $(probe dialog-texts | tr '\n' '|')"
+  # Read whole before matching: under pipefail, a grep that stops at the first
+  # match breaks the probe's pipe and fails the check at random.
+  local texts
+  texts="$(probe dialog-texts)"
+  grep -q -x "$(dialog_ok "$1")" <<<"$texts" || fail "$2: the Backup All dialog says $(tr '\n' '|' <<<"$texts")"
   probe dialog cancel >/dev/null
   probe no-dialog || fail "$2: the Backup All dialog did not close"
 }

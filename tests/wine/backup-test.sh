@@ -29,7 +29,7 @@ out="$(find "$drive" -maxdepth 1 -iname kvout)"
 [ -z "$out" ] || rm -rf "$out"
 wine_run "$console" backup "$row" --to 'C:\KVOUT' --fast >"$work/backup.out" 2>"$work/backup.err" ||
   fail "backup failed: $(tr -d '\r' <"$work/backup.err")"
-tr -d '\r' <"$work/backup.err" | grep -q '^status: Package created successfully!$' ||
+grep -q -x 'status: Package created successfully!' < <(tr -d '\r' <"$work/backup.err") ||
   fail "backup did not report success: $(tr -d '\r' <"$work/backup.err")"
 check_driver_folder "$drive/KVOUT/$description"
 echo "backup-test: C:\\KVOUT\\$description holds the INF, the driver file and Setup.DIY"

@@ -52,7 +52,7 @@ check_driver_folder() {  # check_driver_folder FOLDER
   # two) in one paragraph, the INF name in the next, and no third line of text.
   local diy="$folder/Setup.DIY"
   [ -f "$diy" ] || fail "no Setup.DIY"
-  head -c 5 "$diy" | grep -q '^{\\rtf' || fail "Setup.DIY is no rich text: $(head -c 40 "$diy")"
+  [ "$(head -c 5 "$diy")" = '{\rtf' ] || fail "Setup.DIY is no rich text: $(head -c 40 "$diy")"
   local flat escaped_id="${hardware_id//\\/\\\\}"
   flat="$(tr -d '\r\n\0' <"$diy")"  # one control ends the document with a NUL
   case "$flat" in
