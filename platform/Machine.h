@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/NetworkShares.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -30,6 +32,8 @@ class Machine {
   virtual Environment& environment() = 0;
   virtual CodePages& codePages() = 0;
   virtual Shell& shell() = 0;
+  virtual Clock& clock() = 0;
+  virtual NetworkShares& shares() = 0;
   // Writes back what the run changed (machine images); nothing to do live.
   virtual bool flush(std::string& error) = 0;
 };

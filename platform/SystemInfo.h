@@ -1,5 +1,5 @@
 // Facts about the running system: version record, processor, names, folders,
-// language and the critical-error mode.
+// language, the user's formats and the critical-error mode.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,13 @@ struct DriveInfo {
   std::string displayName;  // the shell's name of the drive root, "Local Disk (C:)"
 };
 
+// How the user wants dates, times and numbers written.
+struct LocaleFormats {
+  std::string shortDate = "M/d/yyyy";
+  std::string longTime = "h:mm:ss tt";
+  std::string decimalSeparator = ".";
+};
+
 struct ProcessorInfo {
   uint16_t architecture = archUnknown;
   uint16_t level = 0;
@@ -55,6 +62,8 @@ class SystemInfo {
   virtual std::optional<std::string> systemDirectory() = 0;
   virtual uint16_t defaultLanguageId() = 0;
   virtual std::optional<std::string> languageName(uint16_t languageId) = 0;
+  // The current user's formats; Windows' own defaults where the user set none.
+  virtual LocaleFormats localeFormats() = 0;
   virtual int screenWidth() = 0;
   virtual int screenHeight() = 0;
   // SetErrorMode: returns the previous mode.

@@ -78,6 +78,25 @@ std::optional<FileEntry> entryOf(int folder, const char* path, std::string name,
   return entry;
 }
 
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The root of an absolute path, "C:" or "\\host\share", and what follows it;
+// nullopt when a share path names no share.
+std::optional<std::pair<std::string, std::string>> splitRoot(const std::string& absolute) {
+  if (absolute.size() >= 2 && absolute[1] == ':') return std::pair(absolute.substr(0, 2), absolute.substr(2));
+  if (absolute.size() < 2 || !isSeparator(absolute[0]) || !isSeparator(absolute[1])) return std::nullopt;
+  size_t at = 0;
+  const auto nextName = [&] {
+    while (at < absolute.size() && isSeparator(absolute[at])) ++at;
+    const size_t start = at;
+    while (at < absolute.size() && !isSeparator(absolute[at])) ++at;
+    return absolute.substr(start, at - start);
+  };
+  const std::string host = nextName(), share = nextName();
+  if (!validComponent(host) || !validComponent(share)) return std::nullopt;
+  return std::pair("\\\\" + host + "\\" + share, absolute.substr(at));
+}
+
 // A drive's folder as given, without the separators it may end with, so
 // that its listing and its entries' parent are one and the same path.
 fs::path withoutTrailingSeparators(fs::path folder) {
@@ -97,21 +116,25 @@ ImageFileSystem::ImageFileSystem(std::map<char, fs::path> drives, std::string cu
 std::optional<std::string> ImageFileSystem::fullPath(const std::string& path) const {
   std::string absolute;
   if (path.size() >= 2 && path[1] == ':') {
-    absolute = path.size() == 2 || (path[2] != '\\' && path[2] != '/')
+    absolute = path.size() == 2 || !isSeparator(path[2])
                    ? (current_.size() >= 2 && std::toupper(current_[0]) == std::toupper(path[0])
                           ? current_ + "\\" + path.substr(2)
                           : path.substr(0, 2) + "\\" + path.substr(2))
                    : path;
-  } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
-    if (path.size() > 1 && (path[1] == '\\' || path[1] == '/')) return std::nullopt;  // no network shares here
-    absolute = current_.substr(0, 2) + path;
+  } else if (path.size() > 1 && isSeparator(path[0]) && isSeparator(path[1])) {
+    absolute = path;
+  } else if (!path.empty() && isSeparator(path[0])) {
+    const auto root = splitRoot(current_);
+    if (!root) return std::nullopt;
+    absolute = root->first + path;
   } else {
     absolute = current_ + "\\" + path;
   }
-  if (absolute.size() < 2 || absolute[1] != ':') return std::nullopt;
-  const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(absolute[0])));
+  auto root = splitRoot(absolute);
+  if (!root) return std::nullopt;
+  if (root->first[1] == ':') root->first[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(root->first[0])));
   std::vector<std::string> parts;
-  for (auto& part : components(absolute.substr(2))) {
+  for (auto& part : components(root->second)) {
     if (part == ".") continue;
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();  // ".." at the root stays at the root, as on Windows
@@ -122,11 +145,26 @@ std::optional<std::string> ImageFileSystem::fullPath(const std::string& path) co
     if (!validComponent(part)) return std::nullopt;
     parts.push_back(part);
   }
-  std::string out(1, drive);
-  out += ":";
+  std::string out = root->first;
   for (const auto& part : parts) out += "\\" + part;
   if (parts.empty()) out += "\\";
   return out;
+}
+
+void ImageFileSystem::connectShare(const std::string& share, fs::path folder) {
+  shares_[upperCase(share)] = withoutTrailingSeparators(std::move(folder));
+}
+
+bool ImageFileSystem::disconnectShare(const std::string& share) { return shares_.erase(upperCase(share)) > 0; }
+
+std::optional<fs::path> ImageFileSystem::rootFolder(const std::string& root) const {
+  if (root[1] == ':') {
+    const auto drive = drives_.find(root[0]);
+    if (drive != drives_.end()) return drive->second;
+  } else if (const auto share = shares_.find(upperCase(root)); share != shares_.end()) {
+    return share->second;
+  }
+  return std::nullopt;
 }
 
 bool ImageFileSystem::Resolved::isFolder() const {
@@ -137,11 +175,11 @@ bool ImageFileSystem::Resolved::isFolder() const {
 std::optional<ImageFileSystem::Resolved> ImageFileSystem::resolve(const std::string& path, Way way,
                                                                   const Step& step) const {
   const auto full = fullPath(path);
-  if (!full) return std::nullopt;
-  const auto drive = drives_.find((*full)[0]);
-  if (drive == drives_.end()) return std::nullopt;
-  const auto parts = components(full->substr(2));
-  Resolved at{drive->second, std::nullopt, nullptr};
+  const auto root = full ? splitRoot(*full) : std::nullopt;
+  const auto rootHost = root ? rootFolder(root->first) : std::nullopt;
+  if (!rootHost) return std::nullopt;
+  const auto parts = components(root->second);
+  Resolved at{*rootHost, std::nullopt, nullptr};
   if (parts.empty()) {
     at.kind = kindOnHost(at.host);
     return at;
@@ -352,12 +390,13 @@ bool ImageFileSystem::setCurrentDirectory(const std::string& path) {
 std::optional<std::string> ImageFileSystem::shortPathName(const std::string& path) {
   const auto full = fullPath(path);
   if (!full || !exists(*full)) return std::nullopt;
-  std::string shortPath = full->substr(0, 2);
+  const std::string root = splitRoot(*full)->first;
+  std::string shortPath = root;
   resolve(*full, Way::Checked, [&](const std::string& part, const std::string& name, FolderListing* folder) {
     const std::string alias = folder ? folder->aliasOf(name) : std::string();
     shortPath += "\\" + (alias.empty() ? part : alias);
   });
-  if (shortPath.size() == 2) shortPath += "\\";
+  if (shortPath.size() == root.size()) shortPath += "\\";
   return shortPath;
 }
 

@@ -43,11 +43,14 @@ class ImageFileSystem : public FileSystem {
   std::string tempPath() override { return temp_; }
   std::optional<std::string> tempFileName(const std::string& folder, const std::string& prefix) override;
 
-  // The absolute Windows form of a path: drive, no "." or "..", backslashes.
-  // nullopt for names Windows refuses or drives the image does not have.
+  // The absolute Windows form of a path: drive or "\\host\share", no "." or
+  // "..", backslashes. nullopt for names Windows refuses.
   std::optional<std::string> fullPath(const std::string& path) const;
   // The host file or folder a Windows path stands for (it need not exist).
   std::optional<std::filesystem::path> hostPath(const std::string& path) const;
+  // While connected, "\\host\share\rest" stands for rest in the folder.
+  void connectShare(const std::string& share, std::filesystem::path folder);
+  bool disconnectShare(const std::string& share);
 
  private:
   // A Windows path on the host: what is there, if anything, and the listing
@@ -72,7 +75,11 @@ class ImageFileSystem : public FileSystem {
   bool removeEntry(const std::filesystem::path& host);
   bool writeBytes(const std::string& path, const std::string& bytes, std::ios::openmode mode);
 
+  // The host folder of a path's root ("C:" or "\\host\share"), if the image has it.
+  std::optional<std::filesystem::path> rootFolder(const std::string& root) const;
+
   std::map<char, std::filesystem::path> drives_;
+  std::map<std::string, std::filesystem::path> shares_;  // connected, by upper-cased name
   std::string current_;
   std::string temp_;
   // Lookups read the host folders through it; a cache, so const lookups fill it.

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/image/IconvCodePages.h"
+#include "platform/image/ImageClock.h"
 #include "platform/image/ImageFileSystem.h"
 #include "platform/image/ImageProfileFiles.h"
 #include "platform/image/ImageRegistry.h"
@@ -89,6 +90,20 @@ class ImageSystemInfo : public SystemInfo {
     if (languageId != defaultLanguageId()) return std::nullopt;
     return ini_.text("System", "LanguageName");
   }
+  // From the image registry, as Windows keeps them for the user.
+  LocaleFormats localeFormats() override {
+    LocaleFormats formats;
+    if (!registry_) return formats;
+    const auto take = [&](const char* name, std::string& field) {
+      const auto value = registry_->readString(RegRoot::CurrentUser, "Control Panel\\International", name);
+      if (value && !value->empty()) field = *value;
+    };
+    take("sShortDate", formats.shortDate);
+    take("sTimeFormat", formats.longTime);
+    take("sDecimal", formats.decimalSeparator);
+    return formats;
+  }
+  void useRegistry(Registry& registry) { registry_ = &registry; }
   int screenWidth() override { return static_cast<int>(ini_.number("System", "ScreenWidth").value_or(0)); }
   int screenHeight() override { return static_cast<int>(ini_.number("System", "ScreenHeight").value_or(0)); }
   unsigned setErrorMode(unsigned mode) override { return std::exchange(errorMode_, mode); }
@@ -122,6 +137,49 @@ class ImageSystemInfo : public SystemInfo {
   const MachineIni& ini_;
   fs::path actionsLog_;
   unsigned errorMode_ = 0;
+  Registry* registry_ = nullptr;
+};
+
+// [Shares] maps "\\host\share" to a folder of the image, reachable through
+// the image's file system while connected. Any user and password will do.
+class ImageShares : public NetworkShares {
+ public:
+  ImageShares(const MachineIni& ini, fs::path imageFolder, ImageFileSystem& files)
+      : ini_(ini), imageFolder_(std::move(imageFolder)), files_(files) {}
+
+  bool connect(const std::string& share, const std::string&, const std::string&, std::string& error) override {
+    const auto folder = mappedFolder(share);
+    std::error_code ec;
+    if (!folder) {
+      error = "the network share " + share + " is not known (machine.ini has no such entry in [Shares])";
+      return false;
+    }
+    if (!fs::is_directory(*folder, ec)) {
+      error = "the network share " + share + " is not reachable: its folder " + folder->string() + " is missing";
+      return false;
+    }
+    files_.connectShare(withoutTrailingBackslash(share), *folder);
+    return true;
+  }
+  bool disconnect(const std::string& share, bool, std::string& error) override {
+    if (files_.disconnectShare(withoutTrailingBackslash(share))) return true;
+    error = "the network share " + share + " is not connected";
+    return false;
+  }
+
+ private:
+  std::optional<fs::path> mappedFolder(const std::string& share) const {
+    const std::string wanted = withoutTrailingBackslash(share);
+    for (const auto& name : ini_.keys("Shares")) {
+      const std::string target = ini_.text("Shares", name.c_str()).value_or("");
+      if (equalsIgnoreCase(name, wanted) && !target.empty()) return imageFolder_ / target;
+    }
+    return std::nullopt;
+  }
+
+  const MachineIni& ini_;
+  fs::path imageFolder_;
+  ImageFileSystem& files_;
 };
 
 class ImageEnvironment : public Environment {
@@ -140,21 +198,30 @@ class ImageEnvironment : public Environment {
   std::map<std::string, std::string> variables_;
 };
 
+// Where what would have run is recorded; nowhere for the host machine.
+fs::path actionsLogOf(const fs::path& imageFolder) {
+  return imageFolder.empty() ? fs::path() : imageFolder / "actions.log";
+}
+
 class ImageMachine : public Machine {
  public:
-  ImageMachine(MachineIni ini, std::map<char, fs::path> drives, const fs::path& actionsLog)
+  ImageMachine(MachineIni ini, std::map<char, fs::path> drives, const fs::path& imageFolder)
       : ini_(std::move(ini)),
         codePages_(ini_.number("System", "CodePage").value_or(1252)),
-        system_(ini_, actionsLog),
+        system_(ini_, actionsLogOf(imageFolder)),
         environment_(ini_),
         files_(std::move(drives), ini_.text("System", "CurrentDirectory").value_or("C:\\"), tempFolder()),
         profiles_(files_, codePages_, ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS")),
-        shell_(files_, actionsLog) {}
+        shell_(files_, actionsLogOf(imageFolder)),
+        clock_(parseImageDateTime(ini_.text("Clock", "Now").value_or("")), ini_.number("Clock", "Ticks"),
+               ini_.number("Clock", "Stopped").value_or(0) != 0),
+        shares_(ini_, imageFolder, files_) {}
 
   bool loadRegistry(const fs::path& folder, std::string& error) {
     std::error_code ec;
     registry_ = fs::is_directory(folder, ec) ? ImageRegistry::load(folder, codePages_, error)
                                              : ImageRegistry::empty(folder);
+    if (registry_) system_.useRegistry(*registry_);
     return registry_ != nullptr;
   }
 
@@ -165,6 +232,8 @@ class ImageMachine : public Machine {
   Environment& environment() override { return environment_; }
   CodePages& codePages() override { return codePages_; }
   Shell& shell() override { return shell_; }
+  Clock& clock() override { return clock_; }
+  NetworkShares& shares() override { return shares_; }
   bool flush(std::string& error) override { return registry_->save(error); }
 
  private:
@@ -182,6 +251,8 @@ class ImageMachine : public Machine {
   ImageFileSystem files_;
   ImageProfileFiles profiles_;
   ImageShell shell_;
+  ImageClock clock_;
+  ImageShares shares_;
   std::unique_ptr<ImageRegistry> registry_;
 };
 
@@ -224,7 +295,11 @@ std::unique_ptr<Machine> openImageMachine(const fs::path& folder, std::string& e
     error = (folder / "machine.ini").string() + ": the [Drives] section maps no drive letter";
     return nullptr;
   }
-  auto machine = std::make_unique<ImageMachine>(std::move(ini), std::move(drives), folder / "actions.log");
+  if (const auto now = ini.text("Clock", "Now"); now && !parseImageDateTime(*now)) {
+    error = (folder / "machine.ini").string() + ": [Clock] Now='" + *now + "' is not a date and time like 2026-12-10 13:45:00";
+    return nullptr;
+  }
+  auto machine = std::make_unique<ImageMachine>(std::move(ini), std::move(drives), folder);
   if (!machine->loadRegistry(folder / "registry", error)) return nullptr;
   return machine;
 }

@@ -15,6 +15,8 @@ class Win32Machine : public Machine {
   Environment& environment() override { return *environment_; }
   CodePages& codePages() override { return *codePages_; }
   Shell& shell() override { return *shell_; }
+  Clock& clock() override { return *clock_; }
+  NetworkShares& shares() override { return *shares_; }
   // Every change already went to the system.
   bool flush(std::string&) override { return true; }
 
@@ -26,6 +28,8 @@ class Win32Machine : public Machine {
   std::unique_ptr<Environment> environment_ = win32::makeEnvironment();
   std::unique_ptr<CodePages> codePages_ = win32::makeCodePages();
   std::unique_ptr<Shell> shell_ = win32::makeShell();
+  std::unique_ptr<Clock> clock_ = win32::makeClock();
+  std::unique_ptr<NetworkShares> shares_ = win32::makeShares();
 };
 
 }  // namespace

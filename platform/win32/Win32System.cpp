@@ -1,5 +1,5 @@
 // Version record, processor, names, folders and language of the running system;
-// its environment and its code-page tables.
+// its environment, its code-page tables and its clock.
 #include "platform/win32/Win32Util.h"
 
 #include <shellapi.h>
@@ -91,6 +91,14 @@ class Win32SystemInfo : public SystemInfo {
     return nonEmpty(name);
   }
 
+  LocaleFormats localeFormats() override {
+    LocaleFormats formats;
+    localeText(LOCALE_SSHORTDATE, formats.shortDate);
+    localeText(LOCALE_STIMEFORMAT, formats.longTime);
+    localeText(LOCALE_SDECIMAL, formats.decimalSeparator);
+    return formats;
+  }
+
   int screenWidth() override { return GetSystemMetrics(SM_CXSCREEN); }
   int screenHeight() override { return GetSystemMetrics(SM_CYSCREEN); }
   unsigned setErrorMode(unsigned mode) override { return SetErrorMode(mode); }
@@ -116,6 +124,16 @@ class Win32SystemInfo : public SystemInfo {
   }
 
  private:
+  // The user's value, if the system has one.
+  static void localeText(LCTYPE type, std::string& value) {
+    const int size = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, nullptr, 0);  // counts the terminating NUL
+    if (size <= 1) return;
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text.data(), size) != size) return;
+    text.resize(static_cast<size_t>(size - 1));
+    value = narrow(text);
+  }
+
   // Without it NT refuses to end the session for a program.
   static void enableShutdownPrivilege() {
     HANDLE token = nullptr;
@@ -191,10 +209,41 @@ class Win32CodePages : public CodePages {
   }
 };
 
+// The 32-bit tick count wraps after 49.7 days; where GetTickCount64 is
+// missing (before Vista) the wraps are counted here.
+class Win32Clock : public Clock {
+ public:
+  uint64_t tickMilliseconds() override {
+    using TickCount64 = ULONGLONG(WINAPI*)();
+    static const auto tickCount64 = systemFunction<TickCount64>(L"kernel32.dll", "GetTickCount64");
+    if (tickCount64) return tickCount64();
+    const DWORD ticks = GetTickCount();
+    if (ticks < lastTicks_) wraps_ += uint64_t{1} << 32;
+    lastTicks_ = ticks;
+    return wraps_ + ticks;
+  }
+
+  double now() override {
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    FILETIME time{};
+    SystemTimeToFileTime(&local, &time);
+    const uint64_t units = (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    constexpr double kUnitsPerDay = 864000000000.0;
+    constexpr double kDaysFrom1601To1899 = 109205.0;  // 1 January 1601 to 30 December 1899
+    return static_cast<double>(units) / kUnitsPerDay - kDaysFrom1601To1899;
+  }
+
+ private:
+  DWORD lastTicks_ = 0;
+  uint64_t wraps_ = 0;
+};
+
 }  // namespace
 
 std::unique_ptr<SystemInfo> makeSystemInfo() { return std::make_unique<Win32SystemInfo>(); }
 std::unique_ptr<Environment> makeEnvironment() { return std::make_unique<Win32Environment>(); }
 std::unique_ptr<CodePages> makeCodePages() { return std::make_unique<Win32CodePages>(); }
+std::unique_ptr<Clock> makeClock() { return std::make_unique<Win32Clock>(); }
 
 }  // namespace korvane::win32

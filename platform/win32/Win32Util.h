@@ -79,5 +79,7 @@ std::unique_ptr<SystemInfo> makeSystemInfo();
 std::unique_ptr<Environment> makeEnvironment();
 std::unique_ptr<CodePages> makeCodePages();
 std::unique_ptr<Shell> makeShell();
+std::unique_ptr<NetworkShares> makeShares();
+std::unique_ptr<Clock> makeClock();
 
 }  // namespace korvane::win32
