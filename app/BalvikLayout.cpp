@@ -134,7 +134,8 @@ const std::map<std::string, Handler, std::less<>>& commands() {
       {"SpeedButton4", &TForm1::SpeedButton4Click}, {"Restore2", &TForm1::Restore2Click},
       {"BitBtn9", &TForm1::BitBtn9Click},   {"BitBtn11", &TForm1::BitBtn11Click},
       {"Remove1", &TForm1::Remove1Click},   {"SpeedButton2", &TForm1::SpeedButton2Click},
-      {"Removethedriver1", &TForm1::Removethedriver1Click}};
+      {"Removethedriver1", &TForm1::Removethedriver1Click}, {"BitBtn7", &TForm1::BitBtn7Click},
+      {"Proxysettings1", &TForm1::Proxysettings1Click}};
   return table;
 }
 
@@ -249,6 +250,11 @@ void TForm1::ShowDriverList() {
   ListView1.Visible = true;
   for (const char* name : {"BitBtn6", "BitBtn7", "TV1", "BitBtn9", "BitBtn11"}) Control(name).Visible = false;
   LayoutChanged();
+}
+
+void TForm1::BitBtn7Click() {
+  ClearMemo();
+  ShowDriverList();  // the candidate rows stay until the next check
 }
 
 bool TForm1::IsWide() const { return windowSize_.width >= kWideFrom; }

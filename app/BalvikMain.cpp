@@ -118,11 +118,12 @@ void TForm1::ReadSettings() {
   AutoProxy = ini.readString(kSettingsFile, "Proxy", "AutoProxy", "Oui");
 }
 
+// The system's own settings leave no proxy of ours on the component.
 void TForm1::ApplyProxy() {
-  if (AutoProxy != "Non") return;
-  WC1.Proxy = ProxyAddress + ":" + ProxyPort;
-  WC1.ProxyUserID = ProxyLogin;
-  WC1.ProxyPassword = ProxyAuthPassword;
+  const bool own = AutoProxy == "Non";
+  WC1.Proxy = own ? ProxyAddress + ":" + ProxyPort : "";
+  WC1.ProxyUserID = own ? ProxyLogin : "";
+  WC1.ProxyPassword = own ? ProxyAuthPassword : "";
 }
 
 void TForm1::WriteSystemDetails() {

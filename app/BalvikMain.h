@@ -52,6 +52,11 @@ class TForm1 {
   void Chinese1Click() { ApplyLanguage(Lang::Chinese); }
   void ChineseTWClick() { ApplyLanguage(Lang::ChineseTW); }
 
+  // ---- Proxy settings (app/BalvikProxyUnit.cpp) ----
+  // The proxy dialog; what it closes with goes to the settings and to WC1.
+  void Proxysettings1Click();
+  // ---- end of proxy settings ----
+
   // ---- Driver details (inventory/DriverDetails.cpp) ----
   // The user selected or deselected a driver list row: the list keeps it and
   // the memo describes the row.
@@ -184,6 +189,7 @@ class TForm1 {
 
   void DownBtnClick();  // second page of the tool column
   void UpBtnClick();    // first page; also leaves the update view
+  void BitBtn7Click();  // Cancel of the update list: back to the driver list, the memo cleared
   // Resize rule: width and height are the window's outer size, the client
   // size places the bottom-aligned status bar. The same size always gives the
   // same layout.

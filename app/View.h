@@ -8,6 +8,7 @@
 
 namespace korvane {
 
+class TForm2;
 class TListView;
 struct TOpenDialog;
 
@@ -39,6 +40,11 @@ class View {
   // The folder the user chose with OK, the dialog's own folder when the
   // window was closed, nullopt for Cancel.
   virtual std::optional<std::string> chooseFolder(const FolderDialog& dialog) = 0;
+  // The proxy dialog, modal: the face shows its controls, runs its
+  // CheckBox1Click when the box changes and its Button1Click for OK, and
+  // leaves the edits' texts in it however the dialog closes. A face
+  // without dialogs closes it at once, as by its close box.
+  virtual void showProxyDialog(TForm2& /*dialog*/) {}
   // Lets the face handle its pending input between the steps of a long command.
   virtual void processMessages() = 0;
 };

@@ -46,6 +46,12 @@ class TerminalView : public View {
     return folderAnswer ? *folderAnswer : dialog.folder;
   }
   std::optional<std::string> folderAnswer;
+  // The proxy dialog is worked by proxyAnswer when a command set one, else
+  // closed at once.
+  void showProxyDialog(TForm2& dialog) override {
+    if (proxyAnswer) proxyAnswer(dialog);
+  }
+  std::function<void(TForm2&)> proxyAnswer;
   void processMessages() override {
     if (onPump) onPump();
   }

@@ -8,6 +8,7 @@
 #include "app/BalvikMain.h"
 #include "cli/CabCommands.h"
 #include "cli/Console.h"
+#include "cli/ProxyCommand.h"
 #include "cli/RestoreCommands.h"
 #include "cli/TerminalView.h"
 #include "platform/Text.h"
@@ -281,6 +282,8 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
     return detailsCommand(form, view, options, text, error);
   } else if (command == "remove") {
     return removeCommand(form, view, options, text, error);
+  } else if (command == "proxy") {
+    return korvane::runProxyCommand(form, view, options, text.lang, std::cin, std::cout, error);
   } else if (command == "sysinfo" && options.empty()) {
     // Start-up has written the system details: sysinfo lets them through.
   } else if (command == "language" && options.size() == 1) {

@@ -37,12 +37,13 @@ std::string slurp(const fs::path& file) {
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
-// Runs korvane in the test's folder, or in the one given.
-CliRun korvane(const std::string& arguments, const fs::path& folder = {}) {
+// Runs korvane in the test's folder, or in the one given, with the input given.
+CliRun korvane(const std::string& arguments, const fs::path& folder = {}, const std::string& input = {}) {
   TempDir capture;
-  const fs::path out = capture.path() / "out", err = capture.path() / "err";
+  const fs::path out = capture.path() / "out", err = capture.path() / "err", in = capture.path() / "in";
+  writeHostFile(in, input);
   const std::string command = (folder.empty() ? "" : "cd " + quoted(folder) + " && ") + quoted(KORVANE_CLI) + " " +
-                              arguments + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
+                              arguments + " >" + quoted(out) + " 2>" + quoted(err) + " <" + quoted(in);
   CliRun run;
   const int status = std::system(command.c_str());
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -418,6 +419,53 @@ TEST(Cli, CabWithoutMachineWorksOnHostFolders) {
 }
 
 // On a terminal the status is rewritten on one line that fits its width, and the last one stays.
+std::string storedProxy(const SampleMachine& sample, const char* key) {
+  std::string error;
+  const auto machine = openImageMachine(sample.host->path(), error);
+  return machine ? machine->profiles().readString("Korvane.ini", "Proxy", key, "?") : error;
+}
+
+TEST(Cli, ProxyStoresWhatItIsGivenAndNeverShowsThePassword) {
+  const auto sample = copySample("xp");
+  const std::string proxy = machineArgument(sample) + " proxy";
+  CliRun run = korvane(proxy + " --address 10.0.0.1 --port 8080 --user anna --password-stdin", {}, "s3cret\n");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> manual = {"proxy: 10.0.0.1:8080", "proxy user: anna, password stored"};
+  EXPECT_EQ(run.outLines(), manual);
+  EXPECT_EQ(storedProxy(sample, "AuthPassword"), "s3cret");
+  EXPECT_EQ(storedProxy(sample, "AutoProxy"), "Non");
+  run = korvane(proxy);
+  EXPECT_EQ(run.outLines(), manual) << "without options it only shows";
+  EXPECT_EQ((run.out + run.err).find("s3cret"), std::string::npos);
+
+  run = korvane(proxy + " --system");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.outLines(), std::vector<std::string>{"proxy: the system's Internet settings"});
+  EXPECT_EQ(storedProxy(sample, "AutoProxy"), "Oui");
+  EXPECT_EQ(storedProxy(sample, "Address"), "10.0.0.1") << "kept, though not used";
+
+  run = korvane(proxy + " --address 10.0.0.2 --port 3128");
+  EXPECT_EQ(run.outLines(), std::vector<std::string>{"proxy: 10.0.0.2:3128"});
+  EXPECT_EQ(storedProxy(sample, "AuthLoginName") + storedProxy(sample, "AuthPassword"), "")
+      << "a proxy without a login drops the old one";
+}
+
+TEST(Cli, ProxyRefusesOptionsThatMakeNoSense) {
+  const auto sample = copySample("xp");
+  const std::string proxy = machineArgument(sample) + " proxy";
+  for (const char* options : {" --address 10.0.0.1", " --system --port 8080", " --address a --port 70000",
+                              " --address a --port 80x", " --address a:1 --port 80", " --address a --port 80 --password-stdin",
+                              " --port 80 --port 81 --address a", " --socks"}) {
+    const CliRun run = korvane(proxy + options);
+    EXPECT_EQ(run.exitCode, 2) << options;
+    EXPECT_NE(run.err.find("use: proxy [--system"), std::string::npos) << options << ": " << run.err;
+  }
+  const CliRun run = korvane(proxy + " --address a --port 80 --user anna --password-stdin");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("no password could be read"), std::string::npos) << run.err;
+  EXPECT_EQ(storedProxy(sample, "AutoProxy"), "Oui") << "nothing was changed";
+}
+
 TEST(Cli, StatusLineOnATerminal) {
   if (std::system("script -qec true /dev/null </dev/null >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "no script command, or no pseudo-terminal, to lend korvane a terminal";

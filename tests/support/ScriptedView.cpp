@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/BalvikProxyUnit.h"
+
 namespace korvane::test {
 
 void ScriptedView::listChanged(const std::string& name, const TListView& list) {
@@ -28,6 +30,17 @@ std::optional<std::string> ScriptedView::chooseFolder(const FolderDialog& dialog
   auto folder = folders.front();
   folders.pop_front();
   return folder;
+}
+
+void ScriptedView::showProxyDialog(TForm2& dialog) {
+  log.push_back("proxy-dialog: " + dialog.Caption);
+  if (proxyDialogs.empty()) {
+    ADD_FAILURE() << "unscripted proxy dialog";
+    return;
+  }
+  auto answer = std::move(proxyDialogs.front());
+  proxyDialogs.pop_front();
+  answer(dialog);
 }
 
 std::optional<std::string> ScriptedView::chooseFileToOpen(const TOpenDialog& dialog) {

@@ -32,6 +32,9 @@ class ScriptedView : public View {
   std::optional<std::string> chooseFileToOpen(const TOpenDialog& dialog) override;
   // Answers with the next scripted folder (nullopt: Cancel); unscripted fails.
   std::optional<std::string> chooseFolder(const FolderDialog& dialog) override;
+  // Logs the caption and lets the next scripted hand work the dialog (tick
+  // the box, type, press OK) before it closes; unscripted fails.
+  void showProxyDialog(TForm2& dialog) override;
   void processMessages() override;
 
   // The lines of the log that start with the prefix, with the prefix removed.
@@ -41,6 +44,7 @@ class ScriptedView : public View {
   std::deque<bool> answers;
   std::deque<std::optional<std::string>> chosenFiles;
   std::deque<std::optional<std::string>> folders;
+  std::deque<std::function<void(TForm2&)>> proxyDialogs;
   // Runs on every pump, e.g. to press Stop in the middle of a long command.
   std::function<void()> onPump;
 };
