@@ -228,7 +228,10 @@ class FileOperationRun {
     if (!agrees(0)) return;
     for (const auto& source : sources) {
       const std::string bin = source.path.substr(0, 3) + "Recycled";
-      const bool recycle = has(fofAllowUndo) && !equalsIgnoreCase(source.path, bin) && !isInside(source.path, bin);
+      // A network share has no recycle bin: what is deleted there is gone, as on Windows.
+      const bool onDrive = source.path.size() > 1 && source.path[1] == ':';
+      const bool recycle = has(fofAllowUndo) && onDrive && !equalsIgnoreCase(source.path, bin) &&
+                           !isInside(source.path, bin);
       if (!(recycle ? moveToBin(source, bin) : deleteForGood(source))) return;
     }
   }

@@ -135,6 +135,9 @@ TEST(ImageMachine, MappedShareIsReachableOnlyWhileConnected) {
   EXPECT_TRUE(files.writeFile("\\\\fileserver\\drivers\\new.txt", "x"));
   EXPECT_TRUE(std::filesystem::exists(image.root() / "server/drivers/new.txt"));
   EXPECT_EQ(files.find("\\\\fileserver\\drivers\\*.txt").size(), 1u);
+  ShellFileOperation recycle{foDelete, {"\\\\fileserver\\drivers\\new.txt"}, {}, fofAllowUndo | fofNoConfirmation, ""};
+  EXPECT_TRUE(machine.shell().fileOperation(recycle).succeeded()) << "a share has no recycle bin";
+  EXPECT_FALSE(std::filesystem::exists(image.root() / "server/drivers/new.txt"));
 
   ASSERT_TRUE(machine.shares().disconnect("\\\\fileserver\\drivers", false, error)) << error;
   EXPECT_FALSE(files.exists(inf));
