@@ -64,6 +64,25 @@ TEST_F(SystemConformance, VersionAndNamesAreThere) {
   EXPECT_FALSE(system().languageName(system().defaultLanguageId()).value_or("").empty());
 }
 
+TEST_F(SystemConformance, ClockAndLocaleFormatsAreThere) {
+  const uint64_t before = machine().clock().tickMilliseconds();
+  EXPECT_GE(machine().clock().tickMilliseconds(), before);
+  EXPECT_GT(machine().clock().now(), 45000.0) << "a date after 2023";
+  const LocaleFormats formats = system().localeFormats();
+  EXPECT_NE(formats.shortDate.find('d'), std::string::npos) << formats.shortDate;
+  EXPECT_NE(formats.longTime.find('m'), std::string::npos) << formats.longTime;
+  EXPECT_EQ(formats.decimalSeparator.size(), 1u) << formats.decimalSeparator;
+}
+
+TEST_F(SystemConformance, UnknownShareFailsWithAMessage) {
+  std::string error;
+  EXPECT_FALSE(machine().shares().connect("\\\\kvnohost.invalid\\kvshare", "", "", error));
+  EXPECT_FALSE(error.empty());
+  error.clear();
+  EXPECT_FALSE(machine().shares().disconnect("\\\\kvnohost.invalid\\kvshare", true, error));
+  EXPECT_FALSE(error.empty());
+}
+
 TEST_F(SystemConformance, ErrorModeReturnsThePreviousMode) {
   const unsigned original = system().setErrorMode(semFailCriticalErrors);
   EXPECT_EQ(system().setErrorMode(original) & semFailCriticalErrors, semFailCriticalErrors);
