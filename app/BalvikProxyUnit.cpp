@@ -13,13 +13,13 @@ constexpr const char* kDialogFont = "MS Sans Serif";
 TForm2::TForm2() {
   CheckBox1.SetBounds(13, 8, 259, 17);
   CheckBox1.Checked = true;
-  Label1.SetBounds(12, 37, 120, 13);
+  Label1.SetBounds(12, 37, 126, 13);
   Edit1.SetBounds(140, 33, 121, 21);
-  Label2.SetBounds(12, 61, 120, 13);
+  Label2.SetBounds(12, 61, 126, 13);
   Edit2.SetBounds(140, 61, 121, 21);
-  Label3.SetBounds(12, 91, 120, 13);
+  Label3.SetBounds(12, 91, 126, 13);
   Edit3.SetBounds(140, 88, 121, 21);
-  Label4.SetBounds(12, 116, 120, 13);
+  Label4.SetBounds(12, 116, 126, 13);
   Edit4.SetBounds(140, 112, 121, 21);
   Button1.SetBounds(120, 139, 49, 25);
   for (auto& [name, control] : ControlList()) {

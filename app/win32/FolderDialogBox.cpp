@@ -2,11 +2,10 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <memory>
 
+#include "app/win32/DialogBoxes.h"
 #include "app/win32/FolderTreeControl.h"
-#include "app/win32/FontTag.h"
 #include "app/win32/WindowText.h"
 #include "platform/win32/Win32Util.h"
 
@@ -42,25 +41,7 @@ struct DialogState {
 
 HWND addControl(HWND dialog, const DialogState& state, const wchar_t* className, const std::string& text, DWORD style,
                 int id, const RECT& place, DWORD exStyle = 0) {
-  HWND control = CreateWindowExW(exStyle, className, wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, place.left,
-                                 place.top, place.right - place.left, place.bottom - place.top, dialog,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-  if (control) setControlFont(control, state.font);
-  return control;
-}
-
-// The client area of the design, centred over the owner.
-void placeDialog(HWND dialog) {
-  RECT frame{0, 0, kClient.cx, kClient.cy};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT owner;
-  HWND parent = GetWindow(dialog, GW_OWNER);
-  if (!parent || !GetWindowRect(parent, &owner)) owner = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  const int left = std::max(0L, (owner.left + owner.right - width) / 2);
-  const int top = std::max(0L, (owner.top + owner.bottom - height) / 2);
-  SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  return addDialogControl(dialog, state.font, className, text, style, id, place, exStyle);
 }
 
 void initialise(HWND dialog, DialogState& state) {
@@ -73,7 +54,7 @@ void initialise(HWND dialog, DialogState& state) {
                          kTree, WS_EX_CLIENTEDGE);
   addControl(dialog, state, L"BUTTON", state.texts.okCaption, WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, kOk);
   addControl(dialog, state, L"BUTTON", state.texts.cancelCaption, WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, kCancel);
-  placeDialog(dialog);
+  placeDialog(dialog, kClient);
 
   state.tree = std::make_unique<FolderTreeControl>(tree, state.model);
   state.model.OnChange = [&state, box](TAHMExplorerTree& model) {
@@ -128,16 +109,8 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 std::optional<std::wstring> runFolderDialog(HINSTANCE instance, HWND owner, const FolderDialog& texts,
                                             TAHMExplorerTree& tree, HFONT font) {
-  // An empty template: no menu, the dialog class, no title; the controls
-  // are made in WM_INITDIALOG with pixel places.
-  struct alignas(4) EmptyTemplate {
-    DLGTEMPLATE header;
-    WORD menu, windowClass, title;
-  } empty{};
-  empty.header.style = kDialogStyle;
   DialogState state{texts, tree, font, nullptr, false, {}};
-  const INT_PTR answer = DialogBoxIndirectParamW(instance, &empty.header, owner, dialogProc,
-                                                 reinterpret_cast<LPARAM>(&state));
+  const INT_PTR answer = runEmptyDialog(instance, owner, kDialogStyle, 0, dialogProc, &state);
   if (answer != IDOK) return std::nullopt;
   return state.chosen;
 }

@@ -36,6 +36,7 @@ class Win32View : public View {
   void memoAppended(const std::string& line) override;
   void memoTextAppended(const std::string& text) override;
   std::optional<std::string> chooseFolder(const FolderDialog& dialog) override;
+  void showProxyDialog(TForm2& dialog) override;
   void statusChanged(const std::string& text) override;
   void controlsChanged() override;
   void showMessage(const std::string& text) override;

@@ -10,6 +10,7 @@
 //   gui_probe no-dialog             waits until the window's boxes are closed
 //   gui_probe dialog-texts          waits for a box, prints its caption and then each control's text
 //   gui_probe dialog-type TEXT      waits for a box and types the text into its edit box
+//   gui_probe dialog-click TEXT     waits for a box and clicks its button or check box of that caption
 //   gui_probe layout [dialog]       checks the window's (or the box's) controls: each visible one inside
 //                                   the client area, none on top of another, every caption fitting its control
 //   gui_probe center NAME           the screen point at the middle of a control, for a real mouse click
@@ -174,6 +175,18 @@ int typeIntoDialog(HWND window, const std::string& text) {
     return 0;
   }
   std::cerr << "gui_probe: the box has no edit box\n";
+  return 1;
+}
+
+int clickInDialog(HWND window, const std::string& caption) {
+  HWND box = waitForDialog(window);
+  if (!box) return 1;
+  for (HWND child : shownChildren(box)) {
+    if (classOf(child) != "Button" || windowText(child) != caption) continue;
+    SendMessageW(child, BM_CLICK, 0, 0);
+    return 0;
+  }
+  std::cerr << "gui_probe: the box has no button \"" << caption << "\"\n";
   return 1;
 }
 
@@ -390,6 +403,7 @@ int run(HWND window, const std::vector<std::string>& words) {
   if (command == "dialog-texts") return printDialogTexts(window);
   if (command == "no-dialog") return waitForNoDialog(window);
   if (command == "dialog-type") return typeIntoDialog(window, argument);
+  if (command == "dialog-click") return clickInDialog(window, argument);
   if (command == "layout") {
     HWND checked = argument == "dialog" ? waitForDialog(window) : window;
     return checked ? checkLayout(checked) : 1;

@@ -5,7 +5,8 @@
 # in the design and the wide layout; it backs up a driver planted in its
 # prefix (selection, Backup, Cancel, folder picker, Start), backs up all
 # drivers into a folder typed into the Backup All dialog, restores the backup
-# through Restore All with real mouse clicks, and closes, writing its settings.
+# through Restore All with real mouse clicks, sets a proxy in Proxy Settings,
+# and closes, writing its settings.
 #   gui-test.sh KORVANE_EXE PROBE_EXE CONSOLE_EXE BUILD_DIR
 set -euo pipefail
 gui="$1" probe="$2" console="$3" build="$4"
@@ -272,6 +273,17 @@ probe click BitBtn11
 [ "$(probe visible TV1)" = 0 ] && [ "$(probe visible ListView1)" = 1 ] || fail "Cancel of Restore All left the tree showing"
 probe click UpBtn || fail "the page switch did not answer"
 echo "gui-test: Restore All took C:\\KVGUI, asked \"$box\" and was cancelled"
+# Proxy Settings: the box unticked, an address typed, the dialog closed by
+# its close box, which keeps the edits as OK does.
+probe post Proxysettings1
+check_layout "the proxy dialog" dialog
+system_box="Use the proxy in Internet Settings (Recommended)"
+probe dialog-click "$system_box" || fail "the proxy dialog has no box \"$system_box\""
+probe dialog-type 10.0.0.1
+import -window root "$shots/Proxy.png"
+probe dialog cancel >/dev/null
+probe no-dialog || fail "the proxy dialog did not close"
+echo "gui-test: Proxy Settings took a proxy of its own"
 probe click Chinese1 || fail "Chinese did not answer"
 
 probe close
@@ -284,5 +296,7 @@ wait "$gui_pid" || fail "korvane.exe ended with an error"
 WINEPREFIX="$KORVANE_WINEPREFIX" wineserver -w 2>/dev/null || true
 
 # Closing the window wrote the settings, with the language it ended in.
-grep -q "^Language=Chinese" "$windows/Korvane.ini" || fail "the settings were not written at close"
+ini="$(tr -d '\r' <"$windows/Korvane.ini")"
+grep -q "^Language=Chinese" <<<"$ini" || fail "the settings were not written at close"
+grep -q "^Address=10.0.0.1" <<<"$ini" && grep -q "^AutoProxy=Non" <<<"$ini" || fail "the proxy settings were not kept: $ini"
 echo "gui-test: closed and wrote its settings; screenshots in $shots"
