@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <climits>
+#include <mutex>
 #include <vector>
 
 namespace korvane::win32 {
@@ -217,6 +218,7 @@ class Win32Clock : public Clock {
     using TickCount64 = ULONGLONG(WINAPI*)();
     static const auto tickCount64 = systemFunction<TickCount64>(L"kernel32.dll", "GetTickCount64");
     if (tickCount64) return tickCount64();
+    const std::lock_guard<std::mutex> lock(mutex_);  // the transfer thread reads the clock too
     const DWORD ticks = GetTickCount();
     if (ticks < lastTicks_) wraps_ += uint64_t{1} << 32;
     lastTicks_ = ticks;
@@ -235,6 +237,7 @@ class Win32Clock : public Clock {
   }
 
  private:
+  std::mutex mutex_;
   DWORD lastTicks_ = 0;
   uint64_t wraps_ = 0;
 };
