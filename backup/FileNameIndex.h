@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -23,18 +23,38 @@ class FileNameIndex {
   // `name` must hold no wildcard.
   std::optional<std::string> firstPath(const std::string& name) const;
 
-  size_t size() const { return names_.size(); }
+  size_t size() const { return files_.size(); }
 
  private:
-  struct Entry {
-    uint32_t folder;
-    std::string name;
+  // A stretch of text_.
+  struct Span {
+    uint32_t offset = 0, length = 0;
   };
-  void addKey(const std::string& name, uint32_t position);
+  struct File {
+    uint32_t folder;
+    Span name;
+  };
+  struct Key {
+    size_t hash;
+    Span text;
+    uint32_t file;
+  };
+
+  std::string_view view(Span span) const { return std::string_view(text_).substr(span.offset, span.length); }
+  void addKey(std::string_view name, uint32_t file);
+  // The slot that holds the key, or the free one where it would go.
+  size_t slotOf(std::string_view key, size_t hash) const;
+  void grow();
 
   std::vector<std::string> folders_;
-  std::vector<Entry> names_;
-  std::unordered_map<std::string, uint32_t> firstByKey_;  // by the names' keys (see keyOf)
+  std::vector<File> files_;
+  // The names and keys end to end: a tree of a million files is a few
+  // allocations, not a few for each file.
+  std::string text_;
+  std::vector<Key> keys_;
+  // Open addressing on the keys' hashes: a key's place in keys_ plus one,
+  // 0 for a free slot; never more than half full.
+  std::vector<uint32_t> slots_;
 };
 
 }  // namespace korvane
