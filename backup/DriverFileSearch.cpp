@@ -55,7 +55,7 @@ bool DriverFileSearch::holdsFile(SystemFolder& folder, const std::string& fileNa
   if (method_ == SearchMethod::PerNameWalk) return isFile(folder.path + fileName);
   if (!folder.fileNames) {
     folder.fileNames.emplace();
-    for (const auto& entry : files_.find(folder.path + "*.*")) {
+    for (const auto& entry : files_.findNames(folder.path + "*.*")) {
       if (entry.isDirectory()) continue;
       folder.fileNames->insert(upperCase(entry.name));
       if (!entry.shortName.empty()) folder.fileNames->insert(upperCase(entry.shortName));
@@ -99,7 +99,7 @@ std::optional<std::string> DriverFileSearch::firstHitOfIndex(Tree& tree, const s
   const bool complete = walk_.run(
       tree.root,
       [&](const std::string& folder, const std::vector<FileEntry>* listing) {
-        index.addFolder(folder, listing ? *listing : files_.find(folder + "*.*"));
+        index.addFolder(folder, listing ? *listing : files_.findNames(folder + "*.*"));
       },
       skipWindows ? windowsTree_.root : std::string());
   auto found = index.firstPath(fileName);

@@ -43,7 +43,7 @@ std::vector<std::string> FolderWalk::subfolders(const std::string& folder, std::
   const bool stopping = stopRequested();
   stopped_ = stopped_ || stopping;
   if (stopping && !isDriveRoot(folder)) return {};
-  listing = files_.find(folder + "*.*");
+  listing = files_.findNames(folder + "*.*");
   listed = true;
   std::vector<std::string> names;
   for (const auto& entry : listing) {

@@ -22,8 +22,8 @@ struct SearchWindow {
 class FolderWalk {
  public:
   // Called once per folder, after its subfolders. `folder` ends with a
-  // backslash; `listing` is the folder's "*.*" listing when the walk took one,
-  // nullptr otherwise.
+  // backslash; `listing` is the folder's "*.*" listing of names (findNames)
+  // when the walk took one, nullptr otherwise.
   using Visit = std::function<void(const std::string& folder, const std::vector<FileEntry>* listing)>;
 
   FolderWalk(FileSystem& files, const SearchWindow& window) : files_(files), window_(window) {}

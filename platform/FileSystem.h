@@ -39,6 +39,10 @@ class FileSystem {
   // FindFirstFile semantics: wildcards "*" and "?" in the last component only,
   // matched without regard to case; "." and ".." are never returned.
   virtual std::vector<FileEntry> find(const std::string& pattern) = 0;
+  // find for walks that look at names only: each entry's names and whether it
+  // is a folder or a link are right, its size, time and other attributes may
+  // be left out where that saves reading them.
+  virtual std::vector<FileEntry> findNames(const std::string& pattern) { return find(pattern); }
 
   virtual bool createDirectory(const std::string& path) = 0;  // one level
   // Must be empty, unless it is a link, which goes alone: what it leads to stays.

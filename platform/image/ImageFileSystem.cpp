@@ -1,9 +1,11 @@
 #include "platform/image/ImageFileSystem.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +99,54 @@ std::optional<std::pair<std::string, std::string>> splitRoot(const std::string& 
   return std::pair("\\\\" + host + "\\" + share, absolute.substr(at));
 }
 
+// The rest of a file through a buffer, for file systems that cannot send between files.
+bool copyThroughBuffer(int in, int out) {
+  char block[65536];
+  for (ssize_t got; (got = read(in, block, sizeof block)) != 0;) {
+    if (got < 0) return false;
+    for (ssize_t put = 0, wrote; put < got; put += wrote)
+      if ((wrote = write(out, block + put, static_cast<size_t>(got - put))) < 0) return false;
+  }
+  return true;
+}
+
+// All of a file's bytes from one open file to another, in the kernel where it can.
+bool copyBytes(int in, int out, off_t size) {
+  for (off_t done = 0; done < size;) {
+    const ssize_t sent = sendfile(out, in, nullptr, static_cast<size_t>(size - done));
+    if (sent > 0) {
+      done += sent;
+      continue;
+    }
+    if (sent == 0) return true;  // the file got shorter meanwhile
+    if (done > 0 || (errno != EINVAL && errno != ENOSYS)) return false;
+    return copyThroughBuffer(in, out);
+  }
+  return true;
+}
+
+// A host file copied with its permissions and, as Windows' own copy does,
+// its date: one open of each file. A copy that fails half-way is removed,
+// not left behind as if it were the file.
+bool copyHostFile(const fs::path& from, const fs::path& to, bool failIfExists) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat status {};
+  int out = -1;
+  if (fstat(in, &status) == 0 && S_ISREG(status.st_mode))
+    out = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC), S_IWUSR);
+  const timespec times[2] = {{0, UTIME_OMIT}, status.st_mtim};
+  const bool copied = out >= 0 && copyBytes(in, out, status.st_size) && fchmod(out, status.st_mode & 07777) == 0 &&
+                      futimens(out, times) == 0;
+  close(in);
+  if (out < 0) return false;
+  if (close(out) != 0 || !copied) {
+    unlink(to.c_str());
+    return false;
+  }
+  return true;
+}
+
 // A drive's folder as given, without the separators it may end with, so
 // that its listing and its entries' parent are one and the same path.
 fs::path withoutTrailingSeparators(fs::path folder) {
@@ -188,13 +238,13 @@ std::optional<ImageFileSystem::Resolved> ImageFileSystem::resolve(const std::str
   std::optional<EntryKind> kind = EntryKind::Folder;
   for (size_t k = 0; k < parts.size(); ++k) {
     const bool last = k + 1 == parts.size();
-    const bool onKeptWay = way == Way::Kept && !last;
+    const bool onKeptWay = (way == Way::Kept && !last) || way == Way::Listed;
     const bool listable = kind && *kind != EntryKind::File;
     at.folder = !listable ? nullptr : onKeptWay ? folders_.kept(at.host) : folders_.listing(at.host);
     const auto entry = at.folder ? at.folder->match(parts[k]) : std::nullopt;
     // A name missing from a kept listing, or a way that no longer leads to
     // the last folder: the folders on the way changed, and are read afresh.
-    if (way == Way::Kept && ((onKeptWay && !entry) || (last && !at.folder)))
+    if (way != Way::Checked && ((onKeptWay && !entry) || (last && !at.folder)))
       return resolve(path, Way::Checked, step);
     kind = entry ? std::optional(entry->kind) : std::nullopt;
     const std::string& name = entry ? entry->name : parts[k];
@@ -211,15 +261,15 @@ std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const
   return at->host;
 }
 
-bool ImageFileSystem::exists(const std::string& path) {
+ImageFileSystem::Found ImageFileSystem::lookup(const std::string& path) {
   const auto at = resolve(path);
-  return at && at->kind;
+  if (!at || !at->kind) return Found::Nothing;
+  return at->isFolder() ? Found::Folder : Found::File;
 }
 
-bool ImageFileSystem::isDirectory(const std::string& path) {
-  const auto at = resolve(path);
-  return at && at->isFolder();
-}
+bool ImageFileSystem::exists(const std::string& path) { return lookup(path) != Found::Nothing; }
+
+bool ImageFileSystem::isDirectory(const std::string& path) { return lookup(path) == Found::Folder; }
 
 std::optional<FileEntry> ImageFileSystem::stat(const std::string& path) {
   const auto at = resolve(path);
@@ -228,27 +278,49 @@ std::optional<FileEntry> ImageFileSystem::stat(const std::string& path) {
   return entryOf(AT_FDCWD, at->host.c_str(), name, at->folder ? at->folder->aliasOf(name) : std::string());
 }
 
-std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) {
+std::vector<FileEntry> ImageFileSystem::find(const std::string& pattern) { return findEntries(pattern, false); }
+
+std::vector<FileEntry> ImageFileSystem::findNames(const std::string& pattern) { return findEntries(pattern, true); }
+
+FolderListing* ImageFileSystem::listedFolder(const std::string& folder, fs::path& host) const {
+  for (const Way way : {Way::Listed, Way::Checked}) {
+    const auto at = resolve(folder, way);
+    if (!at || !at->kind) return nullptr;
+    if (FolderListing* listing = folders_.listing(at->host)) {
+      host = at->host;
+      return listing;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<FileEntry> ImageFileSystem::findEntries(const std::string& pattern, bool namesOnly) {
   const size_t slash = pattern.find_last_of("\\/");
   const std::string folder = slash == std::string::npos ? current_ : pattern.substr(0, slash + 1);
   std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   // A plain name is a path's last part, which loses the spaces and dots it ends with.
   if (mask.find_first_of("*?") == std::string::npos) mask = withoutTrailingDotsAndSpaces(mask);
-  const auto at = resolve(folder);
-  FolderListing* listing = at && at->kind && mask.size() ? folders_.listing(at->host) : nullptr;
   std::vector<FileEntry> found;
+  fs::path host;
+  const FolderListing* listing = mask.empty() ? nullptr : listedFolder(folder, host);
   if (!listing) return found;
   // What a walk asks for: every name matches, none needs comparing.
   const bool everything = mask == "*" || mask == "*.*";
   // Entries are looked at from their open folder, as a walk of the host does:
   // the kernel then finds each by its name alone, not by its whole path.
-  const int opened = open(at->host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (opened < 0) return found;
-  listing->forEach([&](const std::string& name, EntryKind, const std::string& alias) {
+  // Names alone need the folder for links only.
+  int opened = -1;
+  listing->forEach([&](const std::string& name, EntryKind kind, const std::string& alias) {
     if (!everything && !wildcardMatch(mask, name) && (alias.empty() || !wildcardMatch(mask, alias))) return;
+    if (namesOnly && kind != EntryKind::Link) {
+      found.push_back({name, alias, kind == EntryKind::Folder ? faDirectory : faArchive});
+      return;
+    }
+    if (opened < 0) opened = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (opened < 0) return;
     if (auto entry = entryOf(opened, name.c_str(), name, alias)) found.push_back(std::move(*entry));
   });
-  close(opened);
+  if (opened >= 0) close(opened);
   return found;
 }
 
@@ -293,10 +365,7 @@ bool ImageFileSystem::copyFile(const std::string& from, const std::string& to, b
     if (failIfExists || target->isFolder()) return false;
     if (fs::equivalent(source->host, target->host, ec)) return true;
   }
-  // The copy keeps the source's date, as Windows' own copy does.
-  const auto written = fs::last_write_time(source->host, ec);
-  if (ec || !fs::copy_file(source->host, target->host, fs::copy_options::overwrite_existing, ec)) return false;
-  fs::last_write_time(target->host, written, ec);
+  if (!copyHostFile(source->host, target->host, failIfExists)) return false;
   if (!target->kind) folders_.added(target->host, EntryKind::File);
   return true;
 }

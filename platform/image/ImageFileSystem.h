@@ -22,6 +22,8 @@ class ImageFileSystem : public FileSystem {
   bool isDirectory(const std::string& path) override;
   std::optional<FileEntry> stat(const std::string& path) override;
   std::vector<FileEntry> find(const std::string& pattern) override;
+  // Sizes and times left out: no stat but for links, whose kind needs one.
+  std::vector<FileEntry> findNames(const std::string& pattern) override;
   bool createDirectory(const std::string& path) override;
   bool removeDirectory(const std::string& path) override;
   bool deleteFile(const std::string& path) override;
@@ -43,6 +45,11 @@ class ImageFileSystem : public FileSystem {
   std::string tempPath() override { return temp_; }
   std::optional<std::string> tempFileName(const std::string& folder, const std::string& prefix) override;
 
+  // What a path names, in the one lookup that exists and isDirectory each
+  // take; a link to a folder is a folder.
+  enum class Found { Nothing, File, Folder };
+  Found lookup(const std::string& path);
+
   // The absolute Windows form of a path: drive or "\\host\share", no "." or
   // "..", backslashes. nullopt for names Windows refuses.
   std::optional<std::string> fullPath(const std::string& path) const;
@@ -62,13 +69,18 @@ class ImageFileSystem : public FileSystem {
     bool isFolder() const;
   };
   // How the folders on the way to the last one are looked at: as kept, the
-  // last folder's stat telling whether the way still stands, or each
-  // checked by a stat of its own.
-  enum class Way { Kept, Checked };
+  // last folder's stat telling whether the way still stands; all of them as
+  // kept, for a folder whose own listing's stat tells that; or each checked
+  // by a stat of its own.
+  enum class Way { Kept, Listed, Checked };
   // Each part of the path in turn: as given, the entry's host name (or the
   // part again where nothing matches) and the listing of its folder.
   using Step = std::function<void(const std::string& part, const std::string& name, FolderListing* folder)>;
   std::optional<Resolved> resolve(const std::string& path, Way way = Way::Kept, const Step& step = {}) const;
+  // The listing of the folder a Windows path names, checked by its own stat
+  // alone; nullptr when it names no folder.
+  FolderListing* listedFolder(const std::string& folder, std::filesystem::path& host) const;
+  std::vector<FileEntry> findEntries(const std::string& pattern, bool namesOnly);
   // Whether a file may be made at a resolved path: its folder is one and nothing is there yet.
   static bool canCreate(const Resolved& at) { return at.folder && !at.kind; }
   // Removes a host entry and takes it out of its folder's listing.

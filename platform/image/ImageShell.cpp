@@ -51,6 +51,8 @@ std::string copyName(const std::string& name, int number) {
   return number == 1 ? "Copy of " + name : "Copy (" + std::to_string(number) + ") of " + name;
 }
 
+using Found = ImageFileSystem::Found;
+
 struct Source {
   std::string path;  // full path
   bool folder = false;
@@ -104,8 +106,9 @@ class FileOperationRun {
       const auto full = files_.fullPath(entry);
       if (!full) return fail(codeInvalidFiles);
       if (full->size() == 3) return fail(codeRootFolder);
-      if (!files_.exists(*full)) return fail(codeFileNotFound);
-      sources.push_back({*full, files_.isDirectory(*full)});
+      const Found found = files_.lookup(*full);
+      if (found == Found::Nothing) return fail(codeFileNotFound);
+      sources.push_back({*full, found == Found::Folder});
     }
     return true;
   }
@@ -174,28 +177,32 @@ class FileOperationRun {
   }
 
   bool placeItem(const Source& source, std::string target, bool move) {
-    const bool collides = equalsIgnoreCase(source.path, target) || files_.exists(target);
-    if (equalsIgnoreCase(source.path, target) && !has(fofRenameOnCollision)) return fail(codeSameFile);
+    const bool same = equalsIgnoreCase(source.path, target);
+    if (same && !has(fofRenameOnCollision)) return fail(codeSameFile);
     if (source.folder && isInside(target, source.path)) return fail(codeTargetInsideSource);
-    if (collides && has(fofRenameOnCollision)) {
+    Found there = files_.lookup(target);
+    if ((same || there != Found::Nothing) && has(fofRenameOnCollision)) {
       const std::string folder = parentPath(target), name = fileNamePart(target);
       const std::string free = freeName(folder, [&](int number) { return copyName(name, number); });
       if (free.empty()) return fail(codeAlreadyExists);
       target = joinPath(folder, free);
+      there = Found::Nothing;
     }
+    // A folder made here was missing, and so was the target in it.
     if (!makeFolder(parentPath(target))) return false;
-    return source.folder ? placeFolder(source.path, target, move) : placeFile(source.path, target, move);
+    return source.folder ? placeFolder(source.path, target, move) : placeFile(source.path, target, move, there);
   }
 
-  bool placeFile(const std::string& from, const std::string& to, bool move) {
+  // `there`: what the target path names now.
+  bool placeFile(const std::string& from, const std::string& to, bool move, Found there) {
     if (!fits(to)) return false;
-    if (files_.exists(to)) {
-      if (files_.isDirectory(to)) return fail(codeAlreadyExists);
+    if (there == Found::Folder) return fail(codeAlreadyExists);
+    if (there == Found::File) {
       // "Replace the existing file?", and for a read-only one the same again.
       if (!agrees(0)) return false;
       clearReadOnly(to);
     }
-    if (move && !files_.exists(to) && files_.moveFile(from, to)) return true;
+    if (move && there == Found::Nothing && files_.moveFile(from, to)) return true;
     if (!files_.copyFile(from, to, false)) return fail(codeAccessDenied);
     return !move || deleteForGood({from, false});
   }
@@ -211,7 +218,8 @@ class FileOperationRun {
     }
     for (const auto& entry : files_.find(joinPath(from, "*"))) {
       const std::string child = joinPath(from, entry.name), childTarget = joinPath(to, entry.name);
-      if (!(entry.isDirectory() ? placeFolder(child, childTarget, move) : placeFile(child, childTarget, move)))
+      if (!(entry.isDirectory() ? placeFolder(child, childTarget, move)
+                                : placeFile(child, childTarget, move, files_.lookup(childTarget))))
         return false;
     }
     return !move || files_.removeDirectory(from) || fail(codeAccessDenied);

@@ -151,6 +151,30 @@ TEST_F(FileSystemConformance, CopyHonoursFailIfExists) {
   EXPECT_FALSE(files().exists(scratchPath("other.sys")));
 }
 
+// A copy is the whole file with its date and read-only flag; a folder is no
+// file to copy.
+TEST_F(FileSystemConformance, CopiesKeepEveryByteTheDateAndReadOnly) {
+  std::string bytes;
+  for (int k = 0; k < 200000; ++k) bytes += static_cast<char>(k * 13);
+  ASSERT_TRUE(files().writeFile(scratchPath("big.sys"), bytes));
+  const int64_t april2019 = 132000000000000000;
+  ASSERT_TRUE(files().setFileTimes(scratchPath("big.sys"), april2019));
+  ASSERT_TRUE(files().setAttributes(scratchPath("big.sys"), faReadOnly));
+  ASSERT_TRUE(files().copyFile(scratchPath("big.sys"), scratchPath("copy.sys"), true));
+  EXPECT_EQ(files().readFile(scratchPath("copy.sys")), bytes);
+  const auto copy = files().stat(scratchPath("copy.sys"));
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(copy->writeTime, april2019);
+  EXPECT_NE(copy->attributes & faReadOnly, 0u);
+  for (const char* name : {"big.sys", "copy.sys"}) files().setAttributes(scratchPath(name), faNormal);
+  ASSERT_TRUE(files().writeFile(scratchPath("empty.cat"), ""));
+  ASSERT_TRUE(files().copyFile(scratchPath("empty.cat"), scratchPath("empty copy.cat"), false));
+  EXPECT_EQ(files().readFile(scratchPath("empty copy.cat")), "");
+  ASSERT_TRUE(files().createDirectory(scratchPath("Folder")));
+  EXPECT_FALSE(files().copyFile(scratchPath("Folder"), scratchPath("folder copy"), false));
+  EXPECT_FALSE(files().exists(scratchPath("folder copy")));
+}
+
 TEST_F(FileSystemConformance, MoveRefusesAnExistingTarget) {
   makeFiles({"one.txt", "two.txt"});
   EXPECT_FALSE(files().moveFile(scratchPath("one.txt"), scratchPath("two.txt")));

@@ -110,6 +110,23 @@ TEST_F(ImageFiles, ChangesOnTheHostShowAtOnce) {
   EXPECT_TRUE(files.exists("C:\\WINDOWS\\sys\\drivers\\orvik renamed.sys"));
 }
 
+// A listed folder is checked by its own stat only: changed on the host
+// behind a kept way, it is still found and listed as it now is.
+TEST_F(ImageFiles, FindListsItsFolderAsItIsNow) {
+  const fs::path windows = host.path() / "c/WINDOWS";
+  const std::string drivers = "C:\\WINDOWS\\System32\\Drivers\\*";
+  ASSERT_EQ(files.findNames(drivers).size(), 1u);
+  fs::rename(windows / "System32/Drivers", windows / "System32/DRIVERS");
+  EXPECT_EQ(files.findNames(drivers).size(), 1u) << "its name's case changed";
+  fs::rename(windows / "System32/DRIVERS", windows / "Old Drivers");
+  fs::create_directories(windows / "System32/drivers");
+  writeHostFile(windows / "System32/drivers/a.sys", "a");
+  writeHostFile(windows / "System32/drivers/b.sys", "b");
+  EXPECT_EQ(files.find(drivers).size(), 2u) << "another folder in its place";
+  fs::remove_all(windows / "System32/drivers");
+  EXPECT_TRUE(files.findNames(drivers).empty()) << "gone";
+}
+
 // The layer's own writes keep its listings right: a new long name takes its
 // place among the aliases, one moved or deleted leaves it.
 TEST_F(ImageFiles, OwnChangesKeepNamesAndAliases) {
@@ -270,6 +287,15 @@ TEST_F(ImageFiles, LinksAreEntriesOfTheirOwn) {
   ASSERT_TRUE(dangling) << "a link that leads nowhere is still there";
   EXPECT_EQ(dangling->size, 0u);
   EXPECT_EQ(files.find("C:\\WINDOWS\\dangling.*").size(), 1u);
+  // A walk's names-only find tells links and folders apart as find does.
+  const auto kinds = [](const std::vector<FileEntry>& entries) {
+    std::vector<std::string> out;
+    for (const auto& e : entries)
+      out.push_back(e.name + "|" + e.shortName + (e.isDirectory() ? "|dir" : "") + (e.isLink() ? "|link" : ""));
+    return out;
+  };
+  EXPECT_EQ(kinds(files.findNames("C:\\WINDOWS\\*")), kinds(files.find("C:\\WINDOWS\\*")));
+  EXPECT_EQ(kinds(files.findNames("C:\\WINDOWS\\*")).size(), 5u);
 
   EXPECT_TRUE(files.removeDirectory("C:\\WINDOWS\\Loop")) << "a link to a folder that is not empty";
   EXPECT_TRUE(files.deleteFile("C:\\WINDOWS\\orvik.lnk"));
