@@ -48,27 +48,6 @@ unsigned daysInMonth(int64_t year, unsigned month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-std::vector<std::string> nameParts(const std::string& name) {
-  std::vector<std::string> parts(1);
-  for (char c : name) {
-    if (c == '\\' || c == '/') {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  return parts;
-}
-
-bool partStaysInside(const std::string& part) {
-  // Windows drops the dots and blanks that end a name: "..." and ". ." lead up,
-  // "a." would land on "a".
-  if (part.empty() || part.back() == '.' || part.back() == ' ') return false;
-  for (unsigned char c : part)
-    if (c < 0x20 || std::string_view("<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos) return false;
-  return !isDeviceName(part);
-}
-
 }  // namespace
 
 std::string catPath(const std::string& first, const std::string& second) {
@@ -84,41 +63,7 @@ std::string withTrailingBackslash(const std::string& path) {
   return path.empty() || path.back() == '\\' ? path : path + "\\";
 }
 
-std::string expandFileName(FileSystem& files, const std::string& name) {
-  std::string path = name;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  const std::string current = withoutTrailingBackslash(files.currentDirectory());
-  const bool hasDrive = path.size() >= 2 && path[1] == ':';
-  std::string root;  // "C:" or "\\server\share"
-  std::string rest;
-  if (path.compare(0, 2, "\\\\") == 0) {
-    const size_t share = path.find('\\', path.find('\\', 2) + 1);
-    root = path.substr(0, share);
-    rest = share == std::string::npos ? "" : path.substr(share);
-  } else if (hasDrive) {
-    root = path.substr(0, 2);
-    const bool sameDrive = current.size() >= 2 && equalsIgnoreCase(current.substr(0, 2), root);
-    rest = path.size() > 2 && path[2] == '\\' ? path.substr(2)
-                                               : (sameDrive ? current.substr(2) : "") + "\\" + path.substr(2);
-  } else {
-    root = current.substr(0, 2);
-    rest = !path.empty() && path[0] == '\\' ? path : current.substr(2) + "\\" + path;
-  }
-  std::vector<std::string> kept;
-  for (const std::string& part : nameParts(rest)) {
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!kept.empty()) kept.pop_back();
-      continue;
-    }
-    kept.push_back(part);
-  }
-  std::string full = root;
-  for (const std::string& part : kept) full += "\\" + part;
-  if (kept.empty() || (!path.empty() && path.back() == '\\')) full += "\\";
-  return full;
-}
+std::string expandFileName(FileSystem& files, const std::string& name) { return fullPathName(files, name); }
 
 std::string fillTemplate(const std::string& text, long number) {
   std::string out;
@@ -128,8 +73,8 @@ std::string fillTemplate(const std::string& text, long number) {
 
 bool entryNameStaysInside(const std::string& name) {
   if (name.empty()) return false;
-  for (const std::string& part : nameParts(name))
-    if (!partStaysInside(part)) return false;
+  for (const std::string& part : pathParts(name))
+    if (!nameStaysInFolder(part)) return false;
   return true;
 }
 

@@ -50,6 +50,60 @@ bool isDeviceName(std::string_view name) {
   return korvane_is_device_name(codeUnits.data(), codeUnits.size()) != 0;
 }
 
+std::vector<std::string> pathParts(const std::string& path) {
+  std::vector<std::string> parts(1);
+  for (char c : path) {
+    if (c == '\\' || c == '/')
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  }
+  return parts;
+}
+
+std::string fullPathName(FileSystem& files, const std::string& name) {
+  std::string path = name;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  const std::string current = withoutTrailingBackslash(files.currentDirectory());
+  const bool hasDrive = path.size() >= 2 && path[1] == ':';
+  std::string root;  // "C:" or "\\server\share"
+  std::string rest;
+  if (path.compare(0, 2, "\\\\") == 0) {
+    const size_t share = path.find('\\', path.find('\\', 2) + 1);
+    root = path.substr(0, share);
+    rest = share == std::string::npos ? "" : path.substr(share);
+  } else if (hasDrive) {
+    root = path.substr(0, 2);
+    const bool sameDrive = current.size() >= 2 && equalsIgnoreCase(current.substr(0, 2), root);
+    rest = path.size() > 2 && path[2] == '\\' ? path.substr(2)
+                                               : (sameDrive ? current.substr(2) : "") + "\\" + path.substr(2);
+  } else {
+    root = current.substr(0, 2);
+    rest = !path.empty() && path[0] == '\\' ? path : current.substr(2) + "\\" + path;
+  }
+  std::vector<std::string> kept;
+  for (const std::string& part : pathParts(rest)) {
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!kept.empty()) kept.pop_back();
+      continue;
+    }
+    kept.push_back(part);
+  }
+  std::string full = root;
+  for (const std::string& part : kept) full += "\\" + part;
+  if (kept.empty() || (!path.empty() && path.back() == '\\')) full += "\\";
+  return full;
+}
+
+bool nameStaysInFolder(std::string_view name) {
+  if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || std::string_view("<>:\"|?*\\/").find(static_cast<char>(c)) != std::string_view::npos) return false;
+  return !isDeviceName(name);
+}
+
 namespace {
 
 // The file system's own wildcard rules: "?"s before a dot or at the end may

@@ -80,12 +80,23 @@ std::string joinPath(const std::string& folder, const std::string& name);
 std::string parentPath(const std::string& path);   // "C:\A\b.txt" -> "C:\A"
 std::string fileNamePart(const std::string& path);  // "C:\A\b.txt" -> "b.txt"
 std::string withoutTrailingBackslash(const std::string& path);
+// The parts between the separators ("\\" and "/"), empty ones included.
+std::vector<std::string> pathParts(const std::string& path);
+// The full path of a name as the system expands it against the current
+// folder: drive or share, no "." or ".." parts, backslashes.
+std::string fullPathName(FileSystem& files, const std::string& name);
 // A name as Windows stores it: the spaces and dots that end it are dropped
 // ("x.sys " is "x.sys"); empty for a name made of them only.
 std::string withoutTrailingDotsAndSpaces(std::string_view name);
 // Whether one name (no folder part) is one Windows opens as a device, with
 // any extension: "CON", "nul.txt", "COM1", "LPT².log".
 bool isDeviceName(std::string_view name);
+// One name, without folder, that joined to a folder names a file inside it:
+// not empty, no separator, drive or stream, none of the characters names
+// cannot hold, no device name, and not ending in a dot or a space (Windows
+// would shorten "..." to "..", "a." to "a"). For names from outside: cabinet
+// entries, names a server gives.
+bool nameStaysInFolder(std::string_view name);
 // FindFirstFile-style wildcard match, case-insensitive.
 bool wildcardMatch(const std::string& pattern, const std::string& name);
 

@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/Internet.h"
 #include "platform/NetworkShares.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
@@ -34,6 +35,7 @@ class Machine {
   virtual Shell& shell() = 0;
   virtual Clock& clock() = 0;
   virtual NetworkShares& shares() = 0;
+  virtual Internet& internet() = 0;
   // Writes back what the run changed (machine images); nothing to do live.
   virtual bool flush(std::string& error) = 0;
 };

@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/image/CurlInternet.h"
 #include "platform/image/IconvCodePages.h"
 #include "platform/image/ImageClock.h"
 #include "platform/image/ImageFileSystem.h"
@@ -221,8 +222,10 @@ class ImageMachine : public Machine {
     std::error_code ec;
     registry_ = fs::is_directory(folder, ec) ? ImageRegistry::load(folder, codePages_, error)
                                              : ImageRegistry::empty(folder);
-    if (registry_) system_.useRegistry(*registry_);
-    return registry_ != nullptr;
+    if (!registry_) return false;
+    system_.useRegistry(*registry_);
+    internet_ = makeCurlInternet(*registry_, hostMap());
+    return true;
   }
 
   Registry& registry() override { return *registry_; }
@@ -234,6 +237,7 @@ class ImageMachine : public Machine {
   Shell& shell() override { return shell_; }
   Clock& clock() override { return clock_; }
   NetworkShares& shares() override { return shares_; }
+  Internet& internet() override { return *internet_; }
   bool flush(std::string& error) override { return registry_->save(error); }
 
  private:
@@ -242,6 +246,14 @@ class ImageMachine : public Machine {
     for (const char* name : {"TMP", "TEMP", "USERPROFILE"})
       if (auto value = environment_.get(name); value && !value->empty()) return *value;
     return ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS");
+  }
+
+  // [Hosts]: names served from another address ("drivers.example=127.0.0.1"),
+  // so that tests reach named hosts on servers of their own.
+  std::map<std::string, std::string> hostMap() const {
+    std::map<std::string, std::string> hosts;
+    for (const auto& name : ini_.keys("Hosts")) hosts[name] = ini_.text("Hosts", name.c_str()).value_or("");
+    return hosts;
   }
 
   MachineIni ini_;
@@ -254,6 +266,7 @@ class ImageMachine : public Machine {
   ImageClock clock_;
   ImageShares shares_;
   std::unique_ptr<ImageRegistry> registry_;
+  std::unique_ptr<Internet> internet_;
 };
 
 std::optional<std::string> readHostText(const fs::path& file) {

@@ -17,6 +17,7 @@ class Win32Machine : public Machine {
   Shell& shell() override { return *shell_; }
   Clock& clock() override { return *clock_; }
   NetworkShares& shares() override { return *shares_; }
+  Internet& internet() override { return *internet_; }
   // Every change already went to the system.
   bool flush(std::string&) override { return true; }
 
@@ -30,6 +31,7 @@ class Win32Machine : public Machine {
   std::unique_ptr<Shell> shell_ = win32::makeShell();
   std::unique_ptr<Clock> clock_ = win32::makeClock();
   std::unique_ptr<NetworkShares> shares_ = win32::makeShares();
+  std::unique_ptr<Internet> internet_ = win32::makeInternet();
 };
 
 }  // namespace

@@ -81,5 +81,6 @@ std::unique_ptr<CodePages> makeCodePages();
 std::unique_ptr<Shell> makeShell();
 std::unique_ptr<NetworkShares> makeShares();
 std::unique_ptr<Clock> makeClock();
+std::unique_ptr<Internet> makeInternet();
 
 }  // namespace korvane::win32
