@@ -38,6 +38,7 @@ std::string withoutOneTrailingDelimiter(const std::string& path) {
 TForm1::TForm1(Machine& machine, View& view)
     : TV1(machine),
       AH(machine),
+      WC1(machine),
       FO1(machine, opCopyFile, {opAllowUndo, opNoConfirmation, opNoConfirmMkDir}),
       FO2(machine, opDeleteFile, {opNoConfirmation, opNoConfirmMkDir, opSilent}),
       ZAZFileHolder1(machine.files(), FindCarriedFile("drvmnt.exe")),
@@ -46,6 +47,8 @@ TForm1::TForm1(Machine& machine, View& view)
       ZAZFileHolder4(machine.files(), FindCarriedFile("drvunmnt.exe")),
       machine_(machine),
       view_(view) {
+  // The window stays alive while the transfer component works.
+  WC1.ProcessMessages = [this] { view_.processMessages(); };
   ListView1.Columns = {{"Description", 220, false}, {"INF", 0, false},           {"Version", 60, false},
                        {"Date", 70, true},          {"Manufacturer", 114, false}, {"Device ID", 0, false}};
   for (size_t k = 0; k < kLanguageCount; ++k) Control(kLanguageItems[k]).Caption = kLanguageCaptions[k];

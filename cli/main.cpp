@@ -11,6 +11,7 @@
 #include "cli/ProxyCommand.h"
 #include "cli/RestoreCommands.h"
 #include "cli/TerminalView.h"
+#include "cli/TransferCommands.h"
 #include "platform/Text.h"
 
 #ifdef _WIN32
@@ -370,6 +371,8 @@ int main(int argc, char** argv) {
     std::cout << text(Msg::CliUsage) << '\n';
   } else if (args->words.front() == "cab") {
     ran = korvane::runCabCommand(*machine, text.lang, {args->words.begin() + 1, args->words.end()}, error);
+  } else if (korvane::isTransferCommand(args->words)) {
+    ran = korvane::runTransferCommand(form, view, args->words, text.lang, error);
   } else if (korvane::isRestoreCommand(args->words)) {
     ran = korvane::runRestoreCommand(form, view, machine->files(), args->words, text.lang, error);
   } else {

@@ -1,0 +1,21 @@
+// korvane transfer get URL --to DIR [--name NAME], korvane transfer put FILE
+// URL: one item of the transfer component, its kind chosen by the URL.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/BalvikMain.h"
+#include "cli/TerminalView.h"
+
+namespace korvane {
+
+// The words of the command line, the command first.
+bool isTransferCommand(const std::vector<std::string>& words);
+// Runs it with the window's transfer component (and so its proxy settings);
+// the progress goes to the view's status line, the component's errors to
+// stderr. False with a message unless the item succeeded.
+bool runTransferCommand(TForm1& form, TerminalView& view, const std::vector<std::string>& words, Lang lang,
+                        std::string& error);
+
+}  // namespace korvane
