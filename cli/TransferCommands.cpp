@@ -123,19 +123,16 @@ void reportTo(TWebCopy& copy, Lang lang) {
   };
 }
 
+bool isShareCopy(const TransferRequest& request) { return request.upload && isShare(request.target); }
+
 }  // namespace
 
 bool isTransferCommand(const std::vector<std::string>& words) { return !words.empty() && words[0] == "transfer"; }
 
-bool runTransferCommand(TForm1& form, TerminalView& view, const std::vector<std::string>& words, Lang lang,
-                        std::string& error) {
-  const auto request = parseRequest(words);
-  TWebCopy& copy = form.WC1;
-  copy.Items.Clear();
-  if (!request || !describe(*request, copy.Items.Add())) {
-    error = std::string(message(Msg::CliTransferUsage, lang));
-    return false;
-  }
+namespace {
+
+// Runs the component once; the item's result.
+bool runItem(TWebCopy& copy, TerminalView& view, Lang lang) {
   setTransferTexts(copy, lang);
   reportTo(copy, lang);
   StatusLineDialog dialog(view);
@@ -144,7 +141,28 @@ bool runTransferCommand(TForm1& form, TerminalView& view, const std::vector<std:
   copy.Execute();
   copy.Dialog = nullptr;
   view.finish();
-  if (!copy.Items[0].Succeeded) {
+  return copy.Items[0].Succeeded;
+}
+
+}  // namespace
+
+bool runTransferCommand(TForm1& form, Machine& machine, TerminalView& view, const std::vector<std::string>& words,
+                        Lang lang, std::string& error) {
+  const auto request = parseRequest(words);
+  TWebCopy& copy = form.WC1;
+  copy.Items.Clear();
+  if (!request || !describe(*request, copy.Items.Add())) {
+    error = std::string(message(Msg::CliTransferUsage, lang));
+    return false;
+  }
+  // The component connects the share of a copy's source; the share of its target is ours to connect.
+  const std::string share = isShareCopy(*request) ? splitShare(request->target).first : "";
+  if (!share.empty() && !machine.shares().connect(share, "", "", error)) return false;
+  const bool succeeded = runItem(copy, view, lang);
+  std::string released;
+  if (!share.empty() && !machine.shares().disconnect(share, true, released))
+    std::cerr << "korvane: " << released << '\n';
+  if (!succeeded) {
     error = std::string(message(Msg::CliTransferFailed, lang));
     return false;
   }

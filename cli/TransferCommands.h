@@ -15,7 +15,8 @@ bool isTransferCommand(const std::vector<std::string>& words);
 // Runs it with the window's transfer component (and so its proxy settings);
 // the progress goes to the view's status line, the component's errors to
 // stderr. False with a message unless the item succeeded.
-bool runTransferCommand(TForm1& form, TerminalView& view, const std::vector<std::string>& words, Lang lang,
-                        std::string& error);
+// A copy into a \\\\server\\share folder connects the share as the current user.
+bool runTransferCommand(TForm1& form, Machine& machine, TerminalView& view, const std::vector<std::string>& words,
+                        Lang lang, std::string& error);
 
 }  // namespace korvane

@@ -372,7 +372,7 @@ int main(int argc, char** argv) {
   } else if (args->words.front() == "cab") {
     ran = korvane::runCabCommand(*machine, text.lang, {args->words.begin() + 1, args->words.end()}, error);
   } else if (korvane::isTransferCommand(args->words)) {
-    ran = korvane::runTransferCommand(form, view, args->words, text.lang, error);
+    ran = korvane::runTransferCommand(form, *machine, view, args->words, text.lang, error);
   } else if (korvane::isRestoreCommand(args->words)) {
     ran = korvane::runRestoreCommand(form, view, machine->files(), args->words, text.lang, error);
   } else {

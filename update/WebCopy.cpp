@@ -92,7 +92,11 @@ class FileSender;
 class WebCopyRun {
  public:
   explicit WebCopyRun(TWebCopy& copy)
-      : copy_(copy), machine_(copy.machine_), files_(machine_.files()), texts_(copy.Texts) {
+      : copy_(copy),
+        machine_(copy.machine_),
+        files_(machine_.files()),
+        texts_(copy.Texts),
+        decimalSeparator_(machine_.system().localeFormats().decimalSeparator) {
     state_.caption = copy_.DlgCaption + " ...";
     state_.fileLine = copy_.DlgFileLabel;
     state_.progressLine = copy_.DlgProgressLabel;
@@ -124,6 +128,11 @@ class WebCopyRun {
   bool ftpDownload(Current& current);
   bool fileCopy(Current& current);
   bool copyFile(Current& current, const std::string& source, const std::string& target);
+  // The share of a copy, connected with the item's user; false after reporting.
+  bool shareConnected(const TWebCopyItem& item);
+  bool shareReleased(const TWebCopyItem& item);
+  // Reports a share that would not connect or let go; false.
+  bool shareFailed(const std::string& share, const std::string& reason);
   bool ftpUpload(Current& current);
   bool httpUpload(Current& current);
 
@@ -132,12 +141,7 @@ class WebCopyRun {
   void show() {
     if (copy_.Dialog && copy_.ShowDialog) copy_.Dialog->changed(state_);
   }
-  uint64_t tick() const {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-  }
-  std::string decimalSeparator() const { return "."; }
+  uint64_t tick() const { return machine_.clock().tickMilliseconds(); }
 
   void error(int code, const std::string& info) {
     if (copy_.OnError) copy_.OnError(copy_, code);
@@ -203,6 +207,7 @@ class WebCopyRun {
   Machine& machine_;
   FileSystem& files_;
   const TWebCopyTexts& texts_;
+  std::string decimalSeparator_;  // the user's, for sizes and rates
   InternetOptions options_;
   TWebCopyDialogState state_;
   size_t index_ = 0;        // of the item in the collection
@@ -377,7 +382,7 @@ void WebCopyRun::setTexts(const Current& current, const std::string& fileName) {
 }
 
 void WebCopyRun::showProgress(uint64_t done, uint64_t total) {
-  const std::string separator = decimalSeparator();
+  const std::string& separator = decimalSeparator_;
   std::string progress = copy_.DlgProgressLabel + " " + transferSizeText(done, separator, texts_);
   if (total > 0) {
     state_.position = static_cast<int>(roundEven(static_cast<long double>(done) * 100 / total));
@@ -436,7 +441,28 @@ bool WebCopyRun::fileCopy(Current& current) {
   if (name.empty()) return false;
   const std::string target = joinPath(item.TargetDir, name);
   remember(target, item.TargetDir);
-  return copyFile(current, source, target);
+  if (!item.FTPHost.empty() && !shareConnected(item)) return false;
+  const bool copied = copyFile(current, source, target);
+  // The share is let go on every way out, and a failure to do so fails the item.
+  return shareReleased(item) && copied;
+}
+
+bool WebCopyRun::shareConnected(const TWebCopyItem& item) {
+  std::string reason;
+  return machine_.shares().connect(item.FTPHost, item.FTPUserID, item.FTPPassword, reason) ||
+         shareFailed(item.FTPHost, reason);
+}
+
+bool WebCopyRun::shareReleased(const TWebCopyItem& item) {
+  std::string reason;
+  return item.FTPHost.empty() || machine_.shares().disconnect(item.FTPHost, true, reason) ||
+         shareFailed(item.FTPHost, reason);
+}
+
+bool WebCopyRun::shareFailed(const std::string& share, const std::string& reason) {
+  if (copy_.OnConnectError) copy_.OnConnectError(copy_);
+  error(wceCannotConnect, filled(texts_[TWebCopyTexts::CannotConnect], share) + ": " + reason);
+  return false;
 }
 
 // Whether two paths name one file, however they are spelled.

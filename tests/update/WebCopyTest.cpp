@@ -368,6 +368,8 @@ TEST_F(HttpTransfer, TheTransferCommandExitsZeroOnlyWhenTheFileArrived) {
   EXPECT_NE(output.find("The transfer ended before all the data arrived"), std::string::npos) << output;
   EXPECT_NE(runCommand(korvane + "get gopher://x/y --to 'C:\\Got'", &output), 0);
   EXPECT_NE(output.find("usage: korvane transfer"), std::string::npos) << output;
+  EXPECT_EQ(runCommand(korvane + "put 'C:\\Got\\got.bin' " + url("/in/sent.bin"), &output), 0) << output;
+  EXPECT_EQ(uploads, std::vector<std::string>{"POST /in/sent.bin 10000"});
   const auto reopened = image_.reopen();
   EXPECT_TRUE(reopened->files().readFile("C:\\Got\\got.bin") == kBody);
   EXPECT_FALSE(reopened->files().exists("C:\\Got\\short.bin"));
@@ -503,6 +505,46 @@ TEST(FileCopy, CopiesWholeFilesAndNeverOntoThemselves) {
                                               "info Zero length source file C:\\Data\\empty.bin", "done 2", "start 3",
                                               "error 1", "info Cannot open source file C:\\Data\\absent.bin", "done 3",
                                               "all done"}));
+}
+
+}  // namespace
+}  // namespace korvane::test
+
+namespace korvane::test {
+namespace {
+
+TEST(FileCopy, SharesAreReleasedOnEveryWayOut) {
+  ImageBuilder image;
+  image.file("Data\\driver.bin", kBody).set("Shares", "\\\\server\\drivers", "drive_c/Data");
+  Machine& machine = image.open();
+  TWebCopy copy(machine);
+  int connectErrors = 0;
+  copy.OnConnectError = [&](TWebCopy&) { ++connectErrors; };
+  const auto add = [&](const std::string& share, const std::string& folder) -> TWebCopyItem& {
+    TWebCopyItem& item = copy.Items.Add();
+    item.Protocol = wpFile;
+    item.FTPHost = share;
+    item.FTPUserID = "someone";
+    item.FTPPassword = "secret";
+    item.URL = "driver.bin";
+    item.TargetDir = folder;
+    return item;
+  };
+  add("\\\\server\\drivers", "C:\\FromShare");
+  add("\\\\server\\drivers", "C:\\Later").CopyNewerOnly = true;
+  copy.Items[1].FileDate = 1e6;  // far in the future: the share's file is not newer
+  add("\\\\server\\drivers", "C:\\Data");  // the source itself, reached through the share
+  add("\\\\server\\unknown", "C:\\FromShare");
+  copy.Execute();
+  EXPECT_TRUE(copy.Items[0].Succeeded);
+  EXPECT_TRUE(machine.files().readFile("C:\\FromShare\\driver.bin") == kBody);
+  EXPECT_TRUE(copy.Items[1].NotNewer);
+  EXPECT_FALSE(machine.files().exists("C:\\Later\\driver.bin"));
+  EXPECT_TRUE(machine.files().readFile("C:\\Data\\driver.bin") == kBody) << "the source keeps its bytes";
+  EXPECT_FALSE(copy.Items[3].Succeeded);
+  EXPECT_EQ(connectErrors, 1);
+  std::string error;
+  EXPECT_FALSE(machine.shares().disconnect("\\\\server\\drivers", false, error)) << "no connection is left open";
 }
 
 }  // namespace
