@@ -18,6 +18,12 @@ struct FolderDialog {
   std::string folder;  // shown first; also the answer when the window is closed
 };
 
+// A one-line input box: a caption, a prompt before the box, the text it
+// shows first and its two buttons.
+struct InputQuery {
+  std::string caption, prompt, text, okCaption, cancelCaption;
+};
+
 class View {
  public:
   virtual ~View() = default;
@@ -45,6 +51,8 @@ class View {
   // leaves the edits' texts in it however the dialog closes. A face
   // without dialogs closes it at once, as by its close box.
   virtual void showProxyDialog(TForm2& /*dialog*/) {}
+  // The text the user confirmed in an input box; nullopt for Cancel.
+  virtual std::optional<std::string> askText(const InputQuery& query) = 0;
   // Lets the face handle its pending input between the steps of a long command.
   virtual void processMessages() = 0;
 };

@@ -99,6 +99,7 @@ class QuietView : public View {
   bool askYesNo(const std::string&) override { return false; }
   std::optional<std::string> chooseFileToOpen(const TOpenDialog&) override { return std::nullopt; }
   std::optional<std::string> chooseFolder(const FolderDialog&) override { return std::nullopt; }
+  std::optional<std::string> askText(const InputQuery&) override { return std::nullopt; }
   void processMessages() override {}
 };
 

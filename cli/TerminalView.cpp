@@ -109,6 +109,19 @@ bool TerminalView::askYesNo(const std::string& text) {
   return !reply.empty() && (reply[0] == 'y' || reply[0] == 'Y');
 }
 
+std::optional<std::string> TerminalView::askText(const InputQuery& query) {
+  if (textAnswer) return textAnswer;
+  clearStatus();
+  err_ << "question: " << query.caption << '\n' << query.prompt << "[" << query.text << "] " << std::flush;
+  std::string reply;
+  if (!std::getline(std::cin, reply)) {
+    err_ << "\n";
+    return std::nullopt;
+  }
+  if (!reply.empty() && reply.back() == '\r') reply.pop_back();
+  return reply.empty() ? query.text : reply;  // Enter keeps the text offered
+}
+
 void TerminalView::printList() {
   clearStatus();
   for (const auto& row : rows_) {

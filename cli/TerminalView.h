@@ -52,6 +52,10 @@ class TerminalView : public View {
     if (proxyAnswer) proxyAnswer(dialog);
   }
   std::function<void(TForm2&)> proxyAnswer;
+  // The command line's answer to an input box (textAnswer); without one the
+  // question is asked on the terminal, and an end of input cancels it.
+  std::optional<std::string> askText(const InputQuery& query) override;
+  std::optional<std::string> textAnswer;
   void processMessages() override {
     if (onPump) onPump();
   }

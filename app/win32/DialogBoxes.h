@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/win32/FontTag.h"
+#include "app/win32/WindowText.h"
 #include "platform/win32/Win32Util.h"
 
 namespace korvane {
@@ -34,6 +35,15 @@ inline void placeDialog(HWND dialog, SIZE client) {
   const int left = std::max(0L, (owner.left + owner.right - width) / 2);
   const int top = std::max(0L, (owner.top + owner.bottom - height) / 2);
   SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// OK ends the dialog with the text of the box, Cancel (also Escape and the
+// window's close box) without; TRUE when the command was one of them.
+inline INT_PTR endOnOkOrCancel(HWND dialog, WPARAM command, int textBoxId, std::wstring& text) {
+  if (LOWORD(command) == IDOK) text = textOf(GetDlgItem(dialog, textBoxId));
+  if (LOWORD(command) != IDOK && LOWORD(command) != IDCANCEL) return FALSE;
+  EndDialog(dialog, LOWORD(command));
+  return TRUE;
 }
 
 // A modal dialog from an empty template (no menu, the dialog class, no

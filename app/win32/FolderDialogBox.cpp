@@ -6,7 +6,6 @@
 
 #include "app/win32/DialogBoxes.h"
 #include "app/win32/FolderTreeControl.h"
-#include "app/win32/WindowText.h"
 #include "platform/win32/Win32Util.h"
 
 namespace korvane {
@@ -90,16 +89,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       return FALSE;
     }
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK) {
-        state->chosen = textOf(GetDlgItem(dialog, kFolderBoxId));
-        EndDialog(dialog, IDOK);
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {  // also Escape and the window's close box
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-      }
-      return FALSE;
+      return endOnOkOrCancel(dialog, wParam, kFolderBoxId, state->chosen);
     default:
       return FALSE;
   }

@@ -12,6 +12,7 @@
 #include "app/win32/ControlIds.h"
 #include "app/win32/FolderDialogBox.h"
 #include "app/win32/FontTag.h"
+#include "app/win32/InputBox.h"
 #include "app/win32/ProxyDialogBox.h"
 #include "app/win32/WindowText.h"
 #include "platform/win32/Win32Util.h"
@@ -670,6 +671,11 @@ std::optional<std::string> Win32View::chooseFolder(const FolderDialog& dialog) {
 }
 
 void Win32View::showProxyDialog(TForm2& dialog) { runProxyDialog(instance_, window_, dialog, fontFor(dialog.Edit1)); }
+std::optional<std::string> Win32View::askText(const InputQuery& query) {
+  const auto text = runInputBox(instance_, window_, query, fontFor(form_->Control("Button1")));
+  if (!text) return std::nullopt;
+  return win32::narrow(*text);
+}
 
 // The close of the window: while a command runs it is asked to stop and the
 // window closes when it has ended.

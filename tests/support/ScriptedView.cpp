@@ -54,6 +54,17 @@ std::optional<std::string> ScriptedView::chooseFileToOpen(const TOpenDialog& dia
   return chosen;
 }
 
+std::optional<std::string> ScriptedView::askText(const InputQuery& query) {
+  log.push_back("input: " + query.caption + " | " + query.prompt + " | " + query.text);
+  if (texts.empty()) {
+    ADD_FAILURE() << "unscripted input box: " << query.caption;
+    return std::nullopt;
+  }
+  auto text = texts.front();
+  texts.pop_front();
+  return text;
+}
+
 void ScriptedView::processMessages() {
   if (onPump) onPump();
 }

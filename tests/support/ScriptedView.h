@@ -35,6 +35,8 @@ class ScriptedView : public View {
   // Logs the caption and lets the next scripted hand work the dialog (tick
   // the box, type, press OK) before it closes; unscripted fails.
   void showProxyDialog(TForm2& dialog) override;
+  // Answers with the next scripted text (nullopt: Cancel); an unscripted input box fails the test.
+  std::optional<std::string> askText(const InputQuery& query) override;
   void processMessages() override;
 
   // The lines of the log that start with the prefix, with the prefix removed.
@@ -45,6 +47,7 @@ class ScriptedView : public View {
   std::deque<std::optional<std::string>> chosenFiles;
   std::deque<std::optional<std::string>> folders;
   std::deque<std::function<void(TForm2&)>> proxyDialogs;
+  std::deque<std::optional<std::string>> texts;
   // Runs on every pump, e.g. to press Stop in the middle of a long command.
   std::function<void()> onPump;
 };
