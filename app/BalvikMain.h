@@ -173,6 +173,21 @@ class TForm1 {
   void Button3Click();     // the one-driver package step that Start runs in package mode
   // ---- end of packages ----
 
+  // ---- Plug-ins (plugins/OutlookPlugin.cpp, plugins/FavoritesPlugin.cpp) ----
+  void BackupOutlook1Click();     // Plug-in > Backup Outlook Express
+  void Restore3Click();           // Plug-in > Restore Outlook Express
+  void BackupIEFavorite1Click();  // Plug-in > Backup IE Favorites
+  void Restore4Click();           // Plug-in > Restore IE Favorites
+
+ private:
+  TOpenDialog OpenDialog1;  // the package dialog of Restore Outlook Express
+  void ReportPluginFailure(const std::string& text);  // the message box; CommandFailed set
+  // FO1 over every file and folder in one folder; true when all were copied.
+  bool CopyFolderContents(const std::string& from, const std::string& to);
+
+ public:
+  // ---- end of plug-ins ----
+
   // ---- Backup all (backup/BackupAll.cpp) ----
   void BitBtn3Click();   // Backup All, in the current backup mode
   void msClick();        // Backup > Backup All: folder mode first

@@ -67,7 +67,7 @@ constexpr CaptionRow kCaptions[] = {
     {"BackupIEFavorite1", {"Backup IE Favorites", "Sauvegarder IE Favoris", "Backup Favorito de IE", "Сохранить Избранное IE", "备份IE收藏夹", "備份IE收藏夾"}},
     {"BackupOutlook1", {"Backup Outlook Express", "Sauvegarder Outlook Express", "Backup de Outlook Express", "Резервировать Outlook Express", "备份Outlook Express资料", "備份Outlook Express資料"}},
     {"Restore3", {"Restore Outlook Express", "Restaurer Outlook Express", "Restaurar Outlook Express", "Восстановить Outlook Express", "恢复Outlook Express资料", "恢復Outlook Express資料"}},
-    {"Restore4", {"Restore IE Favorites", "Restaurer IE Favoris", "Restaurar IE Favoris", "Восстановить Избранное IE", "恢复IE收藏夹", "恢復IE收藏夾"}},
+    {"Restore4", {"Restore IE Favorites", "Restaurer IE Favoris", "Restaurar Favoritos de IE", "Восстановить Избранное IE", "恢复IE收藏夹", "恢復IE收藏夾"}},
     {"ListView2:0", {"Description", "Description", "Descripción", "Описание", "驱动描述", "驅動描述"}},
     {"ListView2:1", {"Current", "Actuel", "Info", "Данный", "旧版本", "舊版本"}},
     {"ListView2:2", {"Database", "Database", "Database", "База данных", "新版本", "新版本"}},

@@ -8,6 +8,7 @@
 #include "app/BalvikMain.h"
 #include "cli/CabCommands.h"
 #include "cli/Console.h"
+#include "cli/PluginCommands.h"
 #include "cli/ProxyCommand.h"
 #include "cli/RestoreCommands.h"
 #include "cli/TerminalView.h"
@@ -375,6 +376,8 @@ int main(int argc, char** argv) {
     ran = korvane::runTransferCommand(form, *machine, view, args->words, text.lang, error);
   } else if (korvane::isRestoreCommand(args->words)) {
     ran = korvane::runRestoreCommand(form, view, machine->files(), args->words, text.lang, error);
+  } else if (korvane::isPluginCommand(args->words)) {
+    ran = korvane::runPluginCommand(form, view, args->words, text.lang, error);
   } else {
     ran = runCommand(form, view, args->words, text, error);
   }

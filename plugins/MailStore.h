@@ -28,6 +28,11 @@ struct MailStorePlaces {
 // name (the 95 family rarely sets the variable); without either it is left out.
 std::optional<MailStorePlaces> mailStorePlaces(Machine& machine, bool ntFamily);
 
+// Today's date in the user's short date format: d, dd, M, MM, yy, yyyy and
+// text in single quotes; other characters stand for themselves, and longer
+// runs of d and M (day and month names) give the numbers.
+std::string todaysShortDate(Machine& machine);
+
 // "Outlook " + date + ".CAB", every character a file name cannot hold, and
 // "-", made "_"; dots stay.
 std::string mailPackageName(const std::string& shortDate);

@@ -37,7 +37,7 @@ void TForm1::BackupOutlook1Click() {
   FileSystem& files = machine_.files();
   if (!files.isDirectory(places->store) || countFiles(files, places->store) == 0)
     return ReportPluginFailure(Text(Msg::NothingToBackup));
-  const std::string package = joinPath(BackupAllFolder, mailPackageName(machine_.system().shortDate()));
+  const std::string package = joinPath(BackupAllFolder, mailPackageName(todaysShortDate(machine_)));
   if (!files.forceDirectories(BackupAllFolder))
     return ReportPluginFailure(formatMessage(Text(Msg::OutlookNotWritten), {BackupAllFolder}));
   const Lang lang = languageOf(CurrentLanguage).value_or(Lang::English);

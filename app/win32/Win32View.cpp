@@ -671,6 +671,7 @@ std::optional<std::string> Win32View::chooseFolder(const FolderDialog& dialog) {
 }
 
 void Win32View::showProxyDialog(TForm2& dialog) { runProxyDialog(instance_, window_, dialog, fontFor(dialog.Edit1)); }
+
 std::optional<std::string> Win32View::askText(const InputQuery& query) {
   const auto text = runInputBox(instance_, window_, query, fontFor(form_->Control("Button1")));
   if (!text) return std::nullopt;

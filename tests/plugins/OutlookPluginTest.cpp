@@ -174,6 +174,16 @@ TEST(OutlookPluginNames, EveryCharacterNamesCannotHoldBecomesAnUnderscoreAndDots
   EXPECT_EQ(mailPackageName("1:2*3?4\"5<6>7|8\\9-0\t1.2"), "Outlook 1_2_3_4_5_6_7_8_9_0_1.2.CAB");
 }
 
+TEST(OutlookPluginNames, ThePackageIsNamedAfterTodayInTheUsersFormat) {
+  SampleWindow w("xp");
+  w.setIni("Clock", "Now", "2024-02-29 23:59:59");
+  writeHostFile(w.host.path() / "registry" / "zz-format.reg",
+                "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\International]\r\n"
+                "\"sShortDate\"=\"'Day' d-MMM-yyyy\"\r\n");
+  w.start().Click("BackupOutlook1");
+  EXPECT_EQ(w.view.entries("message: ").back(), "OK!  C:\\Korvane\\Outlook Day 29_02_2024.CAB");
+}
+
 TEST(OutlookPluginNames, AStoreThatCannotBeUnpackedIsAFailureNotOk) {
   SampleWindow w("xp");
   TForm1& form = w.start();
