@@ -58,16 +58,18 @@ void FileNameIndex::addKey(std::string_view name, uint32_t file) {
     text_.resize(start);  // an earlier file keeps the key
     return;
   }
+  slots_[slot] = slotValue(hash, keys_.size());
   keys_.push_back({hash, {static_cast<uint32_t>(start), static_cast<uint32_t>(key.size())}, file});
-  slots_[slot] = static_cast<uint32_t>(keys_.size());
 }
 
 size_t FileNameIndex::slotOf(std::string_view key, size_t hash) const {
   const size_t mask = slots_.size() - 1;
+  const uint64_t hashBits = hash & ~kKeyBits;
   for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const uint32_t held = slots_[slot];
+    const uint64_t held = slots_[slot];
     if (held == 0) return slot;
-    const Key& candidate = keys_[held - 1];
+    if ((held & ~kKeyBits) != hashBits) continue;
+    const Key& candidate = keys_[(held & kKeyBits) - 1];
     if (candidate.hash == hash && view(candidate.text) == key) return slot;
   }
 }
@@ -78,7 +80,7 @@ void FileNameIndex::grow() {
   for (size_t k = 0; k < keys_.size(); ++k) {
     size_t slot = keys_[k].hash & mask;
     while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = static_cast<uint32_t>(k + 1);
+    slots_[slot] = slotValue(keys_[k].hash, k);
   }
 }
 
@@ -87,9 +89,9 @@ std::optional<std::string> FileNameIndex::firstPath(const std::string& name) con
   // A plain name loses the spaces and dots it ends with, in the find as here.
   std::string key;
   appendKey(key, withoutTrailingDotsAndSpaces(name));
-  const uint32_t held = slots_[slotOf(key, std::hash<std::string_view>{}(key))];
+  const uint64_t held = slots_[slotOf(key, std::hash<std::string_view>{}(key))];
   if (held == 0) return std::nullopt;
-  const File& file = files_[keys_[held - 1].file];
+  const File& file = files_[keys_[(held & kKeyBits) - 1].file];
   return folders_[file.folder] + std::string(view(file.name));
 }
 

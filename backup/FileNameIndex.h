@@ -45,6 +45,8 @@ class FileNameIndex {
   // The slot that holds the key, or the free one where it would go.
   size_t slotOf(std::string_view key, size_t hash) const;
   void grow();
+  static constexpr uint64_t kKeyBits = 0xffffffff;
+  static uint64_t slotValue(size_t hash, size_t key) { return (hash & ~kKeyBits) | (key + 1); }
 
   std::vector<std::string> folders_;
   std::vector<File> files_;
@@ -53,8 +55,9 @@ class FileNameIndex {
   std::string text_;
   std::vector<Key> keys_;
   // Open addressing on the keys' hashes: a key's place in keys_ plus one,
-  // 0 for a free slot; never more than half full.
-  std::vector<uint32_t> slots_;
+  // 0 for a free slot, under the hash's high half, so that a probe reads a
+  // key only when its hash matches; never more than half full.
+  std::vector<uint64_t> slots_;
 };
 
 }  // namespace korvane
