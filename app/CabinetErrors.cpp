@@ -25,10 +25,11 @@ constexpr std::pair<uint32_t, Msg> kSystemTexts[] = {
     {kErrorProcedureNotFound, Msg::SysErrProcedureNotFound}, {kErrorFilenameTooLong, Msg::SysErrFilenameTooLong},
 };
 
-// By FCIERROR code 0 to 8.
-constexpr Msg kFciTexts[] = {Msg::CabNoError,         Msg::CabCannotOpenFile,       Msg::CabCannotReadFile,
-                             Msg::CabOutOfMemory,     Msg::CabCannotCreateTempFile, Msg::CabUnknownCompression,
-                             Msg::CabCannotCreateFile, Msg::CabUserAbort,           Msg::CabCompressFailed};
+// By FCIERROR code 0 to 9.
+constexpr Msg kFciTexts[] = {Msg::CabNoError,          Msg::CabCannotOpenFile,       Msg::CabCannotReadFile,
+                             Msg::CabOutOfMemory,      Msg::CabCannotCreateTempFile, Msg::CabUnknownCompression,
+                             Msg::CabCannotCreateFile, Msg::CabUserAbort,            Msg::CabCompressFailed,
+                             Msg::CabFormatLimit};
 
 // By FDIERROR code 0 to 12.
 constexpr Msg kFdiTexts[] = {Msg::CabNoError,           Msg::FdiCabinetNotFound, Msg::FdiNotACabinet,

@@ -20,19 +20,17 @@ namespace {
 constexpr unsigned kFailedTransfer = UINT_MAX;  // what the library's read and write callbacks return on failure
 constexpr size_t kLargestFile = INT32_MAX;       // the library's seek offsets are 32-bit
 
-struct OpenFile {
+struct CabFile {
   FileSystem* files = nullptr;
   std::string path;
-  std::string bytes;
-  size_t position = 0;
+  std::unique_ptr<OpenFile> handle;
+  uint64_t position = 0;
   bool read = false, write = false, deleteOnClose = false;
-  bool changed = false;
-  bool replaces = false;  // made by create: a new file takes the old one's place
 };
 
 class Table {
  public:
-  intptr_t add(OpenFile file) {
+  intptr_t add(CabFile file) {
     std::lock_guard<std::mutex> lock(mutex_);
     const intptr_t hf = next_++;  // never reused, never 0 or -1
     files_.emplace(hf, std::move(file));
@@ -41,18 +39,18 @@ class Table {
 
   // Runs work on the open file under the lock; nullopt for an unknown handle.
   template <typename Work>
-  auto with(intptr_t hf, Work work) -> std::optional<decltype(work(std::declval<OpenFile&>()))> {
+  auto with(intptr_t hf, Work work) -> std::optional<decltype(work(std::declval<CabFile&>()))> {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = files_.find(hf);
     if (found == files_.end()) return std::nullopt;
     return work(found->second);
   }
 
-  std::optional<OpenFile> take(intptr_t hf) {
+  std::optional<CabFile> take(intptr_t hf) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = files_.find(hf);
     if (found == files_.end()) return std::nullopt;
-    OpenFile file = std::move(found->second);
+    CabFile file = std::move(found->second);
     files_.erase(found);
     return file;
   }
@@ -64,7 +62,7 @@ class Table {
 
  private:
   std::mutex mutex_;
-  std::map<intptr_t, OpenFile> files_;
+  std::map<intptr_t, CabFile> files_;
   intptr_t next_ = 1;
 };
 
@@ -87,30 +85,33 @@ uint32_t missingFileError(FileSystem& files, const std::string& path) {
   return folder.empty() || files.isDirectory(folder) ? kErrorFileNotFound : kErrorPathNotFound;
 }
 
-// Checks the disposition against what is on disk and loads or creates the
-// file's bytes as CreateFile would; an error code, or 0.
-uint32_t prepare(FileSystem& files, const CabOpenMode& mode, OpenFile& file) {
+// The error CreateFile gives for a file that cannot be opened as asked.
+uint32_t openError(FileSystem& files, const std::string& path) {
+  const std::optional<FileEntry> entry = files.stat(path);
+  return entry ? kErrorAccessDenied : missingFileError(files, path);
+}
+
+// Checks the disposition against what is on disk and opens or creates the
+// file as CreateFile would; an error code, or 0.
+uint32_t prepare(FileSystem& files, const CabOpenMode& mode, CabFile& file) {
   // Reading what is there, the most common case, needs one look at the disk.
   if (!mode.write && mode.disposition == CabDisposition::OpenExisting) {
-    if (std::optional<std::string> bytes = files.readFile(file.path)) {
-      file.bytes = std::move(*bytes);
-      return 0;
-    }
+    file.handle = files.openFile(file.path, OpenFor::Reading);
+    return file.handle ? 0 : openError(files, file.path);
   }
   const std::optional<FileEntry> entry = files.stat(file.path);
   if (entry && entry->isDirectory()) return kErrorAccessDenied;
   if (entry && mode.disposition == CabDisposition::CreateNew) return kErrorFileExists;
   if (!entry && needsExisting(mode.disposition)) return missingFileError(files, file.path);
   if (entry && mode.write && (entry->attributes & faReadOnly) != 0) return kErrorAccessDenied;
-  if (entry && !truncates(mode.disposition)) {
-    std::optional<std::string> bytes = files.readFile(file.path);
-    if (!bytes) return kErrorAccessDenied;
-    file.bytes = std::move(*bytes);
-    return 0;
+  if (!entry) {
+    file.handle = files.openFile(file.path, OpenFor::NewFile);
+    return file.handle ? 0 : openError(files, file.path);
   }
-  // Created or emptied now, so that a file that cannot be written fails here.
-  if (!files.writeFile(file.path, "")) return entry ? kErrorAccessDenied : missingFileError(files, file.path);
-  return 0;
+  // Emptied now, so that a file that cannot be written fails here.
+  if (truncates(mode.disposition) && !files.writeFile(file.path, "")) return kErrorAccessDenied;
+  file.handle = files.openFile(file.path, mode.write ? OpenFor::Writing : OpenFor::Reading);
+  return file.handle ? 0u : uint32_t{kErrorAccessDenied};
 }
 
 }  // namespace
@@ -138,91 +139,75 @@ CabOpenMode cabOpenMode(int oflag) {
 
 namespace CabFiles {
 
+namespace {
+
+intptr_t added(CabFile file, uint32_t& error) {
+  try {
+    return table().add(std::move(file));
+  } catch (const std::bad_alloc&) {
+    error = kErrorNotEnoughMemory;
+    return -1;
+  }
+}
+
+}  // namespace
+
 intptr_t open(FileSystem& files, const std::string& path, const CabOpenMode& mode, uint32_t& error) {
-  try {
-    OpenFile file;
-    file.files = &files;
-    file.path = path;
-    file.read = mode.read;
-    file.write = mode.write;
-    file.deleteOnClose = mode.deleteOnClose;
-    error = prepare(files, mode, file);
-    if (error != 0) return -1;
-    if (mode.append) file.position = file.bytes.size();
-    return table().add(std::move(file));
-  } catch (const std::bad_alloc&) {
-    error = kErrorNotEnoughMemory;
-    return -1;
-  }
+  CabFile file;
+  file.files = &files;
+  file.path = path;
+  file.read = mode.read;
+  file.write = mode.write;
+  file.deleteOnClose = mode.deleteOnClose;
+  error = prepare(files, mode, file);
+  if (error != 0) return -1;
+  if (mode.append) file.position = file.handle->size().value_or(0);
+  return added(std::move(file), error);
 }
 
-intptr_t create(FileSystem& files, const std::string& path, uint32_t& error, uint32_t expectedSize) {
-  // A hostile cabinet may announce anything: the hint is capped.
-  constexpr uint32_t kLargestHint = uint32_t{64} << 20;
-  try {
-    OpenFile file;
-    file.files = &files;
-    file.path = path;
-    file.bytes.reserve(std::min(expectedSize, kLargestHint));
-    file.write = true;
-    file.changed = true;  // written when closed, also when it stays empty
-    file.replaces = true;
-    return table().add(std::move(file));
-  } catch (const std::bad_alloc&) {
-    error = kErrorNotEnoughMemory;
+intptr_t create(FileSystem& files, const std::string& path, uint32_t& error) {
+  CabFile file;
+  file.files = &files;
+  file.path = path;
+  file.write = true;
+  file.handle = files.openFile(path, OpenFor::NewFile);
+  if (!file.handle && files.deleteFile(path)) file.handle = files.openFile(path, OpenFor::NewFile);
+  if (!file.handle) {
+    error = openError(files, path);
     return -1;
   }
-}
-
-intptr_t adopt(FileSystem& files, const std::string& path, std::string bytes, uint32_t& error) {
-  try {
-    OpenFile file;
-    file.files = &files;
-    file.path = path;
-    file.bytes = std::move(bytes);
-    file.read = true;
-    return table().add(std::move(file));
-  } catch (const std::bad_alloc&) {
-    error = kErrorNotEnoughMemory;
-    return -1;
-  }
+  return added(std::move(file), error);
 }
 
 unsigned read(intptr_t hf, void* buffer, unsigned count, uint32_t& error) {
-  const auto done = table().with(hf, [&](OpenFile& file) -> unsigned {
+  const auto done = table().with(hf, [&](CabFile& file) -> unsigned {
     if (!file.read) {
       error = kErrorAccessDenied;
       return kFailedTransfer;
     }
-    const size_t available = file.position < file.bytes.size() ? file.bytes.size() - file.position : 0;
-    const size_t size = std::min<size_t>(count, available);
-    if (size > 0) std::memcpy(buffer, file.bytes.data() + file.position, size);
-    file.position += size;
-    return static_cast<unsigned>(size);
+    const std::optional<size_t> got = file.handle->readAt(file.position, buffer, count);
+    if (!got) {
+      error = kErrorReadFault;
+      return kFailedTransfer;
+    }
+    file.position += *got;
+    return static_cast<unsigned>(*got);
   });
   if (!done) error = kErrorInvalidHandle;
   return done.value_or(kFailedTransfer);
 }
 
 unsigned write(intptr_t hf, const void* buffer, unsigned count, uint32_t& error) {
-  const auto done = table().with(hf, [&](OpenFile& file) -> unsigned {
+  const auto done = table().with(hf, [&](CabFile& file) -> unsigned {
     if (!file.write) {
       error = kErrorAccessDenied;
       return kFailedTransfer;
     }
-    if (file.position + count > kLargestFile) {
+    if (file.position + count > kLargestFile || !file.handle->writeAt(file.position, buffer, count)) {
       error = kErrorWriteFault;
       return kFailedTransfer;
     }
-    try {
-      if (file.bytes.size() < file.position + count) file.bytes.resize(file.position + count);
-    } catch (const std::bad_alloc&) {
-      error = kErrorNotEnoughMemory;
-      return kFailedTransfer;
-    }
-    if (count > 0) std::memcpy(file.bytes.data() + file.position, buffer, count);
     file.position += count;
-    file.changed = true;
     return count;
   });
   if (!done) error = kErrorInvalidHandle;
@@ -230,12 +215,20 @@ unsigned write(intptr_t hf, const void* buffer, unsigned count, uint32_t& error)
 }
 
 int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error) {
-  const auto done = table().with(hf, [&](OpenFile& file) -> int32_t {
+  const auto done = table().with(hf, [&](CabFile& file) -> int32_t {
     int64_t base = 0;
     switch (origin) {
       case SEEK_SET: break;
       case SEEK_CUR: base = static_cast<int64_t>(file.position); break;
-      case SEEK_END: base = static_cast<int64_t>(file.bytes.size()); break;
+      case SEEK_END: {
+        const std::optional<uint64_t> size = file.handle->size();
+        if (!size) {
+          error = kErrorReadFault;
+          return -1;
+        }
+        base = static_cast<int64_t>(*size);
+        break;
+      }
       default: error = kErrorInvalidParameter; return -1;
     }
     const int64_t target = base + distance;
@@ -243,7 +236,7 @@ int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error) {
       error = target < 0 ? kErrorNegativeSeek : kErrorInvalidParameter;
       return -1;
     }
-    file.position = static_cast<size_t>(target);
+    file.position = static_cast<uint64_t>(target);
     return static_cast<int32_t>(target);
   });
   if (!done) error = kErrorInvalidHandle;
@@ -251,27 +244,19 @@ int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error) {
 }
 
 int close(intptr_t hf, uint32_t& error) {
-  std::optional<OpenFile> file = table().take(hf);
+  std::optional<CabFile> file = table().take(hf);
   if (!file) {
     error = kErrorInvalidHandle;
     return -1;
   }
-  if (file->deleteOnClose) {
-    file->files->deleteFile(file->path);
-    return 0;
-  }
-  // Other names of the old file (hard links, perhaps outside the target
-  // folder) keep their bytes: the old file goes, a new one is written.
-  if (file->replaces) file->files->deleteFile(file->path);
-  if (file->changed && !file->files->writeFile(file->path, file->bytes)) {
-    error = kErrorWriteFault;
-    return -1;
-  }
+  file->handle.reset();
+  if (file->deleteOnClose) file->files->deleteFile(file->path);
   return 0;
 }
 
-std::optional<size_t> size(intptr_t hf) {
-  return table().with(hf, [](OpenFile& file) { return file.bytes.size(); });
+std::optional<uint64_t> size(intptr_t hf) {
+  const auto size = table().with(hf, [](CabFile& file) { return file.handle->size(); });
+  return size ? *size : std::nullopt;
 }
 
 void discard(intptr_t hf) { table().take(hf); }

@@ -9,6 +9,7 @@
 #include "packaging/CabFiles.h"
 #include "packaging/CabIntf.h"
 #include "packaging/CabNames.h"
+#include "platform/CabFormat.h"
 #include "platform/Text.h"
 
 namespace korvane {
@@ -142,6 +143,9 @@ struct WriterCallbacks {
         *err = static_cast<int>(entry ? kErrorAccessDenied : kErrorFileNotFound);
         return intptr_t{-1};
       }
+      // Refused before the library sees it: the format records no larger
+      // file, and the library's seeks count in 32 bits.
+      if (entry->size > cab::kMaxFolderUncompressed) throw ESTCabinet(ERF{FCIERR_CAB_FORMAT_LIMIT, 0, 1});
       const DosTime dos = dosTimeOf(files.localFileTime(entry->writeTime)).value_or(kEarliestDosTime);
       *date = dos.date;
       *time = dos.time;
@@ -436,10 +440,7 @@ struct ReaderCallbacks {
     try {
       uint32_t error = 0;
       FileSystem& files = activeReader->machine_.files();
-      const CabOpenMode mode = cabOpenMode(oflag);
-      std::optional<std::string> checked = activeReader->TakeCheckedCabinet(file, mode);
-      const intptr_t hf = checked ? CabFiles::adopt(files, file, std::move(*checked), error)
-                                  : CabFiles::open(files, file, mode, error);
+      const intptr_t hf = CabFiles::open(files, file, cabOpenMode(oflag), error);
       return noting(error, hf);
     } catch (...) {
       activeReader->callbackFailure_ = std::current_exception();
@@ -533,7 +534,7 @@ bool TSTCabReader::CopyOneCabinet(const std::string& cabinet) {
                                  ReaderCallbacks::seek, cpuUNKNOWN, &error_);
     if (context_ == nullptr) return false;
   }
-  if (const FDIERROR damage = CheckCabinetFile(cabinet); damage != FDIERROR_NONE) {
+  if (const FDIERROR damage = checkCabinetFile(machine_.files(), cabinet); damage != FDIERROR_NONE) {
     error_ = ERF{damage, 0, 1};
     return false;
   }
@@ -544,27 +545,11 @@ bool TSTCabReader::CopyOneCabinet(const std::string& cabinet) {
   const bool copied =
       library.FDICopy(context_, name.data(), folder.data(), 0, ReaderCallbacks::notify, nullptr, this) != 0;
   DropUnfinishedTargets();
-  checked_.reset();
   if (!copied) error_.erfType = static_cast<int>(LastCabFileError);
   // Our own findings, and a stop the library did not pass on, are failures too.
   if (damage_ != FDIERROR_NONE) error_ = ERF{damage_, 0, 1};
   if (copied && stopping_ && damage_ == FDIERROR_NONE) error_ = ERF{FDIERROR_USER_ABORT, 0, 1};
   return copied && !stopping_ && damage_ == FDIERROR_NONE;
-}
-
-// A cabinet that cannot be read is left to the library, which says so. The
-// bytes checked are kept for the library's first look at the cabinet.
-FDIERROR TSTCabReader::CheckCabinetFile(const std::string& cabinet) {
-  checked_ = machine_.files().readFile(cabinet);
-  checkedPath_ = cabinet;
-  return checked_ ? checkCabinet(*checked_) : FDIERROR_NONE;
-}
-
-std::optional<std::string> TSTCabReader::TakeCheckedCabinet(const std::string& path, const CabOpenMode& mode) {
-  if (!checked_ || mode.write || path != checkedPath_) return std::nullopt;
-  std::optional<std::string> bytes = std::move(checked_);
-  checked_.reset();
-  return bytes;
 }
 
 // Files the library opened and never completed hold part of their bytes at
@@ -651,8 +636,7 @@ intptr_t TSTCabReader::CopyFile(const FDINOTIFICATION& note) {
   }
   listing[key] = faArchive;
   uint32_t error = 0;
-  // Written whole when closed, so that the file holds exactly the cabinet's bytes.
-  const intptr_t hf = CabFiles::create(files, target, error, static_cast<uint32_t>(note.cb));
+  const intptr_t hf = CabFiles::create(files, target, error);
   if (hf == -1) {
     LastCabFileError = error;
     return -1;
@@ -700,7 +684,7 @@ intptr_t TSTCabReader::CloseFile(const FDINOTIFICATION& note) {
   FileSystem& files = machine_.files();
   const auto open = std::find_if(open_.begin(), open_.end(), [&](const OpenTarget& t) { return t.handle == note.hf; });
   // A file whose size is not the cabinet's holds wrong bytes, whatever the library says.
-  if (open != open_.end() && CabFiles::size(note.hf) != size_t{open->size}) {
+  if (open != open_.end() && CabFiles::size(note.hf) != uint64_t{open->size}) {
     damage_ = FDIERROR_CORRUPT_CABINET;
     return -1;  // left in open_: dropped as unfinished
   }
@@ -745,7 +729,7 @@ intptr_t TSTCabReader::NextCabinet(FDINOTIFICATION& note) {
   }
   continuationPath_ = catPath(path, name);
   continued_ = true;
-  if (result == 0 && (damage_ = CheckCabinetFile(continuationPath_)) != FDIERROR_NONE) return -1;
+  if (result == 0 && (damage_ = checkCabinetFile(machine_.files(), continuationPath_)) != FDIERROR_NONE) return -1;
   return result;
 }
 

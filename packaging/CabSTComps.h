@@ -187,8 +187,6 @@ class TSTCabReader {
   bool ReplaceLinksOnTheWay(const std::string& path);
   intptr_t NextCabinet(FDINOTIFICATION& note);
   bool CopyOneCabinet(const std::string& cabinet);
-  FDIERROR CheckCabinetFile(const std::string& cabinet);
-  std::optional<std::string> TakeCheckedCabinet(const std::string& path, const CabOpenMode& mode);
   void DropUnfinishedTargets();
   std::string NameOf(const char* bytes, uint16_t attributes);
   std::string PathNameOf(const char* bytes);
@@ -206,8 +204,6 @@ class TSTCabReader {
   // that a library that goes on regardless writes nothing more.
   bool stopping_ = false;
   FDIERROR damage_ = FDIERROR_NONE;  // found by our own checks during a copy
-  std::optional<std::string> checked_;  // the bytes of the cabinet checked last
-  std::string checkedPath_;
   std::vector<OpenTarget> open_;
   std::map<std::string, FolderListing> folders_;  // by upper-cased folder, for this extraction
   std::vector<std::string> extracted_, refused_, failed_;

@@ -1,24 +1,29 @@
 #include "packaging/PackageWriter.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace korvane {
 
 namespace {
 
-constexpr size_t kCopyBlock = 65536;
+constexpr size_t kCopyBlock = size_t{1} << 20;
 
-// Appends a whole file to another block by block; the bytes it added, or
-// nullopt when a read or a write failed.
-std::optional<uint64_t> appendWholeFile(FileSystem& files, const std::string& from, const std::string& to) {
-  uint64_t copied = 0;
-  for (;;) {
-    const auto block = files.readFilePart(from, copied, kCopyBlock);
-    if (!block) return std::nullopt;
-    if (block->empty()) return copied;
-    if (!files.appendFile(to, *block)) return std::nullopt;
-    copied += block->size();
+// Copies a whole file to the end of another, a block at a time; the new end
+// of the target, or nullopt when a read or a write failed.
+std::optional<uint64_t> appendWholeFile(FileSystem& files, const std::string& from, OpenFile& to, uint64_t end) {
+  const std::unique_ptr<OpenFile> source = files.openFile(from, OpenFor::Reading);
+  if (!source) return std::nullopt;
+  std::vector<char> block(kCopyBlock);
+  for (uint64_t copied = 0;;) {
+    const std::optional<size_t> got = source->readAt(copied, block.data(), block.size());
+    if (!got) return std::nullopt;
+    if (*got == 0) return end;
+    if (!to.writeAt(end, block.data(), *got)) return std::nullopt;
+    copied += *got;
+    end += *got;
   }
 }
 
@@ -50,10 +55,13 @@ PackResult PackageCabinet::finish() {
 bool joinInstaller(FileSystem& files, const std::string& stub, const std::string& cabinet,
                    const std::string& installer) {
   if (!files.writeFile(installer, "")) return false;
-  const auto stubBytes = appendWholeFile(files, stub, installer);
-  const auto cabinetBytes = stubBytes ? appendWholeFile(files, cabinet, installer) : std::nullopt;
+  std::optional<uint64_t> end;
+  if (std::unique_ptr<OpenFile> out = files.openFile(installer, OpenFor::Writing)) {
+    end = appendWholeFile(files, stub, *out, 0);
+    if (end) end = appendWholeFile(files, cabinet, *out, *end);
+  }
   const auto written = files.stat(installer);
-  if (!cabinetBytes || !written || written->size != *stubBytes + *cabinetBytes) {
+  if (!end || !written || written->size != *end) {
     files.deleteFile(installer);
     return false;
   }

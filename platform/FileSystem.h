@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,24 @@ struct FileEntry {
   // lead back up the tree (every Windows profile holds such loops) or onto
   // another disk, and what they lead to is walked where it really lies.
   bool isFolderToWalk() const { return isDirectory() && !isLink(); }
+};
+
+// A file held open and read or written at any offset, a block at a time:
+// for files too large to hold at once. Closed when it goes.
+class OpenFile {
+ public:
+  virtual ~OpenFile() = default;
+  // Up to count bytes from offset, fewer at the end, none past it; nullopt on failure.
+  virtual std::optional<size_t> readAt(uint64_t offset, void* buffer, size_t count) = 0;
+  // All count bytes at offset; a file shorter than offset grows with zeros first.
+  virtual bool writeAt(uint64_t offset, const void* buffer, size_t count) = 0;
+  virtual std::optional<uint64_t> size() = 0;
+};
+
+enum class OpenFor {
+  Reading,   // an existing file
+  Writing,   // an existing file, read and written
+  NewFile,   // made now, empty, read and written; fails when anything is at the path
 };
 
 class FileSystem {
@@ -63,6 +82,8 @@ class FileSystem {
   // (fewer at the end, none past it), and bytes added to a file's end.
   virtual std::optional<std::string> readFilePart(const std::string& path, uint64_t offset, size_t length) = 0;
   virtual bool appendFile(const std::string& path, const std::string& bytes) = 0;
+  // nullptr when the file cannot be opened so (or is a folder).
+  virtual std::unique_ptr<OpenFile> openFile(const std::string& path, OpenFor purpose) = 0;
 
   virtual std::string currentDirectory() = 0;
   virtual bool setCurrentDirectory(const std::string& path) = 0;

@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "platform/Text.h"
+#include "platform/image/HostFile.h"
 
 namespace korvane {
 
@@ -447,6 +448,19 @@ std::optional<std::string> ImageFileSystem::readFilePart(const std::string& path
 
 bool ImageFileSystem::appendFile(const std::string& path, const std::string& bytes) {
   return writeBytes(path, bytes, std::ios::app);
+}
+
+std::unique_ptr<OpenFile> ImageFileSystem::openFile(const std::string& path, OpenFor purpose) {
+  const auto at = resolve(path);
+  if (!at || !at->folder) return nullptr;
+  if (purpose == OpenFor::NewFile) {
+    if (!canCreate(*at)) return nullptr;
+    auto made = openHostFile(at->host, O_RDWR | O_CREAT | O_EXCL);
+    if (made) folders_.added(at->host, EntryKind::File);
+    return made;
+  }
+  if (!at->kind) return nullptr;
+  return openHostFile(at->host, purpose == OpenFor::Writing ? O_RDWR : O_RDONLY);
 }
 
 bool ImageFileSystem::setCurrentDirectory(const std::string& path) {

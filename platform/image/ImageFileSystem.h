@@ -39,6 +39,7 @@ class ImageFileSystem : public FileSystem {
   bool writeFile(const std::string& path, const std::string& bytes) override;
   std::optional<std::string> readFilePart(const std::string& path, uint64_t offset, size_t length) override;
   bool appendFile(const std::string& path, const std::string& bytes) override;
+  std::unique_ptr<OpenFile> openFile(const std::string& path, OpenFor purpose) override;
   std::string currentDirectory() override { return current_; }
   bool setCurrentDirectory(const std::string& path) override;
   std::optional<std::string> shortPathName(const std::string& path) override;

@@ -55,6 +55,57 @@ bool writeAll(HANDLE file, const std::string& bytes) {
   return true;
 }
 
+// Positions through SetFilePointer, which every Windows has; reads and
+// writes are cut into portions a DWORD holds.
+class Win32OpenFile : public OpenFile {
+ public:
+  explicit Win32OpenFile(HANDLE handle) : file_(handle) {}
+
+  std::optional<size_t> readAt(uint64_t offset, void* buffer, size_t count) override {
+    if (!moveTo(offset)) return std::nullopt;
+    size_t done = 0;
+    while (done < count) {
+      DWORD got = 0;
+      if (!ReadFile(file_.get(), static_cast<char*>(buffer) + done, portion(count - done), &got, nullptr))
+        return std::nullopt;
+      if (got == 0) break;
+      done += got;
+    }
+    return done;
+  }
+
+  bool writeAt(uint64_t offset, const void* buffer, size_t count) override {
+    if (!moveTo(offset)) return false;
+    for (size_t done = 0; done < count;) {
+      DWORD put = 0;
+      if (!WriteFile(file_.get(), static_cast<const char*>(buffer) + done, portion(count - done), &put, nullptr) ||
+          put == 0)
+        return false;
+      done += put;
+    }
+    return true;
+  }
+
+  std::optional<uint64_t> size() override {
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file_.get(), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return std::nullopt;
+    return (static_cast<uint64_t>(high) << 32) | low;
+  }
+
+ private:
+  static DWORD portion(size_t left) { return static_cast<DWORD>(std::min<size_t>(left, 1u << 20)); }
+
+  bool moveTo(uint64_t offset) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    const DWORD low = SetFilePointer(file_.get(), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+  }
+
+  FileHandle file_;
+};
+
 class Win32FileSystem : public FileSystem {
  public:
   bool exists(const std::string& path) override { return attributesOf(path) != INVALID_FILE_ATTRIBUTES; }
@@ -174,6 +225,16 @@ class Win32FileSystem : public FileSystem {
     FileHandle file(CreateFileW(native(path).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid() && writeAll(file.get(), bytes);
+  }
+
+  std::unique_ptr<OpenFile> openFile(const std::string& path, OpenFor purpose) override {
+    const DWORD access = purpose == OpenFor::Reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    const DWORD share = purpose == OpenFor::Reading ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    const DWORD disposition = purpose == OpenFor::NewFile ? CREATE_NEW : OPEN_EXISTING;
+    const HANDLE handle =
+        CreateFileW(native(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32OpenFile>(handle);
   }
 
   std::string currentDirectory() override {

@@ -91,6 +91,23 @@ TEST_F(CabCli, HostileNamesAreRefusedAndTheRunFails) {
   EXPECT_FALSE(fs::exists(drive() / "evil.txt"));
 }
 
+// A file the format cannot record (sparse here: nothing is written) is
+// refused by name of the limit, and no cabinet is left that would lie about it.
+TEST_F(CabCli, FileBeyondTheFormatIsRefusedAndNoCabinetIsLeft) {
+  writeHostFile(drive() / "src/driver.inf", "[Version]\r\n");
+  writeHostFile(drive() / "src/huge.bin", "");
+  std::error_code failed;
+  fs::resize_file(drive() / "src/huge.bin", uintmax_t{0x80000000}, failed);
+  if (failed) GTEST_SKIP() << "no sparse file of 2 GiB here: " << failed.message();
+  const CliRun run = korvane("cab create 'C:\\pack\\Driver.CAB' 'C:\\src'");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("korvane: Beyond what a cabinet can hold: each file must be under 2 GB and each name at most "
+                         "255 bytes [0x0009]"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(drive() / "pack/Driver.CAB"));
+}
+
 TEST_F(CabCli, MessagesFollowTheInterfaceLanguage) {
   ASSERT_EQ(korvane("language French").exitCode, 0);
   const CliRun run = korvane("cab extract 'C:\\none.cab' 'C:\\back'");

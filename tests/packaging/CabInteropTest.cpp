@@ -61,6 +61,27 @@ class CabInterop : public CabTest {
     return hostPath(at(name));
   }
 
+  // gcab's cabinet of the sources put into "src" (compression: "-z" or
+  // none), read back whole by our reader.
+  void expectOurReaderTakesGcabs(const std::vector<InputFile>& sources, const std::string& compression) {
+    std::string list;
+    for (const InputFile& source : sources) {
+      std::string relative = source.name;
+      std::replace(relative.begin(), relative.end(), '\\', '/');
+      list += " " + shellQuoted(relative);
+    }
+    std::string output;
+    ASSERT_EQ(runCommand("cd " + shellQuoted(hostPath(at("src"))) + " && gcab -c " + compression + " " +
+                             shellQuoted(hostPath(at("gcab.cab"))) + list,
+                         &output),
+              0)
+        << output;
+    TSTCabReader reader(machine());
+    reader.ExtractFiles(at("gcab.cab"), at("fromgcab"));
+    EXPECT_FALSE(reader.LastError().fError) << fdiErrorText(reader.LastError(), Lang::English);
+    expectHolds(at("fromgcab"), sources);
+  }
+
   // Cabinets of the inputs written by the FCI entry points themselves, with
   // the layouts our components never ask for.
   std::vector<fs::path> writeThroughLibrary(const std::vector<InputFile>& inputs, const WriterOptions& options) {
@@ -154,23 +175,29 @@ TEST_F(CabInterop, OurReaderExtractsGcabCabinets) {
   putAll(at("src"), sources);
   for (const char* compression : {"-z", ""}) {
     SCOPED_TRACE(compression);
-    const std::string cabinet = hostPath(at("gcab.cab"));
-    std::string list;
-    for (const InputFile& source : sources) {
-      std::string relative = source.name;
-      std::replace(relative.begin(), relative.end(), '\\', '/');
-      list += " " + shellQuoted(relative);
-    }
-    std::string output;
-    ASSERT_EQ(runCommand("cd " + shellQuoted(hostPath(at("src"))) + " && gcab -c " + compression + " " + shellQuoted(cabinet) + list,
-                  &output),
-              0)
-        << output;
-    TSTCabReader reader(machine());
-    reader.ExtractFiles(at("gcab.cab"), at("fromgcab"));
-    EXPECT_FALSE(reader.LastError().fError) << fdiErrorText(reader.LastError(), Lang::English);
-    expectHolds(at("fromgcab"), sources);
+    expectOurReaderTakesGcabs(sources, compression);
   }
+}
+
+// Larger than the blocks our writer reads and our check looks through
+// (1 MiB): sources, cabinets and targets all cross several of them.
+TEST_F(CabInterop, FilesBeyondOurBlocksTravelBothWays) {
+  const std::vector<InputFile> sources = {{"big.bin", randomBytes(1400000, 1) + textBytes(1300000, 2)},
+                                          {"sub\\middle.sys", randomBytes(1100000, 3)},
+                                          {"small.inf", textBytes(70000, 4)},
+                                          {"empty.cat", ""}};
+  const std::string cabinet = writeOurs(sources);
+  ASSERT_GT(fs::file_size(cabinet), 2u << 20);
+  const fs::path root = hostPath(at(""));
+  std::string output;
+  ASSERT_EQ(runCommand("cabextract -q -d " + quoted(root / "cabextract") + " " + shellQuoted(cabinet), &output), 0)
+      << output;
+  expectHostFolderHolds(root / "cabextract", sources);
+  fs::create_directories(root / "gcab");
+  ASSERT_EQ(runCommand("gcab -x -C " + quoted(root / "gcab") + " " + shellQuoted(cabinet), &output), 0) << output;
+  expectHostFolderHolds(root / "gcab", sources);
+
+  expectOurReaderTakesGcabs(sources, "-z");
 }
 
 // ---- with the Windows build under Wine: its writer and reader use the real cabinet.dll

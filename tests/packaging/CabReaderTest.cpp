@@ -348,6 +348,25 @@ TEST_F(DamagedCabinet, TruncatedCabinetFails) {
   }
 }
 
+// The cabinet is checked a window at a time before anything is written:
+// damage and a cut far past the first window stop the files before them too.
+TEST_F(DamagedCabinet, DamageFarIntoALargeCabinetIsFoundBeforeAnyFile) {
+  const std::vector<InputFile> sources = {{"a.txt", textBytes(20000, 1)}, {"big.bin", randomBytes(3000000, 2)}};
+  putAll(at("src"), sources);
+  writeCabinet(at("in\\big.cab"), at("src"));
+  const std::string cabinet = get(at("in\\big.cab"));
+  ASSERT_GT(cabinet.size(), 3000000u);
+  std::string flipped = cabinet;
+  flipped[2500000] ^= 0x10;
+  for (const std::string& damaged : {flipped, cabinet.substr(0, 2200000)}) {
+    put(at("in\\big.cab"), damaged);
+    reader.ExtractFiles(at("in\\big.cab"), at("out"));
+    EXPECT_EQ(reader.LastError().erfOper, FDIERROR_CORRUPT_CABINET);
+    EXPECT_TRUE(reader.ExtractedFiles().empty());
+    EXPECT_FALSE(files().exists(at("out\\a.txt")));
+  }
+}
+
 TEST_F(DamagedCabinet, FileBeyondTheFolderDataFails) {
   auto raw = twoFiles();
   raw[1].offset = 1000000;
