@@ -10,12 +10,7 @@
 //                         [--korvane PROGRAM] [--runs N] [--smoke] [--check-targets]
 // The image is written under the build folder on first use (--files 300000
 // for the larger set); --image takes one written before.
-#include <fcntl.h>
 #include <ftw.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -31,6 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using korvane::runQuietly;
 
 constexpr double kTarget = 1.5;
 
@@ -45,24 +41,6 @@ double cpuSeconds(const rusage& usage) { return seconds(usage.ru_utime) + second
 std::string upper(std::string name) {
   for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return name;
-}
-
-// Runs a program to its end, its output thrown away; its exit code, or -1.
-int runQuietly(const std::vector<std::string>& args, rusage* usage = nullptr) {
-  std::vector<char*> argv;
-  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t child = 0;
-  const int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage ignored{};
-  if (failed || wait4(child, &status, 0, usage ? usage : &ignored) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 Times backUpWithKorvane(const fs::path& korvane, const fs::path& image, const std::string& folder) {
