@@ -14,6 +14,9 @@ std::string say(Lang lang, Msg msg, std::initializer_list<std::string> arguments
   return formatMessage(message(msg, lang), arguments);
 }
 
+// A line on stderr in one write: a command reports each of thousands of files.
+void note(const std::string& line) { std::cerr << line + '\n'; }
+
 bool createCabinet(Machine& machine, Lang lang, const std::string& cabinet, const std::string& folder,
                    const CabPaths& paths, std::string& error) {
   TSTCabWriter writer(machine);
@@ -23,7 +26,7 @@ bool createCabinet(Machine& machine, Lang lang, const std::string& cabinet, cons
                             bool&) {
     if (continuation) return;
     ++count;
-    std::cerr << say(lang, Msg::CabCliAdded, {name, std::to_string(size)}) << '\n';
+    note(say(lang, Msg::CabCliAdded, {name, std::to_string(size)}));
   };
   try {
     writer.Open(cabinet);
@@ -47,7 +50,7 @@ bool extractCabinet(Machine& machine, Lang lang, const std::string& cabinet, con
   TSTCabReader reader(machine);
   reader.OnCloseFile = [&](TSTCabReader&, const std::string&, uint16_t, uint16_t, uint16_t, uint16_t, bool&,
                            const std::string& target, bool&) {
-    std::cerr << say(lang, Msg::CabCliExtracted, {paths.shown(target)}) << '\n';
+    note(say(lang, Msg::CabCliExtracted, {paths.shown(target)}));
   };
   try {
     reader.ExtractFiles(cabinet, folder);
@@ -55,9 +58,9 @@ bool extractCabinet(Machine& machine, Lang lang, const std::string& cabinet, con
     error = systemErrorMessage(failure, lang);
     return false;
   }
-  for (const std::string& name : reader.RefusedNames()) std::cerr << say(lang, Msg::CabCliRefused, {name}) << '\n';
+  for (const std::string& name : reader.RefusedNames()) note(say(lang, Msg::CabCliRefused, {name}));
   for (const std::string& target : reader.FailedFiles())
-    std::cerr << say(lang, Msg::CabCliFailed, {paths.shown(target)}) << '\n';
+    note(say(lang, Msg::CabCliFailed, {paths.shown(target)}));
   if (reader.LastError().fError) {
     error = say(lang, Msg::CabCliReadFailed, {paths.shown(cabinet), fdiErrorText(reader.LastError(), lang)});
     return false;

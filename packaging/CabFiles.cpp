@@ -26,6 +26,8 @@ struct CabFile {
   std::unique_ptr<OpenFile> handle;
   uint64_t position = 0;
   bool read = false, write = false, deleteOnClose = false;
+  // Of a file made by create: no one else writes it, so its size is known.
+  std::optional<uint64_t> knownSize;
 };
 
 class Table {
@@ -84,6 +86,8 @@ uint32_t missingFileError(FileSystem& files, const std::string& path) {
   const std::string folder = parentPath(path);
   return folder.empty() || files.isDirectory(folder) ? kErrorFileNotFound : kErrorPathNotFound;
 }
+
+std::optional<uint64_t> sizeOf(CabFile& file) { return file.knownSize ? file.knownSize : file.handle->size(); }
 
 // The error CreateFile gives for a file that cannot be opened as asked.
 uint32_t openError(FileSystem& files, const std::string& path) {
@@ -170,6 +174,7 @@ intptr_t create(FileSystem& files, const std::string& path, uint32_t& error) {
   file.files = &files;
   file.path = path;
   file.write = true;
+  file.knownSize = 0;
   file.handle = files.openFile(path, OpenFor::NewFile);
   if (!file.handle && files.deleteFile(path)) file.handle = files.openFile(path, OpenFor::NewFile);
   if (!file.handle) {
@@ -208,6 +213,7 @@ unsigned write(intptr_t hf, const void* buffer, unsigned count, uint32_t& error)
       return kFailedTransfer;
     }
     file.position += count;
+    if (file.knownSize) file.knownSize = std::max(*file.knownSize, file.position);
     return count;
   });
   if (!done) error = kErrorInvalidHandle;
@@ -221,7 +227,7 @@ int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error) {
       case SEEK_SET: break;
       case SEEK_CUR: base = static_cast<int64_t>(file.position); break;
       case SEEK_END: {
-        const std::optional<uint64_t> size = file.handle->size();
+        const std::optional<uint64_t> size = sizeOf(file);
         if (!size) {
           error = kErrorReadFault;
           return -1;
@@ -255,7 +261,7 @@ int close(intptr_t hf, uint32_t& error) {
 }
 
 std::optional<uint64_t> size(intptr_t hf) {
-  const auto size = table().with(hf, [](CabFile& file) { return file.handle->size(); });
+  const auto size = table().with(hf, [](CabFile& file) { return sizeOf(file); });
   return size ? *size : std::nullopt;
 }
 

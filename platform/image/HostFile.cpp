@@ -57,8 +57,10 @@ class HostFile : public OpenFile {
 std::unique_ptr<OpenFile> openHostFile(const std::filesystem::path& host, int flags) {
   const int descriptor = ::open(host.c_str(), flags | O_CLOEXEC, 0666);
   if (descriptor < 0) return nullptr;
+  // A file made just now is one; anything else may be a folder or a device.
+  const bool made = (flags & O_CREAT) != 0 && (flags & O_EXCL) != 0;
   struct stat status;
-  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (!made && (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))) {
     ::close(descriptor);
     return nullptr;
   }
