@@ -318,7 +318,8 @@ class TForm1 {
   // FO1 over the driver file list, with its memo lines: the heading, the
   // paths, then copiedLine or the failure.
   bool CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedLine);
-  void WriteDescriptor(const std::string& folder, size_t row);  // the row's Setup.DIY
+  // The row's Setup.DIY; without it a restore cannot tell which device the folder is for.
+  std::optional<Msg> WriteDescriptor(const std::string& folder, size_t row);
   void AddCatalogPlaceholder(const std::string& folder);
   // The files the last copy put into the folder, once each: what a package of it may hold.
   std::vector<std::string> CopiedFileNames(const std::string& folder);

@@ -101,8 +101,8 @@ bool TForm1::BackUpEveryDriver(const DriverBackup& backUp) {
 std::optional<Msg> TForm1::BackUpToDriverFolder(const DriverFolder& folder, size_t row) {
   const auto failure = CopyToDriverFolder(folder, Msg::PackageCreated);
   const std::string hardwareId = ListView1.Text(row, 5);
-  if (!failure && !hardwareId.empty() && hardwareId != " ") WriteDescriptor(folder.path, row);
-  return failure;
+  if (failure || hardwareId.empty() || hardwareId == " ") return failure;
+  return WriteDescriptor(folder.path, row);
 }
 
 void TForm1::FinishDriverOfBackupAll(size_t row, size_t count, const std::string& caption,

@@ -207,8 +207,9 @@ bool TForm1::CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedL
   return copied;
 }
 
-void TForm1::WriteDescriptor(const std::string& folder, size_t row) {
-  WriteDriverDescriptor(machine_, folder, {ListView1.Text(row, 5), ListView1.Text(row, 1)});
+std::optional<Msg> TForm1::WriteDescriptor(const std::string& folder, size_t row) {
+  if (WriteDriverDescriptor(machine_, folder, {ListView1.Text(row, 5), ListView1.Text(row, 1)})) return std::nullopt;
+  return Msg::ReasonDescriptorNotWritten;
 }
 
 void TForm1::AddCatalogPlaceholder(const std::string& folder) {
@@ -234,7 +235,8 @@ void TForm1::Button1Click() {
   const size_t row = backupRun_.ProcessingRow().value_or(ListView1.NextSelected(0));
   if (row >= ListView1.Count()) return;
   const DriverFolder folder = NameDriverFolder(backupRun_.Destination(), row);
-  const auto failure = CopyToDriverFolder(folder, Msg::PackageCreated);
+  auto failure = CopyToDriverFolder(folder, Msg::PackageCreated);
+  if (!failure) failure = WriteDescriptor(folder.path, row);
   for (int k = 0; k < 4; ++k) AddMemoLine("");
   if (failure) {
     NoteNotBackedUp(folder.caption, *failure);
@@ -242,7 +244,6 @@ void TForm1::Button1Click() {
   } else {
     backupRun_.CountBackedUp();
     view_.showMessage(formatMessage(Text(Msg::DriverPackageCreated), {folder.caption}));
-    WriteDescriptor(folder.path, row);
     SetStatus(Text(Msg::PackageCreated));
   }
   backupRun_.FinishStart();

@@ -125,6 +125,15 @@ TEST(BackupAll, TheStopButtonStopsAndHidesItself) {
   EXPECT_THAT(t.w.view.entries("message: "), Contains("Stopped."));
 }
 
+TEST(BackupAll, ADriverWhoseDescriptorCannotBeWrittenIsCountedAsNotBackedUp) {
+  ThreeDrivers t;
+  t.w.image.file("ALL\\Card 2\\Setup.DIY\\in the way", "");
+  t.w.view.folders.push_back("C:\\ALL");
+  t.form().BitBtn3Click();
+  EXPECT_EQ(t.form().Backup().Result().succeeded, 2);
+  EXPECT_TRUE(memoHas(t.form(), "NOT backed up: Card 2 (its restore information (Setup.DIY) could not be written)"));
+}
+
 TEST(BackupAll, AnEmptyFileSetStillGetsItsFolderWithTheInf) {
   ThreeDrivers t("[Version]\r\n");
   t.w.view.folders.push_back("C:\\ALL");

@@ -52,12 +52,16 @@ TEST(BackupToFolder, StartCopiesIntoTheDriverFolderWithDescriptorAndPlaceholder)
   EXPECT_TRUE(w.form.Backup().StartFinished());
 }
 
-// Backs up the one driver of an image with this INF text to C:\OUT.
-std::unique_ptr<StartedWindow> backUpOneDriver(const std::string& description, const std::string& infText) {
+// Backs up the one driver of an image with this INF text to C:\OUT; the image
+// may hold other files first.
+std::unique_ptr<StartedWindow> backUpOneDriver(const std::string& description, const std::string& infText,
+                                               const std::map<std::string, std::string>& otherFiles = {}) {
   auto window = std::make_unique<StartedWindow>();
   StartedWindow& w = *window;
-  w.image.registry("c.reg", driver("{A}", "0000", {{"DriverDesc", description}, {"InfPath", "oem1.inf"}}));
+  w.image.registry("c.reg", driver("{A}", "0000",
+                                   {{"DriverDesc", description}, {"InfPath", "oem1.inf"}}));
   w.image.file("WINDOWS\\inf\\oem1.inf", infText);
+  for (const auto& [path, bytes] : otherFiles) w.image.file(path, bytes);
   TForm1& form = w.start();
   form.BitBtn1Click();
   form.ListView1SelectItem(0, true);
@@ -82,6 +86,16 @@ TEST(BackupToFolder, CatalogNamesThatLeaveTheFolderMakeNoPlaceholder) {
   EXPECT_FALSE(machine->files().exists("C:\\evil.cat"));
   EXPECT_FALSE(machine->files().exists("C:\\OUT\\evil.cat"));
   EXPECT_THAT(filesIn(*machine, "C:\\OUT\\Sly"), UnorderedElementsAre("oem1.inf", "Setup.DIY"));
+}
+
+// Without Setup.DIY a restore cannot tell which device the folder is for:
+// a folder whose descriptor cannot be written is not a backup.
+TEST(BackupToFolder, ADescriptorThatCannotBeWrittenFailsTheDriver) {
+  const auto window = backUpOneDriver("Card", "[Version]\r\n", {{"OUT\\Card\\Setup.DIY\\in the way", ""}});
+  EXPECT_THAT(window->view.entries("message: "),
+              ElementsAre("NOT backed up: Card (its restore information (Setup.DIY) could not be written)"));
+  EXPECT_EQ(window->form->Backup().Result().succeeded, 0);
+  EXPECT_NE(window->form->StatusBar1, "Package created successfully!");
 }
 
 TEST(BackupToFolder, NothingSelected) {
