@@ -53,7 +53,12 @@ DriverFiles FindDriverFiles(Machine& machine, const InfFolders& folders, const s
   }
   for (const std::string& folder : {folders.inf, folders.oemInf}) {
     const std::string path = folder + infName;
-    if (machine.files().exists(path)) result.infCopies.push_back(path);
+    // The search may have found the INF already, and on the NT family both
+    // folders are one, spelled "Inf" and "inf": list each file once.
+    const auto samePath = [&](const std::string& listed) { return equalsIgnoreCase(listed, path); };
+    const bool listed = std::any_of(result.found.begin(), result.found.end(), samePath) ||
+                        std::any_of(result.infCopies.begin(), result.infCopies.end(), samePath);
+    if (!listed && machine.files().exists(path)) result.infCopies.push_back(path);
   }
   return result;
 }
