@@ -8,7 +8,11 @@
 
 # folder  file name  code page of its contents and index
 set(korvane_manuals
-  "en     ManuelEN.chm CP1252")
+  "en     ManuelEN.chm CP1252"
+  "fr     ManuelFR.chm CP1252"
+  "zh-cn  ManuelCN.chm CP936"
+  "zh-tw  ManuelZH.chm CP950"
+  "es     ManuelES.chm CP1252")
 
 find_program(KORVANE_CHMCMD chmcmd)
 set(manual_source ${PROJECT_SOURCE_DIR}/docs/manual)
