@@ -7,6 +7,8 @@
 
 #include "components/ahmtfileholder/TAHMFileHolder.h"
 #include "support/TestMachine.h"
+#include "update/DatabaseImage.h"
+#include "update/DatabaseText.h"
 
 namespace korvane::test {
 namespace {
@@ -43,10 +45,22 @@ TEST_F(FileHolder, TheBuildCarriesTheThreeProgramsAsTheyWereBuilt) {
     EXPECT_TRUE(same) << item << ": " << carried->size << " bytes carried, " << built.size() << " built";
     EXPECT_GT(carried->date, 40000.0) << "a date after 2009";
   }
+  EXPECT_EQ(FindCarriedFile("other.exe"), nullptr);
+}
+
+TEST_F(FileHolder, TheCarriedDatabaseImageIsTheBuiltOneAndHoldsTheDatabase) {
   const CarriedFile* database = FindCarriedFile("MsSetup6.CAB");
   ASSERT_NE(database, nullptr);
-  EXPECT_EQ(database->size, 0u);
-  EXPECT_EQ(FindCarriedFile("other.exe"), nullptr);
+  const std::string built = buildFile("database/MsSetup6.CAB");
+  ASSERT_GE(built.size(), kSmallestDatabaseImage);
+  EXPECT_TRUE(std::string(reinterpret_cast<const char*>(database->data), database->size) == built)
+      << database->size << " bytes carried, " << built.size() << " built";
+  // Written out as the update check writes it, it reassembles to a sound cabinet.
+  TAHMFileHolder holder(files(), database);
+  holder.ExtractFile(0, path("MsSetup6.cab"));
+  const DatabaseImageCheck check = checkDatabaseImage(files(), path("MsSetup6.cab"), path("MsSetup6.ini"));
+  EXPECT_TRUE(check.valid()) << static_cast<int>(check.fault);
+  EXPECT_EQ(check.names.size(), kDatabaseFileNames.size());
 }
 
 TEST_F(FileHolder, ExtractWritesTheItemExactlyOverALongerFile) {
