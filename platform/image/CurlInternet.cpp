@@ -233,12 +233,23 @@ class CurlTransfer {
   curl_off_t moved_ = 0;
 };
 
+// A host map entry as libcurl's connect-to rule: "127.0.0.1" keeps the
+// URL's port, "127.0.0.1:8080" or "[::1]:8080" sends it to that port, so
+// that a server without rights to port 80 can stand in for a web host.
+std::string connectTo(const std::string& name, const std::string& address) {
+  const size_t colon = address.rfind(':');
+  const bool bracketed = address.starts_with('[');
+  const bool namesPort = colon != std::string::npos &&
+                         (bracketed ? colon > 0 && address[colon - 1] == ']' : address.find(':') == colon);
+  return name + "::" + address + (namesPort ? "" : ":");
+}
+
 class CurlInternet : public Internet {
  public:
   CurlInternet(Registry& registry, const std::map<std::string, std::string>& hostMap) : registry_(registry) {
     initialiseOnce();
     for (const auto& [name, address] : hostMap)
-      connectTo_ = curl_slist_append(connectTo_, (name + "::" + address + ":").c_str());
+      connectTo_ = curl_slist_append(connectTo_, connectTo(name, address).c_str());
   }
   ~CurlInternet() override { curl_slist_free_all(connectTo_); }
   CurlInternet(const CurlInternet&) = delete;
