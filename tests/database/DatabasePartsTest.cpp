@@ -107,7 +107,7 @@ TEST(DatabasePicture, PaddingMakesTheExactLengthWithTheTrailerLast) {
 
 TEST(DatabaseTables, RowsAreReadWithQuotesCommentsAndOptionalNotes) {
   const std::string text =
-      "# a comment\r\n"
+      "\xEF\xBB\xBF# a comment\r\n"
       "\r\n"
       "hardware_id,version,url,notes\r\n"
       "PCI\\VEN_1D4E&DEV_0322,6.14,http://download.example.net/a.cab\r\n"

@@ -80,6 +80,8 @@ std::vector<TableEntry> readTable(std::string_view tableName, std::string_view t
   std::vector<TableEntry> entries;
   bool headerSeen = false;
   int lineNumber = 0;
+  // Spreadsheet programs often begin a saved table with a UTF-8 mark.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
