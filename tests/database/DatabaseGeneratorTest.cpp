@@ -85,7 +85,8 @@ TEST_F(GeneratedImage, TheCheckReassemblesItAndPictureReadersOpenIt) {
   ASSERT_TRUE(checked.valid()) << static_cast<int>(checked.fault);
   EXPECT_THAT(checked.names, ElementsAre("DBxxx98.inf", "DBxxxXP.inf"));
   const std::string& image = database.image;
-  EXPECT_TRUE(get(at("msdevupd.ini")) == image.substr(image.size() - kCabinetHeadSize) + image.substr(kPictureHeadSize));
+  const std::string expected = image.substr(image.size() - kCabinetHeadSize) + image.substr(kPictureHeadSize);
+  EXPECT_TRUE(get(at("msdevupd.ini")) == expected);
 
   ASSERT_EQ(database.packages.size(), 2u);  // one per URL
   const std::string& shared = database.packages.at("s.cab");
@@ -130,9 +131,9 @@ TEST_F(GeneratedImage, TablesThatNameNoFamilyOrTheSameOneTwiceAreRefused) {
   EXPECT_THROW(generateDatabase({{"Vista.csv", rows}}, false), TableError);
   EXPECT_THROW(generateDatabase({{"XP.csv", rows}, {"XP.csv", rows}}, false), TableError);
   EXPECT_THROW(generateDatabase({}, false), TableError);
-  EXPECT_THROW(generateDatabase({{"XP.csv", "hardware_id,version,url,notes\nA,1,http://h.example/../a.cab\n"}}, true),
-               TableError);
-  EXPECT_NO_THROW(generateDatabase({{"XP.csv", "hardware_id,version,url,notes\nA,1,http://h.example/../a.cab\n"}}, false));
+  const std::string outside = "hardware_id,version,url,notes\nA,1,http://h.example/../a.cab\n";
+  EXPECT_THROW(generateDatabase({{"XP.csv", outside}}, true), TableError);  // no package can be written for it
+  EXPECT_NO_THROW(generateDatabase({{"XP.csv", outside}}, false));
 }
 
 TEST_F(GeneratedImage, TheSampleTablesListTheSampleMachinesDevicesWithEveryCompatibility) {

@@ -45,7 +45,8 @@ class HostFolder {
 std::string decodedGrey(const HostFolder& folder, const std::string& gif) {
   const fs::path file = folder.write("picture.gif", gif + std::string(20000, 'x'));  // carried data after it
   std::string output;
-  EXPECT_EQ(runCommand("convert " + quoted(file) + " -depth 8 gray:" + quoted(fs::path(file.string() + ".grey")), &output), 0)
+  const fs::path grey = file.string() + ".grey";
+  EXPECT_EQ(runCommand("convert " + quoted(file) + " -depth 8 gray:" + quoted(grey), &output), 0)
       << output;
   return folder.read("picture.gif.grey");
 }
@@ -85,7 +86,7 @@ TEST(DatabasePicture, AnIndependentReaderSeesThePicturesPixels) {
 
 TEST(DatabasePicture, PaddingMakesTheExactLengthWithTheTrailerLast) {
   const Picture picture = databasePicture();
-  const size_t bare = writePaddedGif(picture, "", 0 + 4361).find("\x21\xFE");
+  const size_t bare = writePaddedGif(picture, "", 4361).find("\x21\xFE");
   ASSERT_NE(bare, std::string::npos);
   // Padding of 3 bytes (an empty comment), 5 (one data byte), and around the
   // 255-byte sub-block limit, where a one-byte remainder must be avoided.
@@ -149,7 +150,8 @@ TEST(DatabaseTables, WhatCannotBecomeADatabaseIsRefusedWithTableAndLine) {
   EXPECT_EQ(refusal([] { readTable("98.csv", "# only a comment\n"); }),
             "98.csv:1: no column line: hardware_id,version,url,notes");
   EXPECT_EQ(read("A,1\n"), "98.csv:2: expected 3 or 4 columns (hardware_id,version,url,notes), found 2");
-  EXPECT_EQ(read("A,1,http://h/x,n,extra\n"), "98.csv:2: expected 3 or 4 columns (hardware_id,version,url,notes), found 5");
+  EXPECT_EQ(read("A,1,http://h/x,n,extra\n"),
+            "98.csv:2: expected 3 or 4 columns (hardware_id,version,url,notes), found 5");
   EXPECT_EQ(read("\"A,1,http://h/x\n"), "98.csv:2: a quoted field does not end on its line");
   EXPECT_EQ(read("\"A\"B,1,http://h/x\n"), "98.csv:2: text after a closing quote");
 
@@ -197,10 +199,10 @@ TEST(DatabaseCabinet, CabextractReadsTheCabinetAndTheSameFilesGiveTheSameBytes) 
   const fs::path file = folder.write("database.cab", cabinet);
   std::string listing;
   ASSERT_EQ(runCommand("cabextract -l " + quoted(file), &listing), 0) << listing;
-  for (const std::string& line : {std::string("         4 | 14.03.2004 11:56:14 | DBxxxXP.inf"), "    " + std::to_string(large.size()) +
-                                                                            " | 14.03.2004 11:56:14 | DBxxx98.inf",
-                           std::string("         0 | 14.03.2004 11:56:14 | DBxxxNT.inf")})
-    EXPECT_NE(listing.find(line), std::string::npos) << line << "\n" << listing;
+  const std::string listed[] = {"         4 | 14.03.2004 11:56:14 | DBxxxXP.inf",
+                                "    " + std::to_string(large.size()) + " | 14.03.2004 11:56:14 | DBxxx98.inf",
+                                "         0 | 14.03.2004 11:56:14 | DBxxxNT.inf"};
+  for (const std::string& line : listed) EXPECT_NE(listing.find(line), std::string::npos) << line << "\n" << listing;
   std::string extracted;
   ASSERT_EQ(runCommand("cabextract -q -p -F DBxxx98.inf " + quoted(file), &extracted), 0);
   EXPECT_TRUE(extracted == large) << extracted.size() << " bytes extracted";

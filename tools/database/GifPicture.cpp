@@ -175,22 +175,34 @@ bool inEllipse(int x, int y, int cx, int cy, int rx, int ry) {
   return dx * dx * ry * ry + dy * dy * rx * rx <= long{rx} * rx * ry * ry;
 }
 
+constexpr int kLeft = 50, kRight = 130, kTop = 40, kBottom = 110, kRadiusY = 12;
+constexpr int kCentre = (kLeft + kRight) / 2, kRadiusX = (kRight - kLeft) / 2;
+constexpr int kShaft = 165, kShaftHalf = 7, kShaftTop = 45, kHeadTop = 85, kHeadHalf = 20, kTip = 115;
+
+// The visible edge of a disc of the cylinder: all of the top one, the
+// front half of the others.
+bool onRim(int x, int y, int rim) {
+  constexpr int kWidth = 3;
+  return inEllipse(x, y, kCentre, rim, kRadiusX, kRadiusY) &&
+         !inEllipse(x, y, kCentre, rim, kRadiusX - kWidth, kRadiusY - kWidth) && (rim == kTop || y > rim);
+}
+
+bool inCylinder(int x, int y) {
+  return inEllipse(x, y, kCentre, kTop, kRadiusX, kRadiusY) || inEllipse(x, y, kCentre, kBottom, kRadiusX, kRadiusY) ||
+         (x >= kLeft && x <= kRight && y >= kTop && y <= kBottom);
+}
+
+bool inArrow(int x, int y) {
+  if (y >= kShaftTop && y < kHeadTop) return std::abs(x - kShaft) <= kShaftHalf;
+  return y >= kHeadTop && y <= kTip && std::abs(x - kShaft) <= (kTip - y) * kHeadHalf / (kTip - kHeadTop);
+}
+
 // A cylinder of three stacked discs with a down arrow beside it.
 Ink inkAt(int x, int y) {
-  constexpr int kLeft = 50, kRight = 130, kTop = 40, kBottom = 110, kRadiusY = 12;
-  constexpr int kCentre = (kLeft + kRight) / 2, kRadiusX = (kRight - kLeft) / 2;
   for (int rim : {kTop, (2 * kTop + kBottom) / 3, (kTop + 2 * kBottom) / 3})
-    if (inEllipse(x, y, kCentre, rim, kRadiusX, kRadiusY) && !inEllipse(x, y, kCentre, rim, kRadiusX - 3, kRadiusY - 3) &&
-        (rim == kTop || y > rim))
-      return kBand;
-  if (inEllipse(x, y, kCentre, kTop, kRadiusX, kRadiusY) || inEllipse(x, y, kCentre, kBottom, kRadiusX, kRadiusY) ||
-      (x >= kLeft && x <= kRight && y >= kTop && y <= kBottom))
-    return kBody;
-  constexpr int kShaft = 165, kShaftHalf = 7, kShaftTop = 45, kHeadTop = 85, kHeadHalf = 20, kTip = 115;
-  if (std::abs(x - kShaft) <= kShaftHalf && y >= kShaftTop && y < kHeadTop) return kArrow;
-  if (y >= kHeadTop && y <= kTip && std::abs(x - kShaft) <= (kTip - y) * kHeadHalf / (kTip - kHeadTop))
-    return kArrow;
-  return kBackground;
+    if (onRim(x, y, rim)) return kBand;
+  if (inCylinder(x, y)) return kBody;
+  return inArrow(x, y) ? kArrow : kBackground;
 }
 
 }  // namespace
