@@ -136,6 +136,8 @@ const std::map<std::string, Handler, std::less<>>& commands() {
       {"Remove1", &TForm1::Remove1Click},   {"SpeedButton2", &TForm1::SpeedButton2Click},
       {"Removethedriver1", &TForm1::Removethedriver1Click}, {"BitBtn7", &TForm1::BitBtn7Click},
       {"Proxysettings1", &TForm1::Proxysettings1Click},
+      {"Print1", &TForm1::Print1Click},     {"BitBtn5", &TForm1::BitBtn5Click},
+      {"SaveListing1", &TForm1::SaveListing1Click},
       {"BackupOutlook1", &TForm1::BackupOutlook1Click}, {"Restore3", &TForm1::Restore3Click},
       {"BackupIEFavorite1", &TForm1::BackupIEFavorite1Click}, {"Restore4", &TForm1::Restore4Click}};
   return table;

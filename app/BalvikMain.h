@@ -52,6 +52,25 @@ class TForm1 {
   void Chinese1Click() { ApplyLanguage(Lang::Chinese); }
   void ChineseTWClick() { ApplyLanguage(Lang::ChineseTW); }
 
+  // ---- Device listing (app/DeviceListing.cpp) ----
+  // The driver list, collected first when empty, on the default printer or,
+  // in save mode (SaveListing1 checked), in the backup-all folder's
+  // DeviceListing.txt. Save mode ends with the command, however it ends;
+  // "OK" and the path are shown only for a listing written whole.
+  void Print1Click();
+  void BitBtn5Click() { Print1Click(); }
+  void SaveListing1Click();
+
+ private:
+  std::vector<std::string> ListingLines();
+  std::string ListingFileBytes(const std::vector<std::string>& lines);
+  bool SaveListingFile(const std::vector<std::string>& lines);
+  bool PrintListing(const std::vector<std::string>& lines);
+  void ReportListingFailure(const std::string& text);  // the message box; CommandFailed set
+
+ public:
+  // ---- end of device listing ----
+
   // ---- Proxy settings (app/BalvikProxyUnit.cpp) ----
   // The proxy dialog; what it closes with goes to the settings and to WC1.
   void Proxysettings1Click();

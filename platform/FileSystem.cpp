@@ -14,6 +14,15 @@ bool FileSystem::forceDirectories(const std::string& path) {
   return createDirectory(folder) || isDirectory(folder);
 }
 
+bool FileSystem::replaceFileWhole(const std::string& path, const std::string& bytes) {
+  const auto temporary = tempFileName(parentPath(path), "kvw");
+  if (!temporary) return false;
+  const bool replaced = writeFile(*temporary, bytes) && (!exists(path) || deleteFile(path)) &&
+                        moveFile(*temporary, path);
+  if (!replaced) deleteFile(*temporary);
+  return replaced;
+}
+
 std::string joinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == '\\') return folder + name;

@@ -94,6 +94,10 @@ class FileSystem {
 
   // Creates every missing folder of the path.
   bool forceDirectories(const std::string& path);
+  // The bytes written under a temporary name beside the path, which they
+  // replace only once they are all on disk: a failed write leaves the old
+  // file, or none, and never a short one.
+  bool replaceFileWhole(const std::string& path, const std::string& bytes);
 };
 
 // Path helpers for Windows paths, usable on any build.

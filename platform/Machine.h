@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Internet.h"
 #include "platform/NetworkShares.h"
+#include "platform/Printer.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -36,6 +37,7 @@ class Machine {
   virtual Clock& clock() = 0;
   virtual NetworkShares& shares() = 0;
   virtual Internet& internet() = 0;
+  virtual Printer& printer() = 0;
   // Writes back what the run changed (machine images); nothing to do live.
   virtual bool flush(std::string& error) = 0;
 };

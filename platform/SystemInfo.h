@@ -60,6 +60,8 @@ class SystemInfo {
   virtual std::optional<std::string> userName() = 0;
   virtual std::optional<std::string> windowsDirectory() = 0;
   virtual std::optional<std::string> systemDirectory() = 0;
+  // The folder the running program lies in, where its help files are.
+  virtual std::optional<std::string> programFolder() = 0;
   virtual uint16_t defaultLanguageId() = 0;
   virtual std::optional<std::string> languageName(uint16_t languageId) = 0;
   // The current user's formats; Windows' own defaults where the user set none.

@@ -1,10 +1,9 @@
 #include "plugins/MailStore.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 #include "packaging/PackageWriter.h"
+#include "platform/DateText.h"
 #include "plugins/UserFolders.h"
 
 namespace korvane {
@@ -53,51 +52,10 @@ class Staging {
   std::vector<StagedFile> staged_;
 };
 
-struct Date {
-  int year, month, day;
-};
-
-// A day counted from 30 December 1899, as the clock gives it.
-Date dateOf(double days) {
-  // Days from 1 March of year 0 of a 400-year era, by the proleptic Gregorian calendar.
-  const long z = static_cast<long>(std::floor(days)) - 25569 + 719468;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long dayOfEra = z - era * 146097;
-  const long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const long shiftedMonth = (5 * dayOfYear + 2) / 153;
-  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
-  const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
-  return {static_cast<int>(yearOfEra + era * 400 + (month <= 2)), month, day};
-}
-
-std::string formatDate(const std::string& picture, Date date) {
-  std::string out;
-  for (size_t k = 0; k < picture.size();) {
-    const char letter = picture[k];
-    if (letter == '\'') {
-      const size_t close = std::min(picture.find('\'', k + 1), picture.size());
-      out += picture.substr(k + 1, close - k - 1);
-      k = close + 1;
-      continue;
-    }
-    size_t run = 1;
-    while (k + run < picture.size() && picture[k + run] == letter) ++run;
-    char field[16];
-    if (letter == 'd' || letter == 'M')
-      std::snprintf(field, sizeof field, run > 1 ? "%02d" : "%d", letter == 'd' ? date.day : date.month);
-    else if (letter == 'y')
-      std::snprintf(field, sizeof field, run > 2 ? "%04d" : "%02d", run > 2 ? date.year : date.year % 100);
-    out += letter == 'd' || letter == 'M' || letter == 'y' ? std::string(field) : picture.substr(k, run);
-    k += run;
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string todaysShortDate(Machine& machine) {
-  return formatDate(machine.system().localeFormats().shortDate, dateOf(machine.clock().now()));
+  return formatDateTime(machine.system().localeFormats().shortDate, machine.clock().now());
 }
 
 std::optional<MailStorePlaces> mailStorePlaces(Machine& machine, bool ntFamily) {

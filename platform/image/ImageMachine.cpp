@@ -10,6 +10,7 @@
 #include "platform/image/IconvCodePages.h"
 #include "platform/image/ImageClock.h"
 #include "platform/image/ImageFileSystem.h"
+#include "platform/image/ImagePrinter.h"
 #include "platform/image/ImageProfileFiles.h"
 #include "platform/image/ImageRegistry.h"
 #include "platform/image/ImageShell.h"
@@ -84,6 +85,10 @@ class ImageSystemInfo : public SystemInfo {
   std::optional<std::string> userName() override { return ini_.text("System", "UserName"); }
   std::optional<std::string> windowsDirectory() override { return ini_.text("System", "WindowsDirectory"); }
   std::optional<std::string> systemDirectory() override { return ini_.text("System", "SystemDirectory"); }
+  // [System] ProgramFolder, else where a setup would have put the program.
+  std::optional<std::string> programFolder() override {
+    return ini_.text("System", "ProgramFolder").value_or("C:\\Program Files\\Korvane");
+  }
   uint16_t defaultLanguageId() override {
     return static_cast<uint16_t>(ini_.number("System", "LanguageId", 16).value_or(0));
   }
@@ -216,7 +221,8 @@ class ImageMachine : public Machine {
         shell_(files_, actionsLogOf(imageFolder)),
         clock_(parseImageDateTime(ini_.text("Clock", "Now").value_or("")), ini_.number("Clock", "Ticks"),
                ini_.number("Clock", "Stopped").value_or(0) != 0),
-        shares_(ini_, imageFolder, files_) {}
+        shares_(ini_, imageFolder, files_),
+        printer_(system_, profiles_, imageFolder) {}
 
   bool loadRegistry(const fs::path& folder, std::string& error) {
     std::error_code ec;
@@ -224,6 +230,7 @@ class ImageMachine : public Machine {
                                              : ImageRegistry::empty(folder);
     if (!registry_) return false;
     system_.useRegistry(*registry_);
+    printer_.useRegistry(*registry_);
     internet_ = makeCurlInternet(*registry_, hostMap());
     return true;
   }
@@ -238,6 +245,7 @@ class ImageMachine : public Machine {
   Clock& clock() override { return clock_; }
   NetworkShares& shares() override { return shares_; }
   Internet& internet() override { return *internet_; }
+  Printer& printer() override { return printer_; }
   bool flush(std::string& error) override { return registry_->save(error); }
 
  private:
@@ -265,6 +273,7 @@ class ImageMachine : public Machine {
   ImageShell shell_;
   ImageClock clock_;
   ImageShares shares_;
+  ImagePrinter printer_;
   std::unique_ptr<ImageRegistry> registry_;
   std::unique_ptr<Internet> internet_;
 };

@@ -18,6 +18,7 @@ class Win32Machine : public Machine {
   Clock& clock() override { return *clock_; }
   NetworkShares& shares() override { return *shares_; }
   Internet& internet() override { return *internet_; }
+  Printer& printer() override { return *printer_; }
   // Every change already went to the system.
   bool flush(std::string&) override { return true; }
 
@@ -32,6 +33,7 @@ class Win32Machine : public Machine {
   std::unique_ptr<Clock> clock_ = win32::makeClock();
   std::unique_ptr<NetworkShares> shares_ = win32::makeShares();
   std::unique_ptr<Internet> internet_ = win32::makeInternet();
+  std::unique_ptr<Printer> printer_ = win32::makePrinter();
 };
 
 }  // namespace

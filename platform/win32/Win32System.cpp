@@ -82,6 +82,15 @@ class Win32SystemInfo : public SystemInfo {
   std::optional<std::string> windowsDirectory() override { return nonEmpty(fillGrowing(GetWindowsDirectoryW, 0)); }
   std::optional<std::string> systemDirectory() override { return nonEmpty(fillGrowing(GetSystemDirectoryW, 0)); }
 
+  // A path that does not fit comes back cut to the buffer's size.
+  std::optional<std::string> programFolder() override {
+    const std::wstring program = fillGrowing(
+        [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); }, 1);
+    const size_t slash = program.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return std::nullopt;
+    return narrow(program.substr(0, slash));
+  }
+
   uint16_t defaultLanguageId() override { return GetSystemDefaultLangID(); }
 
   std::optional<std::string> languageName(uint16_t languageId) override {

@@ -82,5 +82,6 @@ std::unique_ptr<Shell> makeShell();
 std::unique_ptr<NetworkShares> makeShares();
 std::unique_ptr<Clock> makeClock();
 std::unique_ptr<Internet> makeInternet();
+std::unique_ptr<Printer> makePrinter();
 
 }  // namespace korvane::win32

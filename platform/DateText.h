@@ -1,0 +1,15 @@
+// The clock's local date and time written in the user's formats.
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+// A moment in days since 30 December 1899 (the fraction the time of day)
+// written by a Windows date or time picture: d, dd, M, MM, yy, yyyy for the
+// date, h, hh (12-hour), H, HH, m, mm, s, ss, t, tt (A/P, AM/PM) for the time,
+// text in single quotes; other characters stand for themselves, and longer
+// runs of d and M (day and month names) give the numbers.
+std::string formatDateTime(const std::string& picture, double days);
+
+}  // namespace korvane
