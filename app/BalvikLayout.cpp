@@ -138,6 +138,9 @@ const std::map<std::string, Handler, std::less<>>& commands() {
       {"Proxysettings1", &TForm1::Proxysettings1Click},
       {"Print1", &TForm1::Print1Click},     {"BitBtn5", &TForm1::BitBtn5Click},
       {"SaveListing1", &TForm1::SaveListing1Click},
+      {"SpeedButton1", &TForm1::SpeedButton1Click}, {"UpdateNow1", &TForm1::UpdateNow1Click},
+      {"Checkforupdate1", &TForm1::Checkforupdate1Click}, {"BitBtn6", &TForm1::BitBtn6Click},
+      {"DownloadNow1", &TForm1::DownloadNow1Click}, {"CopyURL1", &TForm1::CopyURL1Click},
       {"BackupOutlook1", &TForm1::BackupOutlook1Click}, {"Restore3", &TForm1::Restore3Click},
       {"BackupIEFavorite1", &TForm1::BackupIEFavorite1Click}, {"Restore4", &TForm1::Restore4Click}};
   return table;
@@ -188,6 +191,7 @@ void TForm1::CreateControls() {
   for (const auto& name : ControlNames()) Control(name);  // menu items: visible and enabled
   ListView2.Columns = {{"", 220, false}, {"", 70, true}, {"", 70, true}, {"", 100, false}, {"", 75, true}};
   ListView2.Visible = false;
+  ListView2.Sorted = false;  // candidates stand in the order the check found them
   memoHeight_ = kDesignMemoHeight;
   windowSize_ = {0, 0, kClientWidth, kClientHeight};
 }

@@ -24,6 +24,8 @@
 #include "platform/Machine.h"
 #include "restore/DriverBackup.h"
 #include "restore/RestoreScan.h"
+#include "update/DatabaseText.h"
+#include "update/DatabaseUpdate.h"
 #include "update/WebCopy.h"
 
 namespace korvane {
@@ -206,6 +208,42 @@ class TForm1 {
 
  public:
   // ---- end of plug-ins ----
+
+  // ---- Update check and driver downloads (update/UpdateCheck.cpp, update/DriverDownload.cpp) ----
+  void SpeedButton1Click();  // Update: the check against the driver database
+  void UpdateNow1Click() { SpeedButton1Click(); }
+  void Checkforupdate1Click() { SpeedButton1Click(); }
+  void BitBtn6Click();  // Download the selected candidate
+  void DownloadNow1Click() { BitBtn6Click(); }
+  void CopyURL1Click();
+  // The entry parsed last by the check, or taken by the last download.
+  std::string CurrentURL, CurrentCompatibility;
+  // The candidate list's rows as the check found them, in the same order.
+  const std::vector<UpdateCandidate>& Candidates() const { return candidates_; }
+  // Whether the last check got as far as matching the devices against a database.
+  bool DatabaseMatched() const { return databaseMatched_; }
+  // Where the last download was saved; empty when it did not arrive whole.
+  const std::string& LastDownload() const { return lastDownload_; }
+
+ private:
+  void SetDatabaseTransferTexts();
+  // The database of this Windows, fetched or fallen back to and unpacked;
+  // nullopt (with a memo line or a message box) when there is none to match against.
+  std::optional<std::string> FetchDatabase();
+  void ReportDatabaseSource(const DatabaseUnpacking& unpacking);
+  std::vector<DeviceToMatch> DevicesToMatch() const;
+  void ShowCandidates(std::vector<UpdateCandidate> candidates);
+  std::string DriversUpdatesFolder();
+  // The download's name in the folder, asked about when a file has it; nullopt: no download.
+  std::optional<std::string> DownloadTarget(const std::string& folder, const std::string& url);
+  // The row's driver fetched to the target through a temporary file and checked.
+  bool DownloadDriver(const UpdateCandidate& row, const std::string& folder, const std::string& target);
+  std::vector<UpdateCandidate> candidates_;
+  bool databaseMatched_ = false;
+  std::string lastDownload_;
+
+ public:
+  // ---- end of update check and driver downloads ----
 
   // ---- Backup all (backup/BackupAll.cpp) ----
   void BitBtn3Click();   // Backup All, in the current backup mode

@@ -45,7 +45,7 @@ TListView::ListRow::ListRow(std::vector<std::string> rowTexts) : texts(std::move
 
 size_t TListView::Add(std::vector<std::string> texts) {
   ListRow row(std::move(texts));
-  const auto place = std::upper_bound(rows_.begin(), rows_.end(), row, sortsBefore);
+  const auto place = Sorted ? std::upper_bound(rows_.begin(), rows_.end(), row, sortsBefore) : rows_.end();
   const size_t index = static_cast<size_t>(place - rows_.begin());
   rows_.insert(place, std::move(row));
   return index;
@@ -55,6 +55,10 @@ size_t TListView::Add(std::vector<std::string> texts) {
 // ones already listed, and among themselves in the order given.
 void TListView::AddRows(std::vector<std::vector<std::string>> rows) {
   std::vector<ListRow> added(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+  if (!Sorted) {
+    rows_.insert(rows_.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+    return;
+  }
   std::stable_sort(added.begin(), added.end(), sortsBefore);
   std::vector<ListRow> merged;
   merged.reserve(rows_.size() + added.size());

@@ -28,14 +28,17 @@ class CaptionKey {
   std::string text_;
 };
 
-// A report list whose rows stay sorted by their caption.
+// A report list whose rows stay sorted by their caption, or keep the order
+// they were added in.
 class TListView {
  public:
   std::vector<TListColumn> Columns;
   bool Visible = true;
+  bool Sorted = true;
 
   void Clear() { rows_.clear(); }
-  // Inserts a row at its sorted place (after equal captions) and returns its index.
+  // Inserts a row at its sorted place (after equal captions), or at the end
+  // of an unsorted list, and returns its index.
   size_t Add(std::vector<std::string> texts);
   // Places the rows where adding them one by one would, in one sort rather
   // than a shift of the list per row.

@@ -59,6 +59,9 @@ class Shell {
   // file may be given in double quotes. False when the shell cannot start it.
   virtual bool execute(const std::string& verb, const std::string& file, const std::string& parameters,
                        const std::string& folder, int showCommand) = 0;
+  // Puts plain text on the clipboard in place of what it held; false when
+  // the clipboard cannot be had.
+  virtual bool copyToClipboard(const std::string& text) = 0;
 };
 
 }  // namespace korvane

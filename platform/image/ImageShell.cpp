@@ -316,6 +316,8 @@ bool ImageShell::execute(const std::string& verb, const std::string& file, const
                 std::to_string(showCommand));
 }
 
+bool ImageShell::copyToClipboard(const std::string& text) { return record("clipboard\t" + text); }
+
 bool ImageShell::record(const std::string& line) { return appendAction(actionsLog_, line); }
 
 bool appendAction(const std::filesystem::path& actionsLog, const std::string& line) {

@@ -34,6 +34,8 @@ class ImageShell : public Shell {
   // folder, show mode", the texts as given; the image runs nothing.
   bool execute(const std::string& verb, const std::string& file, const std::string& parameters,
                const std::string& folder, int showCommand) override;
+  // Recorded as the line "clipboard", a tab and the text.
+  bool copyToClipboard(const std::string& text) override;
 
  private:
   bool record(const std::string& line);

@@ -1,7 +1,10 @@
-// The shell through SHFileOperationW.
+// The shell through SHFileOperationW and ShellExecuteW; the clipboard.
 #include "platform/win32/Win32Util.h"
 
 #include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace korvane::win32 {
 
@@ -61,6 +64,37 @@ class Win32Shell : public Shell {
         GetActiveWindow(), verbW.c_str(), path.c_str(), parametersW.empty() ? nullptr : parametersW.c_str(),
         folderW.empty() ? nullptr : folderW.c_str(), showCommand));
     return code > 32;
+  }
+
+  // As Unicode text, and as text in the system's code page for programs of
+  // the Windows 95 family that read only that.
+  bool copyToClipboard(const std::string& text) override {
+    if (!OpenClipboard(GetActiveWindow())) return false;
+    EmptyClipboard();
+    const std::wstring unicode = wide(text);
+    const bool placed = placeOnClipboard(CF_UNICODETEXT, unicode.c_str(), (unicode.size() + 1) * sizeof(wchar_t));
+    const int ansiSize = WideCharToMultiByte(CP_ACP, 0, unicode.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(std::max(ansiSize, 1)), '\0');
+    if (ansiSize > 0) WideCharToMultiByte(CP_ACP, 0, unicode.c_str(), -1, ansi.data(), ansiSize, nullptr, nullptr);
+    placeOnClipboard(CF_TEXT, ansi.c_str(), ansi.size());
+    CloseClipboard();
+    return placed;
+  }
+
+ private:
+  // The clipboard owns the memory once it takes it.
+  static bool placeOnClipboard(UINT format, const void* bytes, size_t size) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    void* locked = memory ? GlobalLock(memory) : nullptr;
+    if (!locked) {
+      if (memory) GlobalFree(memory);
+      return false;
+    }
+    std::memcpy(locked, bytes, size);
+    GlobalUnlock(memory);
+    if (SetClipboardData(format, memory)) return true;
+    GlobalFree(memory);
+    return false;
   }
 };
 
