@@ -122,10 +122,10 @@ std::optional<std::string> TerminalView::askText(const InputQuery& query) {
   return reply.empty() ? query.text : reply;  // Enter keeps the text offered
 }
 
-void TerminalView::printList() {
+void TerminalView::printRows(const std::vector<std::vector<std::string>>& rows, size_t columns) {
   clearStatus();
-  for (const auto& row : rows_) {
-    for (size_t column = 0; column < 6; ++column) {
+  for (const auto& row : rows) {
+    for (size_t column = 0; column < columns; ++column) {
       if (column) out_ << '\t';
       if (column < row.size()) out_ << row[column];
     }

@@ -68,7 +68,9 @@ class TerminalView : public View {
   bool memoShown = true;
 
   // Prints the driver list as it stands, a row a line, columns separated by tabs.
-  void printList();
+  void printList() { printRows(rows_, 6); }
+  // Rows of that many columns, a row a line, columns separated by tabs.
+  void printRows(const std::vector<std::vector<std::string>>& rows, size_t columns);
   // Ends the status line: the last status stays on the terminal, or goes
   // out as the one "status: " line into a pipe or file.
   void finish();

@@ -8,23 +8,13 @@
 
 namespace korvane {
 
+void StatusLineDialog::changed(const TWebCopyDialogState& state) {
+  std::string line = state.progressLine + "   " + state.rateLine;
+  if (state.showTime) line += "   " + state.timeLine;
+  view_.statusChanged(line);
+}
+
 namespace {
-
-// The component's progress on the terminal's status line.
-class StatusLineDialog : public TWebCopyDialog {
- public:
-  explicit StatusLineDialog(TerminalView& view) : view_(view) {}
-  void opened(TWebCopy&) override {}
-  void changed(const TWebCopyDialogState& state) override {
-    std::string line = state.progressLine + "   " + state.rateLine;
-    if (state.showTime) line += "   " + state.timeLine;
-    view_.statusChanged(line);
-  }
-  void finished(bool) override {}
-
- private:
-  TerminalView& view_;
-};
 
 struct TransferRequest {
   bool upload = false;

@@ -10,6 +10,18 @@
 
 namespace korvane {
 
+// The transfer component's progress on the terminal's status line.
+class StatusLineDialog : public TWebCopyDialog {
+ public:
+  explicit StatusLineDialog(TerminalView& view) : view_(view) {}
+  void opened(TWebCopy&) override {}
+  void changed(const TWebCopyDialogState& state) override;
+  void finished(bool) override {}
+
+ private:
+  TerminalView& view_;
+};
+
 // The words of the command line, the command first.
 bool isTransferCommand(const std::vector<std::string>& words);
 // Runs it with the window's transfer component (and so its proxy settings);

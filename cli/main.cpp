@@ -13,6 +13,7 @@
 #include "cli/RestoreCommands.h"
 #include "cli/TerminalView.h"
 #include "cli/TransferCommands.h"
+#include "cli/UpdateCommands.h"
 #include "platform/Text.h"
 
 #ifdef _WIN32
@@ -368,12 +369,17 @@ int main(int argc, char** argv) {
   }
   text.lang = korvane::languageOf(form.CurrentLanguage).value_or(Lang::English);
   bool ran = true;
+  bool nothingFound = false;  // the update check ran and found no new driver
   if (args->help) {
     std::cout << text(Msg::CliUsage) << '\n';
   } else if (args->words.front() == "cab") {
     ran = korvane::runCabCommand(*machine, text.lang, {args->words.begin() + 1, args->words.end()}, error);
   } else if (korvane::isTransferCommand(args->words)) {
     ran = korvane::runTransferCommand(form, *machine, view, args->words, text.lang, error);
+  } else if (korvane::isUpdateCommand(args->words)) {
+    const int outcome = korvane::runUpdateCommand(form, view, args->words, text.lang, error);
+    ran = outcome != 2;
+    nothingFound = outcome == 1;
   } else if (korvane::isRestoreCommand(args->words)) {
     ran = korvane::runRestoreCommand(form, view, machine->files(), args->words, text.lang, error);
   } else if (korvane::isPluginCommand(args->words)) {
@@ -389,5 +395,5 @@ int main(int argc, char** argv) {
   if (!flushed) std::cerr << "korvane: " << text(Msg::CliRegistryNotWritten, flushError) << '\n';
   // 1 for a run that went through but left drivers out, 2 for one that could not run.
   if (!ran) return form.Backup().Result().failures.empty() || form.CommandFailed ? 2 : 1;
-  return closed && flushed ? 0 : 1;
+  return closed && flushed && !nothingFound ? 0 : 1;
 }
