@@ -24,7 +24,7 @@ std::vector<std::string> TForm1::ListingLines() {
     return column < ListView1.Columns.size() ? ListView1.Columns[column].Caption : std::string();
   };
   for (size_t row = 0; row < ListView1.Count(); ++row) {
-    lines.push_back("[" + ListView1.Text(row, 0) + "]");
+    lines.push_back(std::string("[").append(ListView1.Text(row, 0)).append("]"));
     lines.push_back(Text(Msg::ListingInfLabel) + ListView1.Text(row, 1));
     for (size_t column = kFirstLabelledColumn; column <= kFirstLabelledColumn + 2; ++column)
       lines.push_back(caption(column) + ": " + ListView1.Text(row, column));
@@ -40,7 +40,7 @@ std::string TForm1::ListingFileBytes(const std::vector<std::string>& lines) {
   for (const auto& line : lines) text += line + "\r\n";
   CodePages& codePages = machine_.codePages();
   if (auto bytes = codePages.fromUtf8(text, codePages.ansiCodePage())) return *bytes;
-  return "\xEF\xBB\xBF" + text;
+  return std::string("\xEF\xBB\xBF").append(text);
 }
 
 void TForm1::Print1Click() {
