@@ -166,6 +166,11 @@ const TMenuLayout& TForm1::ListView1Popup() {
   return popup;
 }
 
+const TMenuLayout& TForm1::ListView2Popup() {
+  static const TMenuLayout popup = {"PopupMenu3", {"DownloadNow1", "CopyURL1"}};
+  return popup;
+}
+
 const std::vector<std::string>& TForm1::ControlNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> all;
@@ -177,6 +182,7 @@ const std::vector<std::string>& TForm1::ControlNames() {
     };
     for (const auto& menu : MainMenu()) addMenu(menu);
     addMenu(ListView1Popup());
+    addMenu(ListView2Popup());
     return all;
   }();
   return names;

@@ -282,6 +282,7 @@ class TForm1 {
   static bool HasCommand(const std::string& name);
   static const std::vector<TMenuLayout>& MainMenu();
   static const TMenuLayout& ListView1Popup();
+  static const TMenuLayout& ListView2Popup();  // the update list's
   // Every control and menu item of the window, in a fixed order.
   static const std::vector<std::string>& ControlNames();
 

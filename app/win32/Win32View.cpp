@@ -189,6 +189,7 @@ bool Win32View::createControls() {
   };
   for (const auto& menu : TForm1::MainMenu()) addMenu(menu);
   addMenu(TForm1::ListView1Popup());
+  addMenu(TForm1::ListView2Popup());
   for (const auto& name : TForm1::ControlNames()) {
     if (menuItems_.count(name)) continue;
     const Kind kind = kindOf(name);
@@ -508,14 +509,14 @@ void Win32View::syncMenus() {
   DrawMenuBar(window_);
 }
 
-void Win32View::showListPopup(LPARAM position) {
+void Win32View::showListPopup(const std::string& list, LPARAM position) {
   POINT at{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
   if (position == -1) {  // from the keyboard: the list's corner
     RECT box;
-    GetWindowRect(controlWindow("ListView1"), &box);
+    GetWindowRect(controlWindow(list), &box);
     at = {box.left + 10, box.top + 10};
   }
-  HMENU popup = buildMenu(TForm1::ListView1Popup());
+  HMENU popup = buildMenu(list == "ListView2" ? TForm1::ListView2Popup() : TForm1::ListView1Popup());
   TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
   DestroyMenu(popup);
 }
@@ -619,10 +620,15 @@ bool Win32View::runsWhileBusy(const std::string& name) const {
 
 LRESULT Win32View::notified(const NMHDR& header) {
   if (tree_ && header.hwndFrom == tree_->window()) return tree_->notified(header);
-  if (header.hwndFrom != controlWindow("ListView1")) return 0;
+  const bool candidates = header.hwndFrom == controlWindow("ListView2");
+  if (header.hwndFrom != controlWindow("ListView1") && !candidates) return 0;
   const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
   const bool selectionTouched = (change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED);
   if (!selectionTouched || fillingList_) return 0;
+  if (candidates) {
+    if (header.code == LVN_ITEMCHANGED) candidateSelectionChanged(change);
+    return 0;
+  }
   // The running command works on the selection it started with.
   if (header.code == LVN_ITEMCHANGING) return busy_ > 0 ? TRUE : FALSE;
   if (header.code == LVN_ITEMCHANGED) listSelectionChanged(change);
@@ -637,6 +643,14 @@ void Win32View::listSelectionChanged(const NMLISTVIEW& change) {
     return;
   }
   for (size_t row = 0; row < form_->ListView1.Count(); ++row) selectRow(row, selected);
+}
+
+// The update list keeps its selection for Download and Copy URL.
+void Win32View::candidateSelectionChanged(const NMLISTVIEW& change) {
+  TListView& list = form_->ListView2;
+  const bool selected = (change.uNewState & LVIS_SELECTED) != 0;
+  for (size_t row = 0; row < list.Count(); ++row)
+    if (change.iItem < 0 || static_cast<size_t>(change.iItem) == row) list.Select(row, selected);
 }
 
 void Win32View::selectRow(size_t row, bool selected) {
@@ -737,8 +751,9 @@ LRESULT Win32View::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return reinterpret_cast<LRESULT>(background_);
     }
     case WM_CONTEXTMENU:
-      if (reinterpret_cast<HWND>(wParam) == controlWindow("ListView1")) {
-        showListPopup(lParam);
+      for (const char* list : {"ListView1", "ListView2"}) {
+        if (reinterpret_cast<HWND>(wParam) != controlWindow(list)) continue;
+        showListPopup(list, lParam);
         return 0;
       }
       break;

@@ -78,12 +78,14 @@ class Win32View : public View {
   LRESULT notified(const NMHDR& header);
   void listSelectionChanged(const NMLISTVIEW& change);
   void selectRow(size_t row, bool selected);
+  void candidateSelectionChanged(const NMLISTVIEW& change);
   void editChanged(HWND edit);
   void browseForFolder();
   void restWhenIdle();
   void close();
   void resized();
-  void showListPopup(LPARAM position);
+  // The pop-up menu of ListView1 or ListView2.
+  void showListPopup(const std::string& list, LPARAM position);
   void drawButton(const DRAWITEMSTRUCT& item);
 
   HINSTANCE instance_;
