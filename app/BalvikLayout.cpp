@@ -141,6 +141,9 @@ const std::map<std::string, Handler, std::less<>>& commands() {
       {"SpeedButton1", &TForm1::SpeedButton1Click}, {"UpdateNow1", &TForm1::UpdateNow1Click},
       {"Checkforupdate1", &TForm1::Checkforupdate1Click}, {"BitBtn6", &TForm1::BitBtn6Click},
       {"DownloadNow1", &TForm1::DownloadNow1Click}, {"CopyURL1", &TForm1::CopyURL1Click},
+      {"Manual1", &TForm1::Manual1Click},   {"Homepage1", &TForm1::Homepage1Click},
+      {"Homepage2", &TForm1::Homepage2Click}, {"Writetome1", &TForm1::Writetome1Click},
+      {"About1", &TForm1::About1Click},
       {"BackupOutlook1", &TForm1::BackupOutlook1Click}, {"Restore3", &TForm1::Restore3Click},
       {"BackupIEFavorite1", &TForm1::BackupIEFavorite1Click}, {"Restore4", &TForm1::Restore4Click}};
   return table;

@@ -73,6 +73,23 @@ class TForm1 {
  public:
   // ---- end of device listing ----
 
+  // ---- Help menu (app/HelpMenu.cpp, the about box in app/AboutUnit.cpp) ----
+  // The manual of the interface language from the program's folder; a
+  // missing one is fetched from the web site and opened only when it is one
+  // of the build's own help files, else deleted with a message.
+  void Manual1Click();
+  void Homepage1Click();  // the web site, its Chinese start page in Chinese
+  void Homepage2Click() { Homepage1Click(); }
+  void Writetome1Click();  // a mail to support, the language in its subject
+  void About1Click();
+
+ private:
+  Lang CurrentLang() const;  // English where the current language is none of the six
+  bool FetchManual(const std::string& folder, const std::string& name);
+
+ public:
+  // ---- end of help menu ----
+
   // ---- Proxy settings (app/BalvikProxyUnit.cpp) ----
   // The proxy dialog; what it closes with goes to the settings and to WC1.
   void Proxysettings1Click();

@@ -8,6 +8,7 @@
 
 namespace korvane {
 
+class TAbout;
 class TForm2;
 class TListView;
 struct TOpenDialog;
@@ -51,6 +52,9 @@ class View {
   // leaves the edits' texts in it however the dialog closes. A face
   // without dialogs closes it at once, as by its close box.
   virtual void showProxyDialog(TForm2& /*dialog*/) {}
+  // The about box, modal: the face runs its mouse and click handlers as the
+  // user points at and clicks its lines.
+  virtual void showAbout(TAbout& /*dialog*/) {}
   // The text the user confirmed in an input box; nullopt for Cancel.
   virtual std::optional<std::string> askText(const InputQuery& query) = 0;
   // Lets the face handle its pending input between the steps of a long command.

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "app/AboutUnit.h"
+
 namespace korvane {
 
 namespace {
@@ -92,6 +94,13 @@ void TerminalView::showMessage(const std::string& text) {
   clearStatus();
   err_ << "message: " << text << '\n' << std::flush;
   if (!status_.empty()) drawStatus();
+}
+
+void TerminalView::showAbout(TAbout& dialog) {
+  clearStatus();
+  for (const TControl* line : {&dialog.Label1, &dialog.Label2, &dialog.MailLabel, &dialog.WebLabel})
+    out_ << line->Caption << '\n';
+  out_ << std::flush;
 }
 
 bool TerminalView::askYesNo(const std::string& text) {

@@ -52,6 +52,8 @@ class TerminalView : public View {
     if (proxyAnswer) proxyAnswer(dialog);
   }
   std::function<void(TForm2&)> proxyAnswer;
+  // The about box's texts, a line each.
+  void showAbout(TAbout& dialog) override;
   // The command line's answer to an input box (textAnswer); without one the
   // question is asked on the terminal, and an end of input cancels it.
   std::optional<std::string> askText(const InputQuery& query) override;

@@ -23,6 +23,15 @@ inline HWND addDialogControl(HWND dialog, HFONT font, const wchar_t* className, 
   return control;
 }
 
+// The font made bold, and italic if asked; nullptr when it cannot be. The caller deletes it.
+inline HFONT boldFont(HFONT font, bool italic = false) {
+  LOGFONTW look{};
+  if (!font || GetObjectW(font, sizeof look, &look) != sizeof look) return nullptr;
+  look.lfWeight = FW_BOLD;
+  look.lfItalic = italic ? TRUE : FALSE;
+  return CreateFontIndirectW(&look);
+}
+
 // A client area of the given size, centred over the owner.
 inline void placeDialog(HWND dialog, SIZE client) {
   RECT frame{0, 0, client.cx, client.cy};

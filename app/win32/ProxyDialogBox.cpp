@@ -85,18 +85,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   return FALSE;
 }
 
-// The dialog's font made bold, for the labels; the caller deletes it.
-HFONT boldOf(HFONT font) {
-  LOGFONTW look{};
-  if (!font || GetObjectW(font, sizeof look, &look) != sizeof look) return nullptr;
-  look.lfWeight = FW_BOLD;
-  return CreateFontIndirectW(&look);
-}
-
 }  // namespace
 
 void runProxyDialog(HINSTANCE instance, HWND owner, TForm2& form, HFONT font) {
-  HFONT bold = boldOf(font);
+  HFONT bold = boldFont(font);  // the labels'
   ProxyDialogState state{form, font, bold ? bold : font, form.ControlList()};
   runEmptyDialog(instance, owner, kDialogStyle, WS_EX_TOOLWINDOW, dialogProc, &state);
   if (bold) DeleteObject(bold);

@@ -9,6 +9,7 @@
 #include <array>
 #include <vector>
 
+#include "app/win32/AboutDialogBox.h"
 #include "app/win32/ControlIds.h"
 #include "app/win32/FolderDialogBox.h"
 #include "app/win32/FontTag.h"
@@ -685,6 +686,8 @@ std::optional<std::string> Win32View::chooseFolder(const FolderDialog& dialog) {
 }
 
 void Win32View::showProxyDialog(TForm2& dialog) { runProxyDialog(instance_, window_, dialog, fontFor(dialog.Edit1)); }
+
+void Win32View::showAbout(TAbout& dialog) { runAboutDialog(instance_, window_, dialog, fontFor(dialog.Label2)); }
 
 std::optional<std::string> Win32View::askText(const InputQuery& query) {
   const auto text = runInputBox(instance_, window_, query, fontFor(form_->Control("Button1")));

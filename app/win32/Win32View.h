@@ -37,6 +37,7 @@ class Win32View : public View {
   void memoTextAppended(const std::string& text) override;
   std::optional<std::string> chooseFolder(const FolderDialog& dialog) override;
   void showProxyDialog(TForm2& dialog) override;
+  void showAbout(TAbout& dialog) override;
   std::optional<std::string> askText(const InputQuery& query) override;
   void statusChanged(const std::string& text) override;
   void controlsChanged() override;

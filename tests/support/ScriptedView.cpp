@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/AboutUnit.h"
 #include "app/BalvikProxyUnit.h"
 
 namespace korvane::test {
@@ -41,6 +42,14 @@ void ScriptedView::showProxyDialog(TForm2& dialog) {
   auto answer = std::move(proxyDialogs.front());
   proxyDialogs.pop_front();
   answer(dialog);
+}
+
+void ScriptedView::showAbout(TAbout& dialog) {
+  log.push_back("about: " + dialog.Caption);
+  if (aboutDialogs.empty()) return;
+  auto hand = std::move(aboutDialogs.front());
+  aboutDialogs.pop_front();
+  hand(dialog);
 }
 
 std::optional<std::string> ScriptedView::chooseFileToOpen(const TOpenDialog& dialog) {

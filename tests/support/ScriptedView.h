@@ -35,6 +35,9 @@ class ScriptedView : public View {
   // Logs the caption and lets the next scripted hand work the dialog (tick
   // the box, type, press OK) before it closes; unscripted fails.
   void showProxyDialog(TForm2& dialog) override;
+  // Logs the caption and lets the next scripted hand work the about box;
+  // without one the box is closed at once.
+  void showAbout(TAbout& dialog) override;
   // Answers with the next scripted text (nullopt: Cancel); an unscripted input box fails the test.
   std::optional<std::string> askText(const InputQuery& query) override;
   void processMessages() override;
@@ -47,6 +50,7 @@ class ScriptedView : public View {
   std::deque<std::optional<std::string>> chosenFiles;
   std::deque<std::optional<std::string>> folders;
   std::deque<std::function<void(TForm2&)>> proxyDialogs;
+  std::deque<std::function<void(TAbout&)>> aboutDialogs;
   std::deque<std::optional<std::string>> texts;
   // Runs on every pump, e.g. to press Stop in the middle of a long command.
   std::function<void()> onPump;

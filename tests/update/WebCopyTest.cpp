@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/HostCommand.h"
+#include "support/LoopbackServer.h"
 #include "support/TestMachine.h"
 #include "update/WebCopy.h"
 
@@ -40,30 +41,6 @@ std::string bytesOf(size_t count) {
   for (size_t k = 0; k < count; ++k) bytes[k] = static_cast<char>((k * 7 + k / 251) & 0xFF);
   return bytes;
 }
-
-// An HTTP server on the loopback address, on a port of its own.
-class LoopbackServer {
- public:
-  LoopbackServer() = default;
-  ~LoopbackServer() { stop(); }
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
-  httplib::Server server;
-  void start() {
-    port = server.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server.listen_after_bind(); });
-    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  void stop() {
-    if (!thread_.joinable()) return;
-    server.stop();
-    thread_.join();
-  }
-  int port = 0;
-
- private:
-  std::thread thread_;
-};
 
 const std::string kBody = bytesOf(10000);
 constexpr const char* kDownloads = "C:\\Downloads";
