@@ -1,17 +1,13 @@
 // The update check and the driver downloads on machine images: which image
 // the check trusts, what it unpacks, what the window shows, and downloads
 // from a loopback server.
-#include <httplib.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
 
 #include "app/AppTestSupport.h"
 #include "packaging/CabTestKit.h"
 #include "platform/Sha256.h"
+#include "support/LoopbackServer.h"
 #include "update/DatabaseUpdate.h"
 
 namespace korvane::test {
@@ -103,27 +99,6 @@ TEST_F(DatabaseUnpackingTest, HostileCabinetLandsOnlyTheDatabaseFiles) {
 
 // ---- the check and the downloads in the window
 
-// An HTTP server on the loopback address, on a port of its own.
-class LoopbackServer {
- public:
-  LoopbackServer() {
-    port = server.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server.listen_after_bind(); });
-    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  ~LoopbackServer() {
-    server.stop();
-    thread_.join();
-  }
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
-  httplib::Server server;
-  int port = 0;
-
- private:
-  std::thread thread_;
-};
-
 const std::string kDriver = "sample driver package";
 
 class UpdateWindowTest : public ::testing::Test {
@@ -133,6 +108,7 @@ class UpdateWindowTest : public ::testing::Test {
       if (request.matches[1] == "missing.cab") response.status = 404;
       else response.set_content(kDriver, "application/octet-stream");
     });
+    server_.start();
     // The database host answers nowhere: every check falls back to the saved image.
     window_.image.set("Hosts", "download.example.net", "127.0.0.1")
         .set("Hosts", "drivers.example", "127.0.0.1")
