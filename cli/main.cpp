@@ -269,6 +269,26 @@ bool removeCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
   return !form.RestoreState().LastRemovalIncomplete && succeeded(form, text, error);
 }
 
+// listing --save|--print: collects, then Save listing or Print listing.
+bool listingCommand(TForm1& form, korvane::TerminalView& view, bool save, const Texts& text, std::string& error) {
+  collectQuietly(form, view, false);
+  if (form.ListView1.Count() == 0) {
+    error = text(Msg::ListingNothingToList);
+    return false;
+  }
+  form.Click(save ? "SaveListing1" : "Print1");
+  return succeeded(form, text, error);
+}
+
+// The Help menu item a command stands for; what it opens goes to the shell.
+std::optional<std::string> helpMenuItem(const std::string& command) {
+  if (command == "manual") return "Manual1";
+  if (command == "homepage") return "Homepage2";
+  if (command == "write-to-us") return "Writetome1";
+  if (command == "about") return "About1";
+  return std::nullopt;
+}
+
 // Runs the command on a started window; false with a message when it cannot.
 bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std::string>& words, Texts& text,
                 std::string& error) {
@@ -287,6 +307,11 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
     return removeCommand(form, view, options, text, error);
   } else if (command == "proxy") {
     return korvane::runProxyCommand(form, view, options, text.lang, std::cin, std::cout, error);
+  } else if (command == "listing" && options.size() == 1 && (options[0] == "--save" || options[0] == "--print")) {
+    return listingCommand(form, view, options[0] == "--save", text, error);
+  } else if (const auto item = helpMenuItem(command); item && options.empty()) {
+    form.Click(*item);
+    return succeeded(form, text, error);
   } else if (command == "sysinfo" && options.empty()) {
     // Start-up has written the system details: sysinfo lets them through.
   } else if (command == "language" && options.size() == 1) {

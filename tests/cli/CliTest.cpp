@@ -489,5 +489,55 @@ TEST(Cli, StatusLineOnATerminal) {
     }
 }
 
+// An image with one driver whose listing goes to the backup-all folder given.
+ImageBuilder& listingImage(ImageBuilder& image, const std::string& backupAllFolder) {
+  image.registry("d.reg", "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{A}\\0000]\r\n"
+                          "\"DriverDesc\"=\"Zeta Audio\"\r\n\"InfPath\"=\"oem1.inf\"\r\n\"ProviderName\"=\"Orvik\"\r\n\r\n");
+  image.file("WINDOWS\\Korvane.ini", "[Folder]\r\nBackupAll=" + backupAllFolder + "\r\n");
+  image.open();
+  return image;
+}
+
+TEST(CliListing, SaveWritesTheFileAndSaysWhere) {
+  ImageBuilder image;
+  listingImage(image, "C:\\Lists\\New");
+  const CliRun run = korvane("--machine " + quoted(image.root()) + " listing --save");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "OK\n");
+  EXPECT_THAT(run.err, testing::HasSubstr("C:\\Lists\\New\\DeviceListing.txt"));
+  EXPECT_THAT(slurp(image.root() / "drive_c/Lists/New/DeviceListing.txt"), testing::HasSubstr("[Zeta Audio]\r\n"));
+}
+
+TEST(CliListing, UnwritableFolderOrNoPrinterFailsWithoutOk) {
+  ImageBuilder image;
+  image.file("Blocked", "a file where the folder should be");
+  listingImage(image, "C:\\Blocked\\Lists");
+  for (const char* target : {"--save", "--print"}) {
+    const CliRun run = korvane("--machine " + quoted(image.root()) + " listing " + target);
+    EXPECT_EQ(run.exitCode, 2) << target;
+    EXPECT_EQ(run.out.find("OK"), std::string::npos) << target << run.out;
+  }
+  EXPECT_FALSE(fs::exists(image.root() / "spool"));
+}
+
+TEST(CliHelp, AboutPrintsItsTextsAndLinksReachTheShell) {
+  ImageBuilder image;
+  image.set("Hosts", "www.example.com", "127.0.0.1");  // the web site goes nowhere: port 80 of loopback
+  image.open();
+  const std::string machine = "--machine " + quoted(image.root());
+  const CliRun about = korvane(machine + " about");
+  EXPECT_EQ(about.exitCode, 0);
+  EXPECT_THAT(about.outLines(), testing::ElementsAre("Korvane 3.11", testing::_, "E-mail: info@example.com",
+                                                     "http://www.example.com"));
+  EXPECT_EQ(korvane(machine + " homepage").exitCode, 0);
+  EXPECT_EQ(korvane(machine + " write-to-us").exitCode, 0);
+  EXPECT_THAT(image.actions(), testing::ElementsAre("execute\topen\thttp://www.example.com\t\t\t1",
+                                                    "execute\topen\tmailto:support@example.com?subject=Korvane%203.11%20"
+                                                    "%5BEnglish%5D\t\t\t1"));
+  const CliRun manual = korvane(machine + " manual");  // not beside the program, nor on the site
+  EXPECT_EQ(manual.exitCode, 2);
+  EXPECT_THAT(manual.err, testing::HasSubstr("The manual ManuelEN.chm could not be fetched"));
+}
+
 }  // namespace
 }  // namespace korvane::test
