@@ -1,6 +1,5 @@
 #include "backup/DriverFileSearch.h"
 
-#include "backup/FileNames.h"
 #include "platform/Text.h"
 
 namespace korvane {
@@ -32,11 +31,11 @@ DriverFileSearch::DriverFileSearch(FileSystem& files, const SearchFolders& folde
 }
 
 std::optional<DriverFileSearch::Found> DriverFileSearch::Resolve(const std::string& fileName) {
-  // A name with a folder part could reach outside the system folders, and a
-  // wildcard would pick whatever file happens to match first.
-  if (!isPlainFileName(fileName)) return std::nullopt;
   // "x.sys " (a name followed by a comment in an INF) is "x.sys" everywhere.
   const std::string name = withoutTrailingDotsAndSpaces(fileName);
+  // A name with a folder part could reach outside the system folders, and a
+  // wildcard would pick whatever file happens to match first.
+  if (!nameStaysInFolder(name)) return std::nullopt;
   if (auto path = inSystemFolders(name)) return Found{*path, false};
   if (auto path = inTree(windowsTree_, name)) return Found{*path, true};
   if (auto path = inTree(driveTree_, name)) return Found{*path, true};
