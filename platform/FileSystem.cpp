@@ -5,6 +5,13 @@
 
 namespace korvane {
 
+bool FileSystem::sameFile(const std::string& first, const std::string& second) {
+  if (equalsIgnoreCase(fullPathName(*this, first), fullPathName(*this, second))) return true;
+  const auto firstShort = shortPathName(first), secondShort = shortPathName(second);
+  return firstShort && secondShort &&
+         equalsIgnoreCase(fullPathName(*this, *firstShort), fullPathName(*this, *secondShort));
+}
+
 bool FileSystem::forceDirectories(const std::string& path) {
   const std::string folder = withoutTrailingBackslash(path);
   if (folder.empty()) return false;

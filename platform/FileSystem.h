@@ -92,6 +92,11 @@ class FileSystem {
   // A new empty file "<folder>\<prefix>XXXX.tmp", created; nullopt on failure.
   virtual std::optional<std::string> tempFileName(const std::string& folder, const std::string& prefix) = 0;
 
+  // Whether two paths name one file however they are spelled: case, short
+  // names, "." and "..", a share and the folder it stands for. Compared by
+  // name alone, without regard to case, where either is not there.
+  virtual bool sameFile(const std::string& first, const std::string& second);
+
   // Creates every missing folder of the path.
   bool forceDirectories(const std::string& path);
   // The bytes written under a temporary name beside the path, which they

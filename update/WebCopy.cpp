@@ -465,15 +465,8 @@ bool WebCopyRun::shareFailed(const std::string& share, const std::string& reason
   return false;
 }
 
-// Whether two paths name one file, however they are spelled.
-bool sameFile(FileSystem& files, const std::string& first, const std::string& second) {
-  if (equalsIgnoreCase(fullPathName(files, first), fullPathName(files, second))) return true;
-  const auto firstShort = files.shortPathName(first), secondShort = files.shortPathName(second);
-  return firstShort && secondShort && equalsIgnoreCase(fullPathName(files, *firstShort), fullPathName(files, *secondShort));
-}
-
 bool WebCopyRun::copyFile(Current& current, const std::string& source, const std::string& target) {
-  if (sameFile(files_, source, target)) {
+  if (files_.sameFile(source, target)) {
     error(wceIdenticalFiles, TWebCopyTexts::IdenticalFiles, source);
     return false;
   }

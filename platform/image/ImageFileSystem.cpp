@@ -262,6 +262,14 @@ std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const
   return at->host;
 }
 
+bool ImageFileSystem::sameFile(const std::string& first, const std::string& second) {
+  const auto firstHost = hostPath(first), secondHost = hostPath(second);
+  std::error_code error;
+  if (firstHost && secondHost && fs::exists(*firstHost, error) && fs::exists(*secondHost, error))
+    return fs::equivalent(*firstHost, *secondHost, error);
+  return FileSystem::sameFile(first, second);
+}
+
 ImageFileSystem::Found ImageFileSystem::lookup(const std::string& path) {
   const auto at = resolve(path);
   if (!at || !at->kind) return Found::Nothing;

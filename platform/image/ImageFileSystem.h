@@ -45,6 +45,8 @@ class ImageFileSystem : public FileSystem {
   std::optional<std::string> shortPathName(const std::string& path) override;
   std::string tempPath() override { return temp_; }
   std::optional<std::string> tempFileName(const std::string& folder, const std::string& prefix) override;
+  // By the host files the paths lead to, links and shares followed.
+  bool sameFile(const std::string& first, const std::string& second) override;
 
   // What a path names, in the one lookup that exists and isDirectory each
   // take; a link to a folder is a folder.

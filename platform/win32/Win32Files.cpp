@@ -263,10 +263,26 @@ class Win32FileSystem : public FileSystem {
     return redirect_.fromNative(narrow(name));
   }
 
+  // By the volume and the file's number there, which no spelling changes.
+  bool sameFile(const std::string& first, const std::string& second) override {
+    const auto firstId = identityOf(first), secondId = identityOf(second);
+    if (!firstId || !secondId) return FileSystem::sameFile(first, second);
+    return firstId->dwVolumeSerialNumber == secondId->dwVolumeSerialNumber &&
+           firstId->nFileIndexHigh == secondId->nFileIndexHigh && firstId->nFileIndexLow == secondId->nFileIndexLow;
+  }
+
  private:
   // Larger files are not Korvane's: INF files, settings, drivers.
   static constexpr size_t maxReadSize = size_t{1} << 30;
 
+  std::optional<BY_HANDLE_FILE_INFORMATION> identityOf(const std::string& path) const {
+    // No access asked for: only the file's identity is read.
+    FileHandle file(CreateFileW(native(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &information)) return std::nullopt;
+    return information;
+  }
   std::wstring native(const std::string& path) const { return wide(redirect_.toNative(path)); }
   DWORD attributesOf(const std::string& path) const { return GetFileAttributesW(native(path).c_str()); }
 

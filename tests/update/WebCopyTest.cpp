@@ -510,18 +510,42 @@ TEST(FileCopy, SharesAreReleasedOnEveryWayOut) {
   add("\\\\server\\drivers", "C:\\FromShare");
   add("\\\\server\\drivers", "C:\\Later").CopyNewerOnly = true;
   copy.Items[1].FileDate = 1e6;  // far in the future: the share's file is not newer
-  add("\\\\server\\drivers", "C:\\Data");  // the source itself, reached through the share
+  add("\\\\server\\drivers", "c:\\data\\.");  // the source itself, reached through the share
   add("\\\\server\\unknown", "C:\\FromShare");
+  std::vector<int> errors;
+  copy.OnError = [&](TWebCopy&, int code) { errors.push_back(code); };
   copy.Execute();
   EXPECT_TRUE(copy.Items[0].Succeeded);
   EXPECT_TRUE(machine.files().readFile("C:\\FromShare\\driver.bin") == kBody);
   EXPECT_TRUE(copy.Items[1].NotNewer);
   EXPECT_FALSE(machine.files().exists("C:\\Later\\driver.bin"));
+  EXPECT_FALSE(copy.Items[2].Succeeded) << "a file is never copied onto itself";
   EXPECT_TRUE(machine.files().readFile("C:\\Data\\driver.bin") == kBody) << "the source keeps its bytes";
   EXPECT_FALSE(copy.Items[3].Succeeded);
+  EXPECT_EQ(errors, (std::vector<int>{wceIdenticalFiles, wceCannotConnect}));
   EXPECT_EQ(connectErrors, 1);
   std::string error;
   EXPECT_FALSE(machine.shares().disconnect("\\\\server\\drivers", false, error)) << "no connection is left open";
+}
+
+TEST(FileCopy, ATargetReachedThroughAShareIsStillTheSource) {
+  ImageBuilder image;
+  image.file("Data\\driver.bin", kBody).set("Shares", "\\\\server\\drivers", "drive_c/Data");
+  Machine& machine = image.open();
+  std::string error;
+  ASSERT_TRUE(machine.shares().connect("\\\\server\\drivers", "", "", error)) << error;
+  TWebCopy copy(machine);
+  TWebCopyItem& item = copy.Items.Add();
+  item.Protocol = wpFile;
+  item.URL = "C:\\Data\\driver.bin";
+  item.TargetDir = "\\\\SERVER\\Drivers";
+  std::vector<int> errors;
+  copy.OnError = [&](TWebCopy&, int code) { errors.push_back(code); };
+  copy.Execute();
+  EXPECT_FALSE(item.Succeeded);
+  EXPECT_EQ(errors, std::vector<int>{wceIdenticalFiles});
+  EXPECT_TRUE(machine.files().readFile("C:\\Data\\driver.bin") == kBody);
+  EXPECT_EQ(machine.files().find("C:\\Data\\*").size(), 1u) << "nothing was written beside the source";
 }
 
 }  // namespace
