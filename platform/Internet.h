@@ -45,7 +45,8 @@ class InternetReceiver {
   virtual bool head(const InternetHead& head) = 0;
   // False stops the transfer.
   virtual bool block(std::string_view bytes) = 0;
-  // Polled while waiting for the network too: true stops the transfer.
+  // Polled while waiting for the network too, possibly from another thread:
+  // true stops the transfer.
   virtual bool stopRequested() = 0;
 };
 
@@ -54,6 +55,7 @@ class InternetSender {
   virtual ~InternetSender() = default;
   // Up to size bytes into buffer; 0 at the end, nullopt when reading failed.
   virtual std::optional<size_t> read(char* buffer, size_t size) = 0;
+  // As the receiver's.
   virtual bool stopRequested() = 0;
 };
 

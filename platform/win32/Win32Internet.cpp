@@ -4,6 +4,11 @@
 
 #include <wininet.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,6 +29,7 @@ class InternetHandle {
     return *this;
   }
   HINTERNET get() const { return handle_; }
+  HINTERNET release() { return std::exchange(handle_, nullptr); }
   explicit operator bool() const { return handle_ != nullptr; }
   // Closing a file handle ends an FTP upload: false when the server did not take it.
   bool close() { return !handle_ || InternetCloseHandle(std::exchange(handle_, nullptr)); }
@@ -41,10 +47,69 @@ std::string errorText(DWORD code) {
   return trim(narrow(std::wstring_view(buffer, length)));
 }
 
-TransferResult failure(TransferEnd end) {
-  const DWORD code = GetLastError();
+TransferResult failure(TransferEnd end, DWORD code = GetLastError()) {
   return {end, static_cast<int>(code), errorText(code)};
 }
+
+constexpr TransferResult kStopped{TransferEnd::stopped, 0, {}};
+
+// The handle a transfer reads or writes, which a stop closes from a watching
+// thread: closing it is what ends a call that waits for a silent server,
+// where the time-outs would take a minute. Whichever side closes it first
+// does, the other leaves it alone. A call that starts just after the close
+// fails at once on the dead handle: no other thread makes WinInet handles
+// meanwhile, so its number is not given to another.
+class StoppableHandle {
+ public:
+  StoppableHandle(InternetHandle handle, std::function<bool()> stopRequested)
+      : handle_(handle.get()), open_(handle.release()), stopRequested_(std::move(stopRequested)),
+        watcher_([this] { watch(); }) {}
+  ~StoppableHandle() { close(); }
+  StoppableHandle(const StoppableHandle&) = delete;
+  StoppableHandle& operator=(const StoppableHandle&) = delete;
+
+  HINTERNET get() const { return handle_; }
+  // Why a call on the handle failed: the stop, or what the library says.
+  TransferResult failed(TransferEnd end) {
+    const DWORD code = GetLastError();
+    std::lock_guard lock(mutex_);
+    return stopped_ ? kStopped : failure(end, code);
+  }
+  // Ends the watch and closes the handle: false when that failed (an FTP
+  // upload the server did not take) or the stop had closed it.
+  bool close() {
+    {
+      std::lock_guard lock(mutex_);
+      finished_ = true;
+    }
+    wake_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
+    return open_ ? InternetCloseHandle(std::exchange(open_, nullptr)) != FALSE : !stopped_;
+  }
+
+ private:
+  void watch() {
+    std::unique_lock lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return finished_; })) {
+      lock.unlock();
+      const bool stop = stopRequested_();
+      lock.lock();
+      if (stop && !finished_) {
+        InternetCloseHandle(std::exchange(open_, nullptr));
+        stopped_ = true;
+        return;
+      }
+    }
+  }
+
+  const HINTERNET handle_;  // for the calls; a dead number once closed
+  HINTERNET open_;          // for closing; null once closed
+  std::function<bool()> stopRequested_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool finished_ = false, stopped_ = false;
+  std::thread watcher_;  // last: it starts on the members above
+};
 
 TransferEnd endOfConnectError(DWORD code) {
   switch (code) {
@@ -64,6 +129,17 @@ TransferResult connectFailure() { return failure(endOfConnectError(GetLastError(
 
 void setNumber(HINTERNET handle, DWORD option, DWORD value) { InternetSetOptionW(handle, option, &value, sizeof value); }
 
+bool hasProxyLogin(const InternetOptions& options) {
+  return !options.proxy.empty() && !options.proxyUser.empty() && !options.proxyPassword.empty();
+}
+
+// Credentials set on a session or request go to the proxy alone, never to the server.
+void setProxyLogin(HINTERNET handle, const InternetOptions& options) {
+  std::wstring user = wide(options.proxyUser), password = wide(options.proxyPassword);
+  InternetSetOptionW(handle, INTERNET_OPTION_PROXY_USERNAME, user.data(), static_cast<DWORD>(user.size()));
+  InternetSetOptionW(handle, INTERNET_OPTION_PROXY_PASSWORD, password.data(), static_cast<DWORD>(password.size()));
+}
+
 // A session of its own for each transfer, with the proxy, its credentials and the time-outs.
 InternetHandle openSession(const InternetOptions& options, bool viaProxy) {
   const bool named = viaProxy && !options.proxy.empty();
@@ -78,13 +154,7 @@ InternetHandle openSession(const InternetOptions& options, bool viaProxy) {
   setNumber(session.get(), INTERNET_OPTION_SEND_TIMEOUT, options.idleTimeoutMs);
   setNumber(session.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, options.idleTimeoutMs);
   setNumber(session.get(), INTERNET_OPTION_DATA_SEND_TIMEOUT, options.idleTimeoutMs);
-  // Credentials set on the session go to the proxy alone, never to the server.
-  if (named && !options.proxyUser.empty() && !options.proxyPassword.empty()) {
-    std::wstring user = wide(options.proxyUser), password = wide(options.proxyPassword);
-    InternetSetOptionW(session.get(), INTERNET_OPTION_PROXY_USERNAME, user.data(), static_cast<DWORD>(user.size()));
-    InternetSetOptionW(session.get(), INTERNET_OPTION_PROXY_PASSWORD, password.data(),
-                       static_cast<DWORD>(password.size()));
-  }
+  if (named && hasProxyLogin(options)) setProxyLogin(session.get(), options);
   return session;
 }
 
@@ -121,37 +191,63 @@ InternetHead httpHead(HINTERNET request) {
   return head;
 }
 
+constexpr int kProxyLoginRequired = 407;
+
+// "407 Proxy Authentication Required": the proxy's own words for its refusal.
+TransferResult proxyRefused(HINTERNET request) {
+  const std::string words = narrow(queryText(request, HTTP_QUERY_STATUS_TEXT).value_or(L""));
+  return {TransferEnd::failed, kProxyLoginRequired, trim(std::to_string(kProxyLoginRequired) + " " + words)};
+}
+
+// Not every WinInet offers the session's proxy credentials unasked: a proxy
+// that asks for them gets them on the request and the request once more (the
+// refused answer read away first, so that the connection can carry it).
+// nullopt when the request may go on.
+std::optional<TransferResult> proxyLoginRefused(HINTERNET request, const InternetOptions& options, InternetHead& head) {
+  if (head.status != kProxyLoginRequired || !hasProxyLogin(options)) return std::nullopt;
+  std::vector<char> buffer(kBlockSize);
+  DWORD read = 0;
+  while (InternetReadFile(request, buffer.data(), kBlockSize, &read) && read > 0) {
+  }
+  setProxyLogin(request, options);
+  if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return connectFailure();
+  head = httpHead(request);
+  if (head.status == kProxyLoginRequired) return proxyRefused(request);
+  return std::nullopt;
+}
+
 // Hands the head and then the body in blocks to the receiver; the body must
 // end cleanly and, where its length was announced, be whole.
-TransferResult receive(HINTERNET source, const InternetHead& head, InternetReceiver& receiver) {
-  if (!receiver.head(head)) return {TransferEnd::stopped, 0, {}};
+TransferResult receive(InternetHandle opened, const InternetHead& head, InternetReceiver& receiver) {
+  if (!receiver.head(head)) return kStopped;
+  StoppableHandle source(std::move(opened), [&receiver] { return receiver.stopRequested(); });
   std::vector<char> buffer(kBlockSize);
   uint64_t received = 0;
   for (;;) {
-    if (receiver.stopRequested()) return {TransferEnd::stopped, 0, {}};
+    if (receiver.stopRequested()) return kStopped;
     DWORD read = 0;
-    if (!InternetReadFile(source, buffer.data(), kBlockSize, &read))
-      return failure(GetLastError() == ERROR_INTERNET_TIMEOUT ? TransferEnd::timedOut : TransferEnd::incomplete);
+    if (!InternetReadFile(source.get(), buffer.data(), kBlockSize, &read))
+      return source.failed(GetLastError() == ERROR_INTERNET_TIMEOUT ? TransferEnd::timedOut : TransferEnd::incomplete);
     if (read == 0) break;
     received += read;
-    if (!receiver.block(std::string_view(buffer.data(), read))) return {TransferEnd::stopped, 0, {}};
+    if (!receiver.block(std::string_view(buffer.data(), read))) return kStopped;
   }
   if (head.length && received != *head.length) return {TransferEnd::incomplete, 0, "the connection ended early"};
   return {TransferEnd::done, 0, {}};
 }
 
 // Reads length bytes from the sender and writes them; false with the result when that fails.
-TransferResult send(HINTERNET target, uint64_t length, InternetSender& sender) {
+TransferResult send(StoppableHandle& target, uint64_t length, InternetSender& sender) {
   std::vector<char> buffer(kBlockSize);
   uint64_t sent = 0;
   while (sent < length) {
-    if (sender.stopRequested()) return {TransferEnd::stopped, 0, {}};
+    if (sender.stopRequested()) return kStopped;
     const auto read = sender.read(buffer.data(), kBlockSize);
     if (!read) return {TransferEnd::failed, 0, "the file to send could not be read"};
     if (*read == 0) return {TransferEnd::incomplete, 0, "the file to send ended early"};
     DWORD written = 0;
-    if (!InternetWriteFile(target, buffer.data(), static_cast<DWORD>(*read), &written) || written != *read)
-      return failure(TransferEnd::incomplete);
+    if (!InternetWriteFile(target.get(), buffer.data(), static_cast<DWORD>(*read), &written) || written != *read)
+      return target.failed(TransferEnd::incomplete);
     sent += written;
   }
   return {TransferEnd::done, 0, {}};
@@ -177,8 +273,18 @@ class FtpConnection {
                                                   INTERNET_SERVICE_FTP, options.ftpPassive ? INTERNET_FLAG_PASSIVE : 0,
                                                   0));
   }
-  bool connected() const { return static_cast<bool>(connection_); }
-  HINTERNET get() const { return connection_.get(); }
+  // Logged in and in the folder of path, made first when asked: nullopt, else why not.
+  std::optional<TransferResult> enter(const std::string& path, bool make) {
+    if (!connection_) return failure(TransferEnd::cannotConnect);
+    const std::string folder = folderOf(path);
+    if (!(make ? makeFolders(folder) : changeFolder(folder))) return failure(TransferEnd::notFound);
+    return std::nullopt;
+  }
+  // The file of path in the folder entered, for GENERIC_READ or GENERIC_WRITE.
+  InternetHandle open(const std::string& path, DWORD access) {
+    return InternetHandle(FtpOpenFileW(connection_.get(), wide(nameOf(path)).c_str(), access,
+                                       FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
+  }
 
   bool changeFolder(const std::string& folder) {
     return folder.empty() || FtpSetCurrentDirectoryW(connection_.get(), wide(folder).c_str());
@@ -225,26 +331,24 @@ class Win32Internet : public Internet {
     if (!request) return connectFailure();
     InternetHead head = httpHead(request.get());
     if (urlScheme(url) == "ftp") head.status = 0;
-    return receive(request.get(), head, receiver);
+    if (auto refused = proxyLoginRefused(request.get(), options, head)) return *refused;
+    return receive(std::move(request), head, receiver);
   }
 
   TransferResult ftpDownload(const FtpLogin& login, const std::string& path, const InternetOptions& options,
                              InternetReceiver& receiver) override {
     FtpConnection ftp(login, options);
-    if (!ftp.connected()) return failure(TransferEnd::cannotConnect);
-    if (!ftp.changeFolder(folderOf(path))) return failure(TransferEnd::notFound);
+    if (auto failed = ftp.enter(path, false)) return *failed;
     const InternetHead head = ftp.find(nameOf(path)).value_or(InternetHead{});
-    InternetHandle file(FtpOpenFileW(ftp.get(), wide(nameOf(path)).c_str(), GENERIC_READ,
-                                     FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
+    InternetHandle file = ftp.open(path, GENERIC_READ);
     if (!file) return failure(TransferEnd::notFound);
-    return receive(file.get(), head, receiver);
+    return receive(std::move(file), head, receiver);
   }
 
   TransferResult ftpStat(const FtpLogin& login, const std::string& path, const InternetOptions& options,
                          InternetHead& found) override {
     FtpConnection ftp(login, options);
-    if (!ftp.connected()) return failure(TransferEnd::cannotConnect);
-    if (!ftp.changeFolder(folderOf(path))) return failure(TransferEnd::notFound);
+    if (auto failed = ftp.enter(path, false)) return *failed;
     const auto head = ftp.find(nameOf(path));
     if (!head) return failure(TransferEnd::notFound);
     found = *head;
@@ -254,13 +358,13 @@ class Win32Internet : public Internet {
   TransferResult ftpUpload(const FtpLogin& login, const std::string& path, uint64_t length,
                            const InternetOptions& options, InternetSender& sender) override {
     FtpConnection ftp(login, options);
-    if (!ftp.connected()) return failure(TransferEnd::cannotConnect);
-    if (!ftp.makeFolders(folderOf(path))) return failure(TransferEnd::notFound);
-    InternetHandle file(FtpOpenFileW(ftp.get(), wide(nameOf(path)).c_str(), GENERIC_WRITE,
-                                     FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
-    if (!file) return failure(TransferEnd::notFound);
-    const TransferResult sent = send(file.get(), length, sender);
+    if (auto failed = ftp.enter(path, true)) return *failed;
+    InternetHandle opened = ftp.open(path, GENERIC_WRITE);
+    if (!opened) return failure(TransferEnd::notFound);
+    StoppableHandle file(std::move(opened), [&sender] { return sender.stopRequested(); });
+    const TransferResult sent = send(file, length, sender);
     if (!sent.ok()) return sent;
+    // Closing the file is what ends the upload: the server's answer comes then.
     return file.close() ? sent : failure(TransferEnd::incomplete);
   }
 
@@ -274,18 +378,23 @@ class Win32Internet : public Internet {
     InternetHandle connection(InternetConnectW(session.get(), wide(urlHost(url)).c_str(), port, nullptr, nullptr,
                                                INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return connectFailure();
-    InternetHandle request(HttpOpenRequestW(connection.get(), wide(verb).c_str(), wide(urlObjectPath(url)).c_str(),
-                                            nullptr, nullptr, nullptr,
-                                            INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0), 0));
-    if (!request) return connectFailure();
+    InternetHandle opened(HttpOpenRequestW(connection.get(), wide(verb).c_str(), wide(urlObjectPath(url)).c_str(),
+                                           nullptr, nullptr, nullptr,
+                                           INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0), 0));
+    if (!opened) return connectFailure();
+    // The body is read once: a proxy that asks for a login gets it with the only request.
+    if (hasProxyLogin(options)) setProxyLogin(opened.get(), options);
+    StoppableHandle request(std::move(opened), [&sender] { return sender.stopRequested(); });
     INTERNET_BUFFERSW buffers{};
     buffers.dwStructSize = sizeof buffers;
     buffers.dwBufferTotal = static_cast<DWORD>(length);
-    if (!HttpSendRequestExW(request.get(), &buffers, nullptr, HSR_INITIATE, 0)) return connectFailure();
-    const TransferResult sent = send(request.get(), length, sender);
+    if (!HttpSendRequestExW(request.get(), &buffers, nullptr, HSR_INITIATE, 0))
+      return request.failed(endOfConnectError(GetLastError()));
+    const TransferResult sent = send(request, length, sender);
     if (!sent.ok()) return sent;
-    if (!HttpEndRequestW(request.get(), nullptr, 0, 0)) return failure(TransferEnd::failed);
+    if (!HttpEndRequestW(request.get(), nullptr, 0, 0)) return request.failed(TransferEnd::failed);
     const int status = httpHead(request.get()).status;
+    if (status == kProxyLoginRequired) return proxyRefused(request.get());
     if (status >= 300) return {TransferEnd::failed, status, "HTTP status " + std::to_string(status)};
     return sent;
   }
