@@ -40,7 +40,11 @@ class TForm1 {
   // settings could not be written (the window then stays open).
   bool FormCloseQuery();
 
-  void Stop1Click() { StopRequested = true; }
+  // Also ends a running transfer: Stop and closing the window never wait for one.
+  void Stop1Click() {
+    StopRequested = true;
+    WC1.Cancel();
+  }
   void BitBtn1Click();  // Collect All
   void ca1Click() { BitBtn1Click(); }
   void BitBtn8Click();  // Fast Collect

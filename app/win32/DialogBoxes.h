@@ -57,15 +57,25 @@ inline INT_PTR endOnOkOrCancel(HWND dialog, WPARAM command, int textBoxId, std::
 
 // A modal dialog from an empty template (no menu, the dialog class, no
 // title), its state handed to WM_INITDIALOG.
+struct alignas(4) EmptyDialogTemplate {
+  DLGTEMPLATE header;
+  WORD menu, windowClass, title;
+};
+
 inline INT_PTR runEmptyDialog(HINSTANCE instance, HWND owner, DWORD style, DWORD exStyle, DLGPROC proc,
                               void* state) {
-  struct alignas(4) EmptyTemplate {
-    DLGTEMPLATE header;
-    WORD menu, windowClass, title;
-  } empty{};
+  EmptyDialogTemplate empty{};
   empty.header.style = style;
   empty.header.dwExtendedStyle = exStyle;
   return DialogBoxIndirectParamW(instance, &empty.header, owner, proc, reinterpret_cast<LPARAM>(state));
+}
+
+// The same as a modeless dialog, whose messages the caller's pump dispatches.
+inline HWND createEmptyDialog(HINSTANCE instance, HWND owner, DWORD style, DWORD exStyle, DLGPROC proc, void* state) {
+  EmptyDialogTemplate empty{};
+  empty.header.style = style;
+  empty.header.dwExtendedStyle = exStyle;
+  return CreateDialogIndirectParamW(instance, &empty.header, owner, proc, reinterpret_cast<LPARAM>(state));
 }
 
 }  // namespace korvane

@@ -148,6 +148,10 @@ bool Win32View::create(TForm1& form) {
   window_ = CreateWindowExW(0, kMainWindowClass, wide(form.Caption).c_str(), kWindowStyle, left, top, width, height,
                             nullptr, nullptr, instance_, this);
   if (!window_ || !createControls()) return false;
+  transferDialog_ = std::make_unique<Win32TransferDialog>(
+      instance_, window_, [this] { return fontFor(form_->Control("Button1")); },
+      [this](Msg msg) { return form_->Text(msg); });
+  form.WC1.Dialog = transferDialog_.get();
   statusChanged(form.StatusBar1);
   controlsChanged();
   listChanged("ListView1", form.ListView1);

@@ -15,6 +15,7 @@
 #include "app/BalvikMain.h"
 #include "app/View.h"
 #include "app/win32/FolderTreeControl.h"
+#include "app/win32/TransferDialog.h"
 
 namespace korvane {
 
@@ -109,6 +110,7 @@ class Win32View : public View {
   HWND browseButton_ = nullptr;  // beside the folder box, part of it
   unsigned emptyPumps_ = 0;    // pumps in a row that found nothing to do
   std::unique_ptr<FolderTreeControl> tree_;  // TV1
+  std::unique_ptr<Win32TransferDialog> transferDialog_;  // WC1's
 };
 
 }  // namespace korvane
