@@ -265,6 +265,10 @@ std::optional<uint64_t> size(intptr_t hf) {
   return size ? *size : std::nullopt;
 }
 
+bool setFileTimes(intptr_t hf, int64_t fileTime) {
+  return table().with(hf, [&](CabFile& file) { return file.handle->setFileTimes(fileTime); }).value_or(false);
+}
+
 void discard(intptr_t hf) { table().take(hf); }
 
 size_t openCount() { return table().size(); }

@@ -45,6 +45,8 @@ int32_t seek(intptr_t hf, int32_t distance, int origin, uint32_t& error);
 int close(intptr_t hf, uint32_t& error);
 // The size of an open file; nullopt for an unknown handle or when it cannot be told.
 std::optional<uint64_t> size(intptr_t hf);
+// Dates a file written in full before it is closed; false for an unknown handle.
+bool setFileTimes(intptr_t hf, int64_t fileTime);
 // Closes a file whose bytes will not be used, whatever it was opened for; its
 // caller removes it. Nothing happens for a handle that is closed already.
 void discard(intptr_t hf);

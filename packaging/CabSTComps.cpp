@@ -688,6 +688,10 @@ intptr_t TSTCabReader::CloseFile(const FDINOTIFICATION& note) {
     damage_ = FDIERROR_CORRUPT_CABINET;
     return -1;  // left in open_: dropped as unfinished
   }
+  // Dated through the handle: a second lookup of the path costs more than the
+  // rest of a small file's extraction.
+  const std::optional<int64_t> local = fileTimeOf(DosTime{note.date, note.time});
+  if (open != open_.end() && local) CabFiles::setFileTimes(note.hf, files.utcFileTime(*local));
   uint32_t error = 0;
   const bool closed = CabFiles::close(note.hf, error) == 0;
   if (!closed) LastCabFileError = error;
@@ -700,10 +704,9 @@ intptr_t TSTCabReader::CloseFile(const FDINOTIFICATION& note) {
       failed_.push_back(target);
       return -1;
     }
-    if (const std::optional<int64_t> local = fileTimeOf(DosTime{note.date, note.time}))
-      files.setFileTimes(target, files.utcFileTime(*local));
     const uint16_t attributes = note.attribs & kKeptAttributes;
-    files.setAttributes(target, attributes == 0 ? uint32_t{faNormal} : attributes);
+    // A file just made is marked for archiving and nothing else already.
+    if (attributes != faArchive) files.setAttributes(target, attributes == 0 ? uint32_t{faNormal} : attributes);
     extracted_.push_back(target);
   }
   bool exec = note.cb == 1;

@@ -40,6 +40,9 @@ class OpenFile {
   // All count bytes at offset; a file shorter than offset grows with zeros first.
   virtual bool writeAt(uint64_t offset, const void* buffer, size_t count) = 0;
   virtual std::optional<uint64_t> size() = 0;
+  // As FileSystem::setFileTimes, through the open file: no second lookup of
+  // its path, and the file's writes are done by then.
+  virtual bool setFileTimes(int64_t fileTime) = 0;
 };
 
 enum class OpenFor {

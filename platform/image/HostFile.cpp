@@ -10,6 +10,9 @@ namespace korvane {
 
 namespace {
 
+constexpr int64_t kUnitsPerSecond = 10000000;
+constexpr int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970 in 100 ns units
+
 class HostFile : public OpenFile {
  public:
   explicit HostFile(int descriptor) : descriptor_(descriptor) {}
@@ -48,6 +51,11 @@ class HostFile : public OpenFile {
     return static_cast<uint64_t>(status.st_size);
   }
 
+  bool setFileTimes(int64_t fileTime) override {
+    timespec times[2];
+    return ::futimens(descriptor_, writeTimeOnly(fileTime, times)) == 0;
+  }
+
  private:
   int descriptor_;
 };
@@ -65,6 +73,23 @@ std::unique_ptr<OpenFile> openHostFile(const std::filesystem::path& host, int fl
     return nullptr;
   }
   return std::make_unique<HostFile>(descriptor);
+}
+
+int64_t fileTimeOf(const timespec& time) {
+  return int64_t{time.tv_sec} * kUnitsPerSecond + time.tv_nsec / 100 + kEpochDifference;
+}
+
+timespec hostTimeOf(int64_t fileTime) {
+  const int64_t since1970 = fileTime - kEpochDifference;
+  int64_t seconds = since1970 / kUnitsPerSecond, units = since1970 % kUnitsPerSecond;
+  if (units < 0) --seconds, units += kUnitsPerSecond;  // before 1970: nanoseconds still count up
+  return timespec{static_cast<time_t>(seconds), static_cast<long>(units * 100)};
+}
+
+const timespec* writeTimeOnly(int64_t fileTime, timespec (&times)[2]) {
+  times[0] = timespec{0, UTIME_OMIT};
+  times[1] = hostTimeOf(fileTime);
+  return times;
 }
 
 }  // namespace korvane

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <system_error>
 
@@ -43,14 +42,6 @@ std::vector<std::string> components(const std::string& path) {
   }
   if (!part.empty()) parts.push_back(part);
   return parts;
-}
-
-using FileTimeUnits = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;
-constexpr int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970 in 100 ns units
-
-int64_t fileTimeOf(const timespec& time) {
-  const auto since1970 = std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
-  return std::chrono::duration_cast<FileTimeUnits>(since1970).count() + kEpochDifference;
 }
 
 // What a host path holds, without following a link.
@@ -402,11 +393,8 @@ bool ImageFileSystem::setAttributes(const std::string& path, uint32_t attributes
 
 bool ImageFileSystem::setFileTimes(const std::string& path, int64_t fileTime) {
   const auto at = resolve(path);
-  std::error_code ec;
-  if (!at || !at->kind) return false;
-  const std::chrono::sys_time<FileTimeUnits> sys{FileTimeUnits{fileTime - kEpochDifference}};
-  fs::last_write_time(at->host, std::chrono::file_clock::from_sys(sys), ec);
-  return !ec;
+  timespec times[2];
+  return at && at->kind && utimensat(AT_FDCWD, at->host.c_str(), writeTimeOnly(fileTime, times), 0) == 0;
 }
 
 std::optional<std::string> ImageFileSystem::readFile(const std::string& path) {

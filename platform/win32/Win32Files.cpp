@@ -18,6 +18,12 @@ FILETIME toFileTime(int64_t time) {
   return FILETIME{static_cast<DWORD>(units & 0xFFFFFFFFu), static_cast<DWORD>(units >> 32)};
 }
 
+// Creation and last-write time alike, as an extracted or copied file has them.
+bool setCreationAndWriteTime(HANDLE file, int64_t fileTime) {
+  const FILETIME time = toFileTime(fileTime);
+  return SetFileTime(file, &time, nullptr, &time) != FALSE;
+}
+
 class FileHandle {
  public:
   explicit FileHandle(HANDLE handle) : handle_(handle) {}
@@ -93,6 +99,8 @@ class Win32OpenFile : public OpenFile {
     return (static_cast<uint64_t>(high) << 32) | low;
   }
 
+  bool setFileTimes(int64_t fileTime) override { return setCreationAndWriteTime(file_.get(), fileTime); }
+
  private:
   static DWORD portion(size_t left) { return static_cast<DWORD>(std::min<size_t>(left, 1u << 20)); }
 
@@ -165,9 +173,7 @@ class Win32FileSystem : public FileSystem {
   bool setFileTimes(const std::string& path, int64_t fileTime) override {
     FileHandle file(CreateFileW(native(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
-    const FILETIME time = toFileTime(fileTime);
-    return SetFileTime(file.get(), &time, nullptr, &time) != FALSE;
+    return file.valid() && setCreationAndWriteTime(file.get(), fileTime);
   }
 
   int64_t localFileTime(int64_t utcTime) override {

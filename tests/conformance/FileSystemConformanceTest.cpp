@@ -175,6 +175,20 @@ TEST_F(FileSystemConformance, CopiesKeepEveryByteTheDateAndReadOnly) {
   EXPECT_FALSE(files().exists(scratchPath("folder copy")));
 }
 
+TEST_F(FileSystemConformance, FileDatedWhileOpenKeepsThatDate) {
+  const int64_t april2019 = 132000000001234567;  // and a fraction of a second
+  {
+    const auto file = files().openFile(scratchPath("dated.sys"), OpenFor::NewFile);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->writeAt(0, "data", 4));
+    ASSERT_TRUE(file->setFileTimes(april2019));
+  }
+  const auto entry = files().stat(scratchPath("dated.sys"));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->writeTime, april2019);
+  EXPECT_EQ(files().readFile(scratchPath("dated.sys")), "data");
+}
+
 TEST_F(FileSystemConformance, MoveRefusesAnExistingTarget) {
   makeFiles({"one.txt", "two.txt"});
   EXPECT_FALSE(files().moveFile(scratchPath("one.txt"), scratchPath("two.txt")));

@@ -41,17 +41,21 @@ TEST_F(CabReader, ExtractsIntoSubfoldersOfTheTarget) {
 }
 
 TEST_F(CabReader, TimeStampAndAttributesComeFromTheCabinet) {
-  RawFile file{"stamped.inf", "x"};
-  file.date = (44 << 9) | (2 << 5) | 29;  // 2024-02-29
-  file.time = (23 << 11) | (59 << 5) | 29;  // 23:59:58
-  file.attribs = _A_RDONLY | _A_ARCH;
-  extractRaw({file});
-  const auto entry = files().stat(at("out\\stamped.inf"));
-  ASSERT_TRUE(entry.has_value());
-  const auto local = fileTimeOf(DosTime{file.date, file.time});
+  RawFile locked{"stamped.inf", "x"}, plain{"plain.sys", "y"};
+  locked.date = plain.date = (44 << 9) | (2 << 5) | 29;  // 2024-02-29
+  locked.time = plain.time = (23 << 11) | (59 << 5) | 29;  // 23:59:58
+  locked.attribs = _A_RDONLY | _A_ARCH;
+  plain.attribs = _A_ARCH;  // what a new file has already
+  extractRaw({locked, plain});
+  const auto local = fileTimeOf(DosTime{locked.date, locked.time});
   ASSERT_TRUE(local.has_value());
-  EXPECT_EQ(entry->writeTime, files().utcFileTime(*local));
-  EXPECT_NE(entry->attributes & faReadOnly, 0u);
+  const std::pair<const char*, uint32_t> expected[] = {{"out\\stamped.inf", faReadOnly}, {"out\\plain.sys", 0}};
+  for (const auto& [name, readOnly] : expected) {
+    const auto entry = files().stat(at(name));
+    ASSERT_TRUE(entry.has_value()) << name;
+    EXPECT_EQ(entry->writeTime, files().utcFileTime(*local)) << name;
+    EXPECT_EQ(entry->attributes & faReadOnly, readOnly) << name;
+  }
 }
 
 #ifdef _WIN32  // machine images keep only the read-only flag
