@@ -1,9 +1,11 @@
 #include "platform/image/CurlInternet.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "platform/Text.h"
@@ -19,16 +21,67 @@ constexpr long kMaxRedirects = 10;
 constexpr int64_t kFileTimeUnitsPerSecond = 10000000;
 constexpr int64_t kFileTimeOf1970 = 116444736000000000;
 
-void initialiseOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// libcurl and the thirty libraries it brings are loaded at the first
+// transfer, not at every start: loading them took longer than a whole `cab
+// extract` of a few hundred files.
+struct CurlLibrary {
+  CURLcode (*globalInit)(long flags);
+  CURL* (*easyInit)();
+  void (*easyCleanup)(CURL*);
+  CURLcode (*easySetopt)(CURL*, CURLoption, ...);
+  CURLcode (*easyPerform)(CURL*);
+  CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...);
+  const char* (*easyStrerror)(CURLcode);
+  char* (*easyEscape)(CURL*, const char*, int);
+  void (*freeMemory)(void*);
+  curl_slist* (*slistAppend)(curl_slist*, const char*);
+  void (*slistFreeAll)(curl_slist*);
+};
+
+constexpr const char* kCurlSoname = "libcurl.so.4";
+
+template <typename Function>
+bool bind(void* module, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(dlsym(module, name));
+  return function != nullptr;
+}
+
+std::optional<CurlLibrary> loadCurl(std::string& error) {
+  void* module = dlopen(kCurlSoname, RTLD_NOW | RTLD_LOCAL);
+  CurlLibrary curl{};
+  const bool bound = module && bind(module, "curl_global_init", curl.globalInit) &&
+                     bind(module, "curl_easy_init", curl.easyInit) &&
+                     bind(module, "curl_easy_cleanup", curl.easyCleanup) &&
+                     bind(module, "curl_easy_setopt", curl.easySetopt) &&
+                     bind(module, "curl_easy_perform", curl.easyPerform) &&
+                     bind(module, "curl_easy_getinfo", curl.easyGetinfo) &&
+                     bind(module, "curl_easy_strerror", curl.easyStrerror) &&
+                     bind(module, "curl_easy_escape", curl.easyEscape) && bind(module, "curl_free", curl.freeMemory) &&
+                     bind(module, "curl_slist_append", curl.slistAppend) &&
+                     bind(module, "curl_slist_free_all", curl.slistFreeAll);
+  if (!bound) {
+    const char* why = dlerror();
+    error = std::string(kCurlSoname) + " could not be loaded: " + (why ? why : "an entry point is missing");
+    if (module) dlclose(module);
+    return std::nullopt;
+  }
+  curl.globalInit(CURL_GLOBAL_DEFAULT);
+  return curl;
+}
+
+// The library, loaded once for the process; nullptr (and why) when it cannot be.
+const CurlLibrary* curlLibrary(std::string& error) {
+  static std::string loadError;
+  static const std::optional<CurlLibrary> library = loadCurl(loadError);
+  error = loadError;
+  return library ? &*library : nullptr;
 }
 
 int64_t fileTimeOfUnix(int64_t seconds) { return kFileTimeOf1970 + seconds * kFileTimeUnitsPerSecond; }
 
 // "ftp://host:port/" and the path, each segment escaped; a path from the
 // server's root starts with "%2F", as libcurl reads URLs.
-std::string ftpUrl(CURL* curl, const FtpLogin& login, const std::string& path) {
+std::string ftpUrl(const CurlLibrary& library, CURL* curl, const FtpLogin& login, const std::string& path) {
   const bool ipv6 = login.host.find(':') != std::string::npos;
   std::string url = "ftp://" + (ipv6 ? "[" + login.host + "]" : login.host) + ":" + std::to_string(login.port) + "/";
   std::string_view rest = path;
@@ -40,9 +93,9 @@ std::string ftpUrl(CURL* curl, const FtpLogin& login, const std::string& path) {
   while (start <= rest.size()) {
     const size_t slash = std::min(rest.find('/', start), rest.size());
     const std::string segment(rest.substr(start, slash - start));
-    char* escaped = curl_easy_escape(curl, segment.c_str(), static_cast<int>(segment.size()));
+    char* escaped = library.easyEscape(curl, segment.c_str(), static_cast<int>(segment.size()));
     url += escaped ? escaped : "";
-    curl_free(escaped);
+    library.freeMemory(escaped);
     if (slash < rest.size()) url += "/";
     start = slash + 1;
   }
@@ -53,8 +106,9 @@ std::string ftpUrl(CURL* curl, const FtpLogin& login, const std::string& path) {
 // sender, the stop and idle checks, and the outcome in our terms.
 class CurlTransfer {
  public:
-  CurlTransfer(const InternetOptions& options, const std::string& proxy, curl_slist* connectTo)
-      : curl_(curl_easy_init()), idle_(std::chrono::milliseconds(options.idleTimeoutMs)) {
+  CurlTransfer(const CurlLibrary& library, const InternetOptions& options, const std::string& proxy,
+               curl_slist* connectTo)
+      : library_(library), curl_(library.easyInit()), idle_(std::chrono::milliseconds(options.idleTimeoutMs)) {
     errorText_[0] = '\0';
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_ERRORBUFFER, errorText_);
@@ -81,14 +135,15 @@ class CurlTransfer {
     set(CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
     set(CURLOPT_XFERINFODATA, this);
   }
-  ~CurlTransfer() { curl_easy_cleanup(curl_); }
+  ~CurlTransfer() { library_.easyCleanup(curl_); }
   CurlTransfer(const CurlTransfer&) = delete;
   CurlTransfer& operator=(const CurlTransfer&) = delete;
 
   template <typename Value>
   void set(CURLoption option, Value value) {
-    curl_easy_setopt(curl_, option, value);
+    library_.easySetopt(curl_, option, value);
   }
+  const CurlLibrary& library() const { return library_; }
   CURL* handle() { return curl_; }
 
   void login(const FtpLogin& account) {
@@ -108,7 +163,7 @@ class CurlTransfer {
 
   TransferResult run() {
     lastMove_ = Clock::now();
-    const CURLcode code = curl_easy_perform(curl_);
+    const CURLcode code = library_.easyPerform(curl_);
     if (code == CURLE_OK && receiver_ && !headGiven_ && !giveHead()) return {TransferEnd::stopped, 0, {}};
     return outcome(code);
   }
@@ -116,13 +171,13 @@ class CurlTransfer {
   InternetHead head() {
     InternetHead found;
     long status = 0;
-    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
+    library_.easyGetinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     if (urlScheme(effectiveUrl()).starts_with("http")) found.status = static_cast<int>(status);
     curl_off_t length = -1;
-    if (curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0)
+    if (library_.easyGetinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0)
       found.length = static_cast<uint64_t>(length);
     curl_off_t seconds = -1;
-    if (curl_easy_getinfo(curl_, CURLINFO_FILETIME_T, &seconds) == CURLE_OK && seconds >= 0)
+    if (library_.easyGetinfo(curl_, CURLINFO_FILETIME_T, &seconds) == CURLE_OK && seconds >= 0)
       found.lastModified = fileTimeOfUnix(seconds);
     return found;
   }
@@ -130,7 +185,7 @@ class CurlTransfer {
  private:
   std::string effectiveUrl() {
     char* url = nullptr;
-    curl_easy_getinfo(curl_, CURLINFO_EFFECTIVE_URL, &url);
+    library_.easyGetinfo(curl_, CURLINFO_EFFECTIVE_URL, &url);
     return url ? url : "";
   }
 
@@ -183,7 +238,7 @@ class CurlTransfer {
   }
 
   TransferResult outcome(CURLcode code) {
-    const std::string words = errorText_[0] ? errorText_ : curl_easy_strerror(code);
+    const std::string words = errorText_[0] ? errorText_ : library_.easyStrerror(code);
     const int number = static_cast<int>(code);
     if (code == CURLE_OK) return {TransferEnd::done, 0, {}};
     if (timedOut_) return {TransferEnd::timedOut, number, words};
@@ -220,6 +275,7 @@ class CurlTransfer {
     }
   }
 
+  const CurlLibrary& library_;
   CURL* curl_;
   char errorText_[CURL_ERROR_SIZE];
   InternetReceiver* receiver_ = nullptr;
@@ -246,77 +302,97 @@ std::string connectTo(const std::string& name, const std::string& address) {
 
 class CurlInternet : public Internet {
  public:
-  CurlInternet(Registry& registry, const std::map<std::string, std::string>& hostMap) : registry_(registry) {
-    initialiseOnce();
-    for (const auto& [name, address] : hostMap)
-      connectTo_ = curl_slist_append(connectTo_, connectTo(name, address).c_str());
+  CurlInternet(Registry& registry, std::map<std::string, std::string> hostMap)
+      : registry_(registry), hostMap_(std::move(hostMap)) {}
+  ~CurlInternet() override {
+    if (library_) library_->slistFreeAll(connectTo_);
   }
-  ~CurlInternet() override { curl_slist_free_all(connectTo_); }
   CurlInternet(const CurlInternet&) = delete;
   CurlInternet& operator=(const CurlInternet&) = delete;
 
   TransferResult download(const std::string& url, const InternetOptions& options,
                           InternetReceiver& receiver) override {
-    CurlTransfer transfer(options, proxyFor(url, options), connectTo_);
-    transfer.set(CURLOPT_URL, url.c_str());
-    transfer.receiveInto(receiver);
-    return transfer.run();
+    return withTransfer(options, proxyFor(url, options), [&](CurlTransfer& transfer) {
+      transfer.set(CURLOPT_URL, url.c_str());
+      transfer.receiveInto(receiver);
+      return transfer.run();
+    });
   }
 
   TransferResult ftpDownload(const FtpLogin& login, const std::string& path, const InternetOptions& options,
                              InternetReceiver& receiver) override {
-    CurlTransfer transfer(options, ftpProxy(login, options), connectTo_);
-    setFtpTarget(transfer, login, path);
-    transfer.receiveInto(receiver);
-    return transfer.run();
+    return withTransfer(options, ftpProxy(login, options), [&](CurlTransfer& transfer) {
+      setFtpTarget(transfer, login, path);
+      transfer.receiveInto(receiver);
+      return transfer.run();
+    });
   }
 
   TransferResult ftpStat(const FtpLogin& login, const std::string& path, const InternetOptions& options,
                          InternetHead& found) override {
-    CurlTransfer transfer(options, ftpProxy(login, options), connectTo_);
-    setFtpTarget(transfer, login, path);
-    transfer.set(CURLOPT_NOBODY, 1L);
-    TransferResult result = transfer.run();
-    if (result.ok()) found = transfer.head();
-    return result;
+    return withTransfer(options, ftpProxy(login, options), [&](CurlTransfer& transfer) {
+      setFtpTarget(transfer, login, path);
+      transfer.set(CURLOPT_NOBODY, 1L);
+      TransferResult result = transfer.run();
+      if (result.ok()) found = transfer.head();
+      return result;
+    });
   }
 
   TransferResult ftpUpload(const FtpLogin& login, const std::string& path, uint64_t length,
                            const InternetOptions& options, InternetSender& sender) override {
-    CurlTransfer transfer(options, ftpProxy(login, options), connectTo_);
-    setFtpTarget(transfer, login, path);
-    transfer.set(CURLOPT_UPLOAD, 1L);
-    transfer.set(CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_RETRY));
-    transfer.sendFrom(sender, length);
-    return transfer.run();
+    return withTransfer(options, ftpProxy(login, options), [&](CurlTransfer& transfer) {
+      setFtpTarget(transfer, login, path);
+      transfer.set(CURLOPT_UPLOAD, 1L);
+      transfer.set(CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_RETRY));
+      transfer.sendFrom(sender, length);
+      return transfer.run();
+    });
   }
 
   TransferResult httpUpload(const std::string& url, const std::string& verb, uint64_t length,
                             const InternetOptions& options, InternetSender& sender) override {
-    CurlTransfer transfer(options, proxyFor(url, options), connectTo_);
-    transfer.set(CURLOPT_URL, url.c_str());
-    transfer.sendFrom(sender, length);
-    if (verb == "PUT") {
-      transfer.set(CURLOPT_UPLOAD, 1L);
-    } else {
-      transfer.set(CURLOPT_POST, 1L);
-      transfer.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
-    }
-    // A file's bytes, not a form; and servers that do not know "Expect:
-    // 100-continue" would hold the body back a second.
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/octet-stream");
-    headers = curl_slist_append(headers, "Expect:");
-    transfer.set(CURLOPT_HTTPHEADER, headers);
-    TransferResult result = transfer.run();
-    curl_slist_free_all(headers);
-    const int status = transfer.head().status;
-    if (result.ok() && status >= 300) return {TransferEnd::failed, status, "HTTP status " + std::to_string(status)};
-    return result;
+    return withTransfer(options, proxyFor(url, options), [&](CurlTransfer& transfer) {
+      transfer.set(CURLOPT_URL, url.c_str());
+      transfer.sendFrom(sender, length);
+      if (verb == "PUT") {
+        transfer.set(CURLOPT_UPLOAD, 1L);
+      } else {
+        transfer.set(CURLOPT_POST, 1L);
+        transfer.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+      }
+      // A file's bytes, not a form; and servers that do not know "Expect:
+      // 100-continue" would hold the body back a second.
+      curl_slist* headers = transfer.library().slistAppend(nullptr, "Content-Type: application/octet-stream");
+      headers = transfer.library().slistAppend(headers, "Expect:");
+      transfer.set(CURLOPT_HTTPHEADER, headers);
+      TransferResult result = transfer.run();
+      transfer.library().slistFreeAll(headers);
+      const int status = transfer.head().status;
+      if (result.ok() && status >= 300)
+        return TransferResult{TransferEnd::failed, status, "HTTP status " + std::to_string(status)};
+      return result;
+    });
   }
 
  private:
+  // One transfer with libcurl, loaded first if need be; a failure when it cannot be.
+  template <typename Work>
+  TransferResult withTransfer(const InternetOptions& options, const std::string& proxy, Work work) {
+    std::string error;
+    const CurlLibrary* library = curlLibrary(error);
+    if (!library) return {TransferEnd::failed, 0, error};
+    std::call_once(connectToMade_, [&] {
+      for (const auto& [name, address] : hostMap_)
+        connectTo_ = library->slistAppend(connectTo_, connectTo(name, address).c_str());
+      library_ = library;
+    });
+    CurlTransfer transfer(*library, options, proxy, connectTo_);
+    return work(transfer);
+  }
+
   void setFtpTarget(CurlTransfer& transfer, const FtpLogin& login, const std::string& path) {
-    transfer.set(CURLOPT_URL, ftpUrl(transfer.handle(), login, path).c_str());
+    transfer.set(CURLOPT_URL, ftpUrl(transfer.library(), transfer.handle(), login, path).c_str());
     transfer.login(login);
   }
 
@@ -339,13 +415,16 @@ class CurlInternet : public Internet {
   }
 
   Registry& registry_;
+  std::map<std::string, std::string> hostMap_;
+  std::once_flag connectToMade_;  // at the first transfer, with the library
+  const CurlLibrary* library_ = nullptr;
   curl_slist* connectTo_ = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<Internet> makeCurlInternet(Registry& registry, std::map<std::string, std::string> hostMap) {
-  return std::make_unique<CurlInternet>(registry, hostMap);
+  return std::make_unique<CurlInternet>(registry, std::move(hostMap));
 }
 
 }  // namespace korvane
