@@ -1,7 +1,6 @@
 #include "platform/image/CurlInternet.h"
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <chrono>
 #include <mutex>
@@ -9,6 +8,7 @@
 #include <utility>
 
 #include "platform/Text.h"
+#include "platform/image/SharedLibrary.h"
 
 namespace korvane {
 
@@ -40,29 +40,22 @@ struct CurlLibrary {
 
 constexpr const char* kCurlSoname = "libcurl.so.4";
 
-template <typename Function>
-bool bind(void* module, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(dlsym(module, name));
-  return function != nullptr;
-}
-
 std::optional<CurlLibrary> loadCurl(std::string& error) {
   void* module = dlopen(kCurlSoname, RTLD_NOW | RTLD_LOCAL);
   CurlLibrary curl{};
-  const bool bound = module && bind(module, "curl_global_init", curl.globalInit) &&
-                     bind(module, "curl_easy_init", curl.easyInit) &&
-                     bind(module, "curl_easy_cleanup", curl.easyCleanup) &&
-                     bind(module, "curl_easy_setopt", curl.easySetopt) &&
-                     bind(module, "curl_easy_perform", curl.easyPerform) &&
-                     bind(module, "curl_easy_getinfo", curl.easyGetinfo) &&
-                     bind(module, "curl_easy_strerror", curl.easyStrerror) &&
-                     bind(module, "curl_easy_escape", curl.easyEscape) && bind(module, "curl_free", curl.freeMemory) &&
-                     bind(module, "curl_slist_append", curl.slistAppend) &&
-                     bind(module, "curl_slist_free_all", curl.slistFreeAll);
+  const bool bound = module && bindEntry(module, "curl_global_init", curl.globalInit) &&
+                     bindEntry(module, "curl_easy_init", curl.easyInit) &&
+                     bindEntry(module, "curl_easy_cleanup", curl.easyCleanup) &&
+                     bindEntry(module, "curl_easy_setopt", curl.easySetopt) &&
+                     bindEntry(module, "curl_easy_perform", curl.easyPerform) &&
+                     bindEntry(module, "curl_easy_getinfo", curl.easyGetinfo) &&
+                     bindEntry(module, "curl_easy_strerror", curl.easyStrerror) &&
+                     bindEntry(module, "curl_easy_escape", curl.easyEscape) &&
+                     bindEntry(module, "curl_free", curl.freeMemory) &&
+                     bindEntry(module, "curl_slist_append", curl.slistAppend) &&
+                     bindEntry(module, "curl_slist_free_all", curl.slistFreeAll);
   if (!bound) {
-    const char* why = dlerror();
-    error = std::string(kCurlSoname) + " could not be loaded: " + (why ? why : "an entry point is missing");
-    if (module) dlclose(module);
+    error = loadFailure(module, kCurlSoname);
     return std::nullopt;
   }
   curl.globalInit(CURL_GLOBAL_DEFAULT);
