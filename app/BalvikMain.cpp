@@ -73,6 +73,8 @@ void TForm1::FormCreate() {
   const bool server = version && version->platformId == platformNT && IsServer();
   OsName = WindowsVersionName(WindowsVersionIndex(version, server));
   OsName = CorrectedOsName(OsName, AH.OperatingSystem());
+  // The version table ends with XP; the later systems go by their own names.
+  if (!AH.SystemName().empty()) OsName = "Microsoft " + AH.SystemName();
   if (!AH.IsNTFamily()) {
     const auto locale = machine_.registry().readString(RegRoot::Users, "\\.DEFAULT\\Control Panel\\International",
                                                        "Locale");

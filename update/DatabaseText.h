@@ -40,6 +40,10 @@ bool isDatabaseFileName(std::string_view name);  // one of those, letter case as
 // The database file for a system name ("Microsoft Windows XP"); nullopt
 // when there is none for that system.
 std::optional<std::string> databaseFileFor(std::string_view osName);
+// Windows Vista and later have no file of their own. They take XP's: the
+// newest, and XP's drivers follow the driver model those systems still load,
+// which the NT 4 file's drivers do not.
+inline constexpr std::string_view kLaterWindowsDatabase = "DBxxxXP.inf";
 
 // One row of the device list as the match needs it.
 struct DeviceToMatch {

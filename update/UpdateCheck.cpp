@@ -62,7 +62,8 @@ std::optional<std::string> TForm1::FetchDatabase() {
     AddMemoLine(Text(Msg::NoUsableDatabase));
     return std::nullopt;
   }
-  const std::optional<std::string> name = databaseFileFor(OsName);
+  const std::optional<std::string> name =
+      AH.SystemName().empty() ? databaseFileFor(OsName) : std::string(kLaterWindowsDatabase);
   if (!name) {
     AddMemoLine(Text(Msg::NoDatabaseForWindows));
     return std::nullopt;

@@ -26,7 +26,35 @@ std::string intelLevel(uint16_t level) {
   }
 }
 
+// Windows 10 and 11 both report 10.0: the build tells them apart, as it
+// tells the server editions of that version apart.
+struct LaterWindows {
+  uint32_t major, minor, build;  // the first version that has this name
+  const char* workstation;
+  const char* server;
+};
+constexpr LaterWindows kLaterWindows[] = {
+    {6, 0, 0, "Windows Vista", "Windows Server 2008"},     {6, 1, 0, "Windows 7", "Windows Server 2008 R2"},
+    {6, 2, 0, "Windows 8", "Windows Server 2012"},         {6, 3, 0, "Windows 8.1", "Windows Server 2012 R2"},
+    {10, 0, 0, "Windows 10", "Windows Server 2016"},       {10, 0, 17763, "Windows 10", "Windows Server 2019"},
+    {10, 0, 20348, "Windows 10", "Windows Server 2022"},   {10, 0, 22000, "Windows 11", "Windows Server 2022"},
+    {10, 0, 26100, "Windows 11", "Windows Server 2025"}};
+
+bool reaches(const VersionRecord& version, const LaterWindows& first) {
+  if (version.major != first.major) return version.major > first.major;
+  if (version.minor != first.minor) return version.minor > first.minor;
+  return version.build >= first.build;
+}
+
 }  // namespace
+
+std::string LaterWindowsName(const VersionRecord& version, bool server) {
+  if (version.platformId != platformNT) return {};
+  const char* name = nullptr;
+  for (const auto& later : kLaterWindows)
+    if (reaches(version, later)) name = server ? later.server : later.workstation;
+  return name ? name : "";
+}
 
 TAHMSystemDetails::TAHMSystemDetails(Machine& machine) : machine_(machine) { Refresh(); }
 
@@ -50,6 +78,7 @@ void TAHMSystemDetails::readProcessor() {
 void TAHMSystemDetails::readVersion() {
   const auto version = machine_.system().version();
   operatingSystem_.clear();
+  systemName_.clear();
   plus_ = false;
   if (!version) {
     platformCSD_.clear();
@@ -65,7 +94,13 @@ void TAHMSystemDetails::readVersion() {
       plus_ = machine_.system().plusInstalled();
       build &= 0xFFFF;  // the high word repeats the version number
       break;
-    case platformNT: operatingSystem_ = kWindowsNT; break;
+    case platformNT: {
+      // Every system from Vista on has the extended record.
+      const auto productType = machine_.system().productType();
+      operatingSystem_ = kWindowsNT;
+      systemName_ = LaterWindowsName(*version, productType && *productType != productWorkstation);
+      break;
+    }
     default: break;
   }
   platformCSD_ = version->csd;

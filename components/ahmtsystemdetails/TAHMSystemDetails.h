@@ -9,6 +9,11 @@
 
 namespace korvane {
 
+// The name of a system of the NT family from Vista on, by its version and
+// whether it is a server edition; empty for NT 5.x and older and for the other
+// platforms. A version newer than every known one takes the newest name below it.
+std::string LaterWindowsName(const VersionRecord& version, bool server);
+
 class TAHMSystemDetails {
  public:
   explicit TAHMSystemDetails(Machine& machine);
@@ -27,6 +32,9 @@ class TAHMSystemDetails {
   const std::string& PlatformCSD() const { return platformCSD_; }
   const std::string& BuildNumber() const { return buildNumber_; }
   const std::string& VersionNumber() const { return versionNumber_; }
+  // The name Windows Vista and later systems of the NT family go by
+  // ("Windows 10", "Windows Server 2019"); empty for the older systems.
+  const std::string& SystemName() const { return systemName_; }
   const std::string& ComputerName() const { return computerName_; }
   const std::string& UserName() const { return userName_; }
   // The current folder changes under the program: it is read when asked.
@@ -54,6 +62,7 @@ class TAHMSystemDetails {
   Machine& machine_;
   bool plus_ = false;
   std::string processorType_, processorLevel_, operatingSystem_, platformCSD_, buildNumber_, versionNumber_;
+  std::string systemName_;
   std::string computerName_, userName_, directoryCurrent_, directoryWindows_, directorySystem_, directoryTemp_;
   int noOfProcessors_ = 0;
   std::string registeredOwner_, registeredCompany_, language_;

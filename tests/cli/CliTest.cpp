@@ -105,6 +105,15 @@ TEST(Cli, SysinfoOnWindows98) {
   EXPECT_EQ(std::vector<std::string>(verbose.begin() + 7, verbose.end()), plain);
 }
 
+TEST(Cli, SysinfoOnWindows10) {
+  const auto sample = copySample("win10");
+  const CliRun run = korvane(machineArgument(sample) + " sysinfo");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.outLines().at(0), "Operating System: Microsoft Windows 10");
+  EXPECT_EQ(run.outLines().at(2), "Build Numbered: 19045");
+  EXPECT_EQ(run.outLines().at(5), "System Directory: C:\\Windows");
+}
+
 TEST(Cli, LanguageIsKeptAndUsedForEveryOutput) {
   const auto sample = copySample("xp");
   CliRun run = korvane(machineArgument(sample) + " language french");

@@ -32,6 +32,37 @@ TEST(SystemDetails, OperatingSystemByPlatform) {
   EXPECT_EQ(operatingSystemOf({"7", "1", "0", "0"}), "") << "an unknown platform";
 }
 
+// Vista and later: a name of their own, but the NT family for every path and key.
+TEST(SystemDetails, LaterSystemsHaveTheirNamesAndStayNtFamily) {
+  struct Case {
+    Version version;
+    const char* productType;
+    const char* name;
+  };
+  const Case cases[] = {
+      {{"2", "6", "0", "6002"}, "1", "Windows Vista"},        {{"2", "6", "1", "7601"}, "1", "Windows 7"},
+      {{"2", "6", "2", "9200"}, "1", "Windows 8"},            {{"2", "6", "3", "9600"}, "1", "Windows 8.1"},
+      {{"2", "10", "0", "19045"}, "1", "Windows 10"},         {{"2", "10", "0", "21999"}, "", "Windows 10"},
+      {{"2", "10", "0", "22000"}, "1", "Windows 11"},         {{"2", "10", "0", "26100"}, "1", "Windows 11"},
+      {{"2", "6", "0", "6003"}, "3", "Windows Server 2008"},  {{"2", "6", "1", "7601"}, "2", "Windows Server 2008 R2"},
+      {{"2", "6", "3", "9600"}, "3", "Windows Server 2012 R2"}, {{"2", "10", "0", "14393"}, "3", "Windows Server 2016"},
+      {{"2", "10", "0", "17763"}, "3", "Windows Server 2019"}, {{"2", "10", "0", "20348"}, "2", "Windows Server 2022"},
+      {{"2", "10", "0", "26100"}, "3", "Windows Server 2025"},
+      {{"2", "11", "0", "30000"}, "1", "Windows 11"},  // newer than every known version: the newest name
+      {{"2", "5", "1", "2600"}, "1", ""},              {{"2", "5", "2", "3790"}, "3", ""},
+      {{"1", "6", "0", "6002"}, "1", ""}};
+  for (const auto& [version, productType, name] : cases) {
+    ImageBuilder image;
+    image.set("Version", "Platform", version.platform).set("Version", "Major", version.major);
+    image.set("Version", "Minor", version.minor).set("Version", "Build", version.build);
+    image.set("Version", "ProductType", productType);
+    TAHMSystemDetails details(image.open());
+    EXPECT_EQ(details.SystemName(), name) << version.major << "." << version.minor << "." << version.build;
+    EXPECT_EQ(details.IsNTFamily(), std::string(version.platform) == "2") << name;
+    EXPECT_EQ(details.BuildNumber(), version.build) << "the whole build";
+  }
+}
+
 TEST(SystemDetails, Windows95FamilyKeepsTheLowWordOfTheBuild) {
   ImageBuilder image;
   image.set("Version", "Platform", "1").set("Version", "Major", "4").set("Version", "Minor", "10");

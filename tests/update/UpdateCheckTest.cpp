@@ -195,6 +195,17 @@ TEST_F(UpdateWindowTest, DatabaseWithoutThisWindowsFileStopsWithItsName) {
   EXPECT_THAT(memo(), ElementsAre("Checking for new drivers .......", " "));
 }
 
+TEST_F(UpdateWindowTest, LaterWindowsUseTheXpDatabase) {
+  window_.image.set("Version", "Major", "10").set("Version", "Minor", "0").set("Version", "Build", "22631");
+  window_.image.file(std::string(kInfOnC) + "msdevupd.PNF",
+                     imageOf({{"DBxxxNT.inf", storedDatabase({"PCI\\VEN_10DE&DEV_0110::nt::" + url("nt.cab")})},
+                              {"DBxxxXP.inf", storedDatabase({"PCI\\VEN_10DE&DEV_0110::xp::" + url("xp.cab")})}}));
+  TForm1& form = check();
+  EXPECT_EQ(form.OsName, "Microsoft Windows 11");
+  ASSERT_EQ(form.ListView2.Count(), 1u);
+  EXPECT_EQ(form.ListView2.Row(0).at(3), url("xp.cab"));
+}
+
 class DownloadTest : public UpdateWindowTest {
  protected:
   // A check that lists one candidate for the display per name.
