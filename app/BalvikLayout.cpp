@@ -51,10 +51,11 @@ constexpr DesignPlace kDesign[] = {
     {"Button1", 340, 319, 75, 25, false},
     {"Button2", 417, 319, 75, 25, false},
     {"Button3", 341, 319, 75, 25, false},
-    // The update list and the folder tree take the driver list's place.
+    // The update list and the folder tree take the driver list's place; the
+    // update list's Download and Cancel stand where Start and Cancel do.
     {"ListView2", 5, 3, 487, 230, false},
-    {"BitBtn6", 412, 256, 75, 25, false},
-    {"BitBtn7", 412, 282, 75, 25, false},
+    {"BitBtn6", 340, 319, 75, 25, false},
+    {"BitBtn7", 417, 319, 75, 25, false},
     {"TV1", 5, 3, 487, 190, false},  // above its Start and Cancel
     {"BitBtn11", 332, 196, 75, 25, false},
     {"BitBtn9", 412, 196, 75, 25, false},
@@ -68,9 +69,10 @@ constexpr const char* kToolButtons[] = {"BitBtn1",      "BitBtn2",      "BitBtn3
                                         "BitBtn8",      "SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4"};
 constexpr const char* kPageButtons[] = {"UpBtn", "DownBtn"};
 // What the narrow layout puts back in its design place.
-constexpr const char* kPlacedByRule[] = {"ListView1", "BitBtn6", "BitBtn7", "BitBtn10"};
+constexpr const char* kPlacedByRule[] = {"ListView1", "BitBtn10"};
 // Controls that may show below the memo; the memo ends above those that do.
-constexpr const char* kBelowMemo[] = {"Label1", "Edit1", "Button1", "Button2", "Button3", "BitBtn10"};
+constexpr const char* kBelowMemo[] = {"Label1",  "Edit1",   "Button1", "Button2",
+                                     "Button3", "BitBtn6", "BitBtn7", "BitBtn10"};
 constexpr int kMemoGap = 1;    // between the memo and the status bar, as designed
 constexpr int kRowGap = 3;     // between the memo, or the folder tree, and a row under it
 constexpr int kButtonWidth = 75;
@@ -340,10 +342,6 @@ void TForm1::WideLayout() {
   list.Height = memo.Top - 10;
 
   PlaceDestinationRow(Control("StatusBar1").Top - 35, 332);
-  Control("BitBtn6").Top = memo.Top + 20;
-  Control("BitBtn6").Left = 717;
-  Control("BitBtn7").Top = memo.Top + 46;
-  Control("BitBtn7").Left = 717;
   PlaceFolderTreeButtons(memo.Top - 40);
   // Stop keeps to the memo's lower right corner, as in the narrow window.
   Control("BitBtn10").Left = memo.Left + memo.Width - 80;
@@ -358,6 +356,10 @@ void TForm1::PlaceDestinationRow(int top, int editLeft) {
   const int startLeft = cancelLeft - kRowButtonStep;
   Control("Button2").SetBounds(cancelLeft, top, kButtonWidth, kButtonHeight);
   Control("Button1").SetBounds(startLeft, top, kButtonWidth, kButtonHeight);
+  // A window control drawn over the memo would hide behind it: the update
+  // list's Download and Cancel take this row too.
+  Control("BitBtn7").SetBounds(cancelLeft, top, kButtonWidth, kButtonHeight);
+  Control("BitBtn6").SetBounds(startLeft, top, kButtonWidth, kButtonHeight);
   Control("Button3").SetBounds(startLeft + 1, top, kButtonWidth, kButtonHeight);
   Control("Edit1").SetBounds(editLeft, top, std::max(startLeft - kEditGap - editLeft, 0), design("Edit1").height);
   const DesignPlace& label = design("Label1");

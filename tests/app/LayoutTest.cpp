@@ -165,6 +165,26 @@ TEST(Layout, FirstPageComesBackWhereItWasAndLeavesTheUpdateView) {
   EXPECT_EQ(visibleOnly(w.view.last()), visibleOnly(start)) << "and after another";
 }
 
+// Download and Cancel of the update list are window controls: over the memo
+// they would be hidden behind it, so the memo ends above them.
+TEST(Layout, UpdateButtonsStandUnderTheMemo) {
+  for (const Size size : {kDesignSize, kMaximised}) {
+    LaidOutWindow w;
+    TForm1& form = w.start();
+    form.ListView1.Visible = false;
+    form.ListView2.Visible = true;
+    form.Control("BitBtn6").Visible = form.Control("BitBtn7").Visible = true;
+    resize(form, size);
+    const Place memo = w.view.place("Memo1"), download = w.view.place("BitBtn6"), cancel = w.view.place("BitBtn7");
+    EXPECT_TRUE(download.visible && cancel.visible);
+    EXPECT_EQ(memo.top + memo.height + 3, download.top) << size.width;
+    EXPECT_EQ(download.top, cancel.top);
+    EXPECT_EQ(cancel.left + cancel.width, memo.left + memo.width) << "flush with the memo's right edge";
+    EXPECT_LT(download.left + download.width, cancel.left);
+    EXPECT_LT(cancel.top + cancel.height, w.view.place("StatusBar1").top);
+  }
+}
+
 TEST(Layout, WideWindowFollowsTheResizeRule) {
   for (const Size size : {kMaximised, kMaximisedSmallScreen}) {
     LaidOutWindow w;
@@ -201,10 +221,8 @@ TEST(Layout, WideWindowFollowsTheResizeRule) {
     EXPECT_EQ(w.view.place("Button3").left, right - 151);
     EXPECT_EQ(edit.left + edit.width, right - 157) << "the folder box reaches to Start";
     for (const char* name : {"Button1", "Button2", "Button3"}) EXPECT_EQ(w.view.place(name).top, edit.top) << name;
-    EXPECT_EQ(w.view.place("BitBtn6").top, memo.top + 20);
-    EXPECT_EQ(w.view.place("BitBtn7").top, memo.top + 46);
-    EXPECT_EQ(w.view.place("BitBtn6").left, 717);
-    EXPECT_EQ(w.view.place("BitBtn7").left, 717);
+    EXPECT_EQ(w.view.place("BitBtn6"), (Place{right - 152, edit.top, 75, 25, false})) << "Download where Start is";
+    EXPECT_EQ(w.view.place("BitBtn7"), (Place{right - 75, edit.top, 75, 25, false})) << "Cancel where Cancel is";
     EXPECT_EQ(w.view.place("BitBtn11"), (Place{right - 160, memo.top - 40, 75, 25, false}));
     EXPECT_EQ(w.view.place("BitBtn9"), (Place{right - 80, memo.top - 40, 75, 25, false}));
     EXPECT_EQ(w.view.place("BitBtn10").left, memo.left + memo.width - 80) << "Stop keeps to the memo's corner";
