@@ -294,7 +294,11 @@ void Win32View::syncControl(const std::string& name, HWND control, Kind kind) {
   } else if (kind == Kind::Edit) {
     syncEdit(control, *model);
   } else {
+    RECT was;
+    GetWindowRect(control, &was);
     SetWindowPos(control, nullptr, model->Left, model->Top, model->Width, model->Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // A memo made shorter for a row of buttons keeps its last lines in view.
+    if (kind == Kind::Memo && was.bottom - was.top != model->Height) SendMessageW(control, EM_SCROLLCARET, 0, 0);
   }
   const TListView* list = listNamed(name);
   setVisible(control, list ? list->Visible : model->Visible);
