@@ -6,7 +6,7 @@
 //   gui_probe click NAME            a click of a control or menu item; returns when it has run
 //   gui_probe post NAME             the same click, returning at once (for commands that open a box)
 //   gui_probe browse                posts a click of the folder box's browse button
-//   gui_probe dialog [cancel|no]    waits for a box the window opened, prints its text, presses OK (Cancel, No)
+//   gui_probe dialog [cancel|no|yes] waits for a box the window opened, prints its text, presses OK (Cancel, No, Yes)
 //   gui_probe no-dialog             waits until the window's boxes are closed
 //   gui_probe dialog-texts          waits for a box, prints its caption and then each control's text
 //   gui_probe dialog-type TEXT      waits for a box and types the text into its edit box
@@ -15,6 +15,10 @@
 //                                   the client area, none on top of another, every caption fitting its control
 //   gui_probe center NAME           the screen point at the middle of a control, for a real mouse click
 //   gui_probe select NAME ROW...    selects exactly these rows (1-based) of a list view, as the user would
+//   gui_probe cell NAME ROW COLUMN  the text of a list view's cell (1-based row, 0-based column)
+//   gui_probe row-center NAME ROW   the screen point at the middle of a list view's row (1-based)
+//   gui_probe popup                 waits for a pop-up menu and prints its screen left, top, width and height
+//   gui_probe clipboard             the clipboard's text (needs no window)
 //   gui_probe tree-select NAME PATH selects a folder (C:\DIR\SUB) of a tree control, opening the way to it
 //   gui_probe visible NAME          1 when the control shows, else 0
 //   gui_probe settext NAME TEXT     types a text into an edit box
@@ -128,7 +132,7 @@ int answerDialog(HWND window, const std::string& answer) {
   if (!box) return 1;
   HWND message = GetDlgItem(box, kMessageBoxTextId);
   std::cout << windowText(message ? message : box) << '\n';
-  const int button = answer == "cancel" ? IDCANCEL : answer == "no" ? IDNO : IDOK;
+  const int button = answer == "cancel" ? IDCANCEL : answer == "no" ? IDNO : answer == "yes" ? IDYES : IDOK;
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
   return 0;
 }
@@ -371,6 +375,72 @@ int selectTreeFolder(HWND tree, const std::string& path) {
   return 0;
 }
 
+// A list view's cell, read through the list's own message in the window's memory.
+int printCell(HWND list, int row, int column) {
+  constexpr size_t kTextRoom = 1024;
+  RemoteBuffer remote(list, sizeof(LVITEMW) + kTextRoom * sizeof(wchar_t));
+  LVITEMW entry{};
+  entry.iSubItem = column;
+  entry.pszText = reinterpret_cast<wchar_t*>(remote.address(sizeof(LVITEMW)));
+  entry.cchTextMax = kTextRoom;
+  wchar_t text[kTextRoom] = {};
+  if (row < 0 || !remote.ready() || !remote.write(&entry, sizeof entry) ||
+      SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), remote.address()) < 0 ||
+      !remote.read(sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t))) {
+    std::cerr << "gui_probe: the cell cannot be read\n";
+    return 1;
+  }
+  std::cout << narrow(text) << '\n';
+  return 0;
+}
+
+int printRowCenter(HWND list, int row) {
+  RemoteBuffer remote(list, sizeof(RECT));
+  RECT box{LVIR_LABEL, 0, 0, 0};
+  if (row < 0 || !remote.ready() || !remote.write(&box, sizeof box) ||
+      !SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), remote.address()) ||
+      !remote.read(0, &box, sizeof box)) {
+    std::cerr << "gui_probe: the list has no such row\n";
+    return 1;
+  }
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&box), 2);
+  std::cout << (box.left + box.right) / 2 << ' ' << (box.top + box.bottom) / 2 << '\n';
+  return 0;
+}
+
+// A pop-up menu is a window of the system's class #32768 while it shows.
+int printPopup() {
+  for (int step = 0; step < kDialogWaitSteps; ++step) {
+    HWND menu = FindWindowExW(nullptr, nullptr, L"#32768", nullptr);
+    while (menu && !IsWindowVisible(menu)) menu = FindWindowExW(nullptr, menu, L"#32768", nullptr);
+    if (menu) {
+      RECT box;
+      GetWindowRect(menu, &box);
+      std::cout << box.left << ' ' << box.top << ' ' << box.right - box.left << ' ' << box.bottom - box.top << '\n';
+      return 0;
+    }
+    Sleep(100);
+  }
+  std::cerr << "gui_probe: no pop-up menu appeared\n";
+  return 1;
+}
+
+int printClipboard() {
+  if (!OpenClipboard(nullptr)) {
+    std::cerr << "gui_probe: the clipboard cannot be opened\n";
+    return 1;
+  }
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const auto* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+  if (text) {
+    std::cout << narrow(text) << '\n';
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  if (!text) std::cerr << "gui_probe: the clipboard holds no text\n";
+  return text ? 0 : 1;
+}
+
 int run(HWND window, const std::vector<std::string>& words) {
   const std::string& command = words[0];
   const std::string argument = words.size() > 1 ? words[1] : "";
@@ -399,6 +469,7 @@ int run(HWND window, const std::vector<std::string>& words) {
     return 0;
   }
   if (command == "captions") return checkCaptions(window, argument);
+  if (command == "popup") return printPopup();
   if (command == "dialog") return answerDialog(window, argument);
   if (command == "dialog-texts") return printDialogTexts(window);
   if (command == "no-dialog") return waitForNoDialog(window);
@@ -451,6 +522,9 @@ int run(HWND window, const std::vector<std::string>& words) {
     return 0;
   }
   if (command == "tree-select") return selectTreeFolder(control, second);
+  if (command == "cell")
+    return printCell(control, std::atoi(second.c_str()) - 1, words.size() > 3 ? std::atoi(words[3].c_str()) : 0);
+  if (command == "row-center") return printRowCenter(control, std::atoi(second.c_str()) - 1);
   if (command == "select") return selectRows(control, std::vector<std::string>(words.begin() + 2, words.end()));
   if (command == "visible") {
     std::cout << (IsWindowVisible(control) ? 1 : 0) << '\n';
@@ -473,11 +547,13 @@ int run(HWND window, const std::vector<std::string>& words) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "usage: gui_probe title|size|close|browse|dialog-texts|no-dialog | dialog [cancel|no] | layout [dialog]"
+    std::cerr << "usage: gui_probe title|size|close|browse|dialog-texts|no-dialog | dialog [cancel|no|yes] | layout [dialog]"
                  " | rows|text|place|center|click|post|visible NAME | select NAME ROW... | settext|tree-select NAME TEXT"
+                 " | cell NAME ROW COLUMN | row-center NAME ROW | popup | clipboard"
                  " | dialog-type TEXT | resize WIDTH HEIGHT | captions LANGUAGE\n";
     return 2;
   }
+  if (std::string(argv[1]) == "clipboard") return printClipboard();
   HWND window = FindWindowW(korvane::kMainWindowClass, nullptr);
   if (!window) {
     std::cerr << "gui_probe: the main window is not there\n";
