@@ -24,10 +24,16 @@ namespace {
 
 class Win32SystemInfo : public SystemInfo {
  public:
+  // From Windows 8.1 on, GetVersionEx answers 6.2 to a program whose manifest
+  // does not name the newer systems; ntdll's RtlGetVersion always tells the
+  // truth. The 95 family has no RtlGetVersion.
   std::optional<VersionRecord> version() override {
+    using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    static const auto rtlGetVersion = systemFunction<RtlGetVersion>(L"ntdll.dll", "RtlGetVersion");
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExW(&info)) return std::nullopt;
+    const bool known = rtlGetVersion ? rtlGetVersion(&info) == 0 : GetVersionExW(&info) != FALSE;
+    if (!known) return std::nullopt;
     return VersionRecord{info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
                          narrow(info.szCSDVersion)};
   }

@@ -36,6 +36,27 @@ class Win32Platform : public ::testing::Test {
   std::unique_ptr<Machine> machine_ = openLiveMachine();
 };
 
+std::wstring rawString(const wchar_t* path, const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return L"";
+  wchar_t text[64] = {};
+  DWORD type = 0, size = sizeof text - sizeof(wchar_t);
+  const LONG result = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS && type == REG_SZ ? text : L"";
+}
+
+// The program has no manifest naming the newer systems: Windows 8.1 and later
+// would give it 6.2 build 9200 if it asked GetVersionEx (Wine does not).
+TEST_F(Win32Platform, VersionIsTheSystemsOwnBuild) {
+  const std::wstring build = rawString(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"CurrentBuildNumber");
+  if (build.empty()) GTEST_SKIP() << "the system does not say its build in the registry";
+  const auto version = machine_->system().version();
+  ASSERT_TRUE(version);
+  EXPECT_EQ(version->platformId, platformNT);
+  EXPECT_EQ(std::to_wstring(version->build), build);
+}
+
 TEST_F(Win32Platform, SystemFolderMeansTheMachinesOwnUnderWow64) {
   if (!underWow64()) GTEST_SKIP() << "not a 32-bit process on 64-bit Windows";
   const std::string windows = machine_->system().windowsDirectory().value_or("");
