@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The console's update check end to end on a copy of samples/xp: against the
 # built database served by scripts/serve-db, a download of a listed driver,
-# then with the server gone the saved image, and without that the carried one.
+# then with the server gone the saved image, and without that the carried one;
+# and on a copy of samples/win10, which is given the XP database.
 #   update-check-cli.sh KORVANE BUILD_DIR
 set -euo pipefail
 korvane="$1" build="$2"
@@ -14,9 +15,11 @@ work="$build/update-check-cli"
 rm -rf "$work"
 mkdir -p "$work"
 cp -r "$here/samples/xp" "$work/xp"
+cp -r "$here/samples/win10" "$work/win10"
 inf="$(find "$work/xp/drive_c/WINDOWS" -maxdepth 1 -iname inf)"  # names on an image keep their own case
 
-python3 "$here/scripts/serve-db" --build "$build" --map-host "$work/xp" >"$work/serve.log" 2>&1 &
+python3 "$here/scripts/serve-db" --build "$build" --map-host "$work/xp" --map-host "$work/win10" \
+  >"$work/serve.log" 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
@@ -27,10 +30,10 @@ for _ in $(seq 100); do
 done
 [[ "$log" == *"Stop with Ctrl-C."* ]] || fail "serve-db did not start: $log"
 
-# The rows of one check; its exit status must be 0.
+# The rows of one check (on the XP copy unless a second argument names another); its exit status must be 0.
 check() {
   local status=0
-  "$korvane" --machine "$work/xp" update-check >"$work/rows" 2>"$work/err" || status=$?
+  "$korvane" --machine "$work/${2:-xp}" update-check >"$work/rows" 2>"$work/err" || status=$?
   [[ $status == 0 ]] || fail "update-check ($1) ended with $status: $(cat "$work/err")"
   cat "$work/rows"
 }
@@ -53,6 +56,9 @@ expect_rows() {
 served="$(check served)"
 expect_rows "$served" served
 [[ -f "$inf/msdevupd.PNF" ]] || fail "the fetched image was not saved"
+win10="$(check win10 win10 | cut -f 1,5)"
+[[ "$win10" == $'Brennet WaveLink AX210 Wi-Fi 6E Adapter\t100%\nTessaline Vistra RX 6400\t100%' ]] ||
+  fail "Windows 10 did not get the XP database's rows for its devices: $win10"
 
 # A download of the first row lands in DriversUpdates whole (its checksum is in the entry).
 "$korvane" --machine "$work/xp" --yes download 1 >"$work/download.out" 2>"$work/download.err" ||
