@@ -1,5 +1,6 @@
 // korvane: the main window's commands on a terminal. Each run is one program
 // run: start-up, the command, shutdown.
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@
 
 #include "platform/win32/Win32Machine.h"
 #else
+#include "platform/image/DiskMachine.h"
 #include "platform/image/ImageMachine.h"
 #endif
 
@@ -32,6 +34,7 @@ using korvane::TForm1;
 
 struct Arguments {
   std::optional<std::string> machine;
+  std::optional<std::string> windows;  // a mounted Windows disk, only read
   std::optional<bool> answer;
   bool help = false;
   bool verbose = false;  // start-up's system details before the command
@@ -61,6 +64,12 @@ std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text
         return std::nullopt;
       }
       args.machine = argv[++k];
+    } else if (arg == "--windows") {
+      if (k + 1 >= argc) {
+        error = text(Msg::CliWindowsNeedsFolder);
+        return std::nullopt;
+      }
+      args.windows = argv[++k];
     } else if (arg == "--yes" || arg == "--no") {
       args.answer = arg == "--yes";
     } else if (arg == "--help" || arg == "help") {
@@ -70,6 +79,10 @@ std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text
     } else {
       args.words.push_back(arg);
     }
+  }
+  if (args.machine && args.windows) {
+    error = text(Msg::CliMachineOrWindows);
+    return std::nullopt;
   }
   return args;
 }
@@ -328,14 +341,33 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
   return true;
 }
 
+// The commands that only look at the machine, which are all a disk opened
+// with --windows runs.
+constexpr const char* kDiskCommands[] = {"collect", "details", "sysinfo", "language", "about"};
+
+// Refuses a command that a disk opened with --windows cannot run, saying why.
+bool runsOnDisk(const std::vector<std::string>& words, const Texts& text, std::string& error) {
+  const std::string& command = words.front();
+  if (std::find(std::begin(kDiskCommands), std::end(kDiskCommands), command) != std::end(kDiskCommands)) return true;
+  if (korvane::isRestoreCommand(words) || command == "remove") {
+    error = text(Msg::CliDiskNotChanged, command);
+  } else {
+    std::string commands;
+    for (const char* each : kDiskCommands) commands += (commands.empty() ? "" : ", ") + std::string(each);
+    error = korvane::formatMessage(korvane::message(Msg::CliDiskCommands, text.lang), {command, commands});
+  }
+  return false;
+}
+
 std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, const Texts& text, std::string& error) {
 #ifdef _WIN32
-  if (args.machine) {
-    error = text(Msg::CliNoMachineOnWindows);
+  if (args.machine || args.windows) {
+    error = text(args.machine ? Msg::CliNoMachineOnWindows : Msg::CliNoWindowsOnWindows);
     return nullptr;
   }
   return korvane::openLiveMachine();
 #else
+  if (args.windows) return korvane::openWindowsDisk(*args.windows, error);
   if (!args.machine) {
     error = text(Msg::CliNoMachine);
     return nullptr;
@@ -371,10 +403,10 @@ int main(int argc, char** argv) {
     return 2;
   }
 #ifndef _WIN32
-  if (!args->help && !args->machine && args->words.front() == "cab")
+  if (!args->help && !args->machine && !args->windows && args->words.front() == "cab")
     return hostCabinetCommand({args->words.begin() + 1, args->words.end()}, text);
 #endif
-  auto machine = (args->help && !args->machine) ? nullptr : openMachine(*args, text, error);
+  auto machine = (args->help && !args->machine && !args->windows) ? nullptr : openMachine(*args, text, error);
   if (!machine) {
     if (args->help) {
       std::cout << text(Msg::CliUsage) << '\n';
@@ -397,6 +429,8 @@ int main(int argc, char** argv) {
   bool nothingFound = false;  // the update check ran and found no new driver
   if (args->help) {
     std::cout << text(Msg::CliUsage) << '\n';
+  } else if (args->windows && !runsOnDisk(args->words, text, error)) {
+    ran = false;
   } else if (args->words.front() == "cab") {
     ran = korvane::runCabCommand(*machine, text.lang, {args->words.begin() + 1, args->words.end()}, error);
   } else if (korvane::isTransferCommand(args->words)) {

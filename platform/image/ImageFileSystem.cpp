@@ -247,6 +247,24 @@ std::optional<ImageFileSystem::Resolved> ImageFileSystem::resolve(const std::str
   return at;
 }
 
+void ImageFileSystem::protect(const fs::path& folder) {
+  std::error_code ec;
+  protected_.push_back(withoutTrailingSeparators(fs::weakly_canonical(folder, ec)));
+}
+
+std::optional<ImageFileSystem::Resolved> ImageFileSystem::resolveToChange(const std::string& path) const {
+  auto at = resolve(path);
+  if (!at || protected_.empty()) return at;
+  std::error_code ec;
+  const fs::path real = fs::weakly_canonical(at->host, ec);
+  if (ec) return std::nullopt;
+  const auto inside = [&](const fs::path& folder) {
+    return std::mismatch(folder.begin(), folder.end(), real.begin(), real.end()).first == folder.end();
+  };
+  if (std::any_of(protected_.begin(), protected_.end(), inside)) return std::nullopt;
+  return at;
+}
+
 std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const {
   const auto at = resolve(path);
   if (!at) return std::nullopt;
@@ -325,7 +343,7 @@ std::vector<FileEntry> ImageFileSystem::findEntries(const std::string& pattern, 
 }
 
 bool ImageFileSystem::createDirectory(const std::string& path) {
-  const auto at = resolve(path);
+  const auto at = resolveToChange(path);
   std::error_code ec;
   if (!at || !canCreate(*at) || !fs::create_directory(at->host, ec)) return false;
   folders_.added(at->host, EntryKind::Folder);
@@ -340,7 +358,7 @@ bool ImageFileSystem::removeEntry(const fs::path& host) {
 }
 
 bool ImageFileSystem::removeDirectory(const std::string& path) {
-  const auto at = resolve(path);
+  const auto at = resolveToChange(path);
   std::error_code ec;
   if (!at || !at->isFolder()) return false;
   if (at->kind != EntryKind::Link && !fs::is_empty(at->host, ec)) return false;
@@ -348,7 +366,7 @@ bool ImageFileSystem::removeDirectory(const std::string& path) {
 }
 
 bool ImageFileSystem::deleteFile(const std::string& path) {
-  const auto at = resolve(path);
+  const auto at = resolveToChange(path);
   std::error_code ec;
   if (!at || !at->kind) return false;
   if (at->kind == EntryKind::Link && !at->isFolder()) return removeEntry(at->host);
@@ -358,7 +376,7 @@ bool ImageFileSystem::deleteFile(const std::string& path) {
 }
 
 bool ImageFileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  const auto source = resolve(from), target = resolve(to);
+  const auto source = resolve(from), target = resolveToChange(to);
   std::error_code ec;
   if (!source || !source->kind || !target || !target->folder) return false;
   if (target->kind) {
@@ -371,7 +389,7 @@ bool ImageFileSystem::copyFile(const std::string& from, const std::string& to, b
 }
 
 bool ImageFileSystem::moveFile(const std::string& from, const std::string& to) {
-  const auto source = resolve(from), target = resolve(to);
+  const auto source = resolveToChange(from), target = resolveToChange(to);
   std::error_code ec;
   if (!source || !source->kind || !target || !canCreate(*target)) return false;
   fs::rename(source->host, target->host, ec);
@@ -382,7 +400,7 @@ bool ImageFileSystem::moveFile(const std::string& from, const std::string& to) {
 }
 
 bool ImageFileSystem::setAttributes(const std::string& path, uint32_t attributes) {
-  const auto at = resolve(path);
+  const auto at = resolveToChange(path);
   std::error_code ec;
   if (!at || !at->kind) return false;
   // Only the read-only flag has a host equivalent; the others are accepted and not kept.
@@ -392,7 +410,7 @@ bool ImageFileSystem::setAttributes(const std::string& path, uint32_t attributes
 }
 
 bool ImageFileSystem::setFileTimes(const std::string& path, int64_t fileTime) {
-  const auto at = resolve(path);
+  const auto at = resolveToChange(path);
   timespec times[2];
   return at && at->kind && utimensat(AT_FDCWD, at->host.c_str(), writeTimeOnly(fileTime, times), 0) == 0;
 }
@@ -412,7 +430,7 @@ std::optional<std::string> ImageFileSystem::readFile(const std::string& path) {
 }
 
 bool ImageFileSystem::writeBytes(const std::string& path, const std::string& bytes, std::ios::openmode mode) {
-  const auto at = resolve(path);
+  const auto at = resolveToChange(path);
   if (!at || !at->folder || at->isFolder()) return false;
   std::ofstream out(at->host, std::ios::binary | mode);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -447,7 +465,7 @@ bool ImageFileSystem::appendFile(const std::string& path, const std::string& byt
 }
 
 std::unique_ptr<OpenFile> ImageFileSystem::openFile(const std::string& path, OpenFor purpose) {
-  const auto at = resolve(path);
+  const auto at = purpose == OpenFor::Reading ? resolve(path) : resolveToChange(path);
   if (!at || !at->folder) return nullptr;
   if (purpose == OpenFor::NewFile) {
     if (!canCreate(*at)) return nullptr;
@@ -486,7 +504,8 @@ std::optional<std::string> ImageFileSystem::tempFileName(const std::string& fold
     char hex[8];
     std::snprintf(hex, sizeof hex, "%04X", number);
     const std::string candidate = joinPath(folder, stem + hex + ".TMP");
-    if (!exists(candidate) && writeFile(candidate, "")) return candidate;
+    // A free name that cannot be written means a folder that takes no files.
+    if (!exists(candidate)) return writeFile(candidate, "") ? std::optional(candidate) : std::nullopt;
   }
   return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/image/FolderListing.h"
@@ -60,6 +61,9 @@ class ImageFileSystem : public FileSystem {
   std::optional<std::filesystem::path> hostPath(const std::string& path) const;
   // While connected, "\\host\share\rest" stands for rest in the folder.
   void connectShare(const std::string& share, std::filesystem::path folder);
+  // Nothing inside the host folder is changed any more, whatever path leads
+  // there: a Windows disk that is only read.
+  void protect(const std::filesystem::path& folder);
   bool disconnectShare(const std::string& share);
 
  private:
@@ -80,6 +84,8 @@ class ImageFileSystem : public FileSystem {
   // part again where nothing matches) and the listing of its folder.
   using Step = std::function<void(const std::string& part, const std::string& name, FolderListing* folder)>;
   std::optional<Resolved> resolve(const std::string& path, Way way = Way::Kept, const Step& step = {}) const;
+  // A path to change: resolved, or nullopt when it lies in a protected folder.
+  std::optional<Resolved> resolveToChange(const std::string& path) const;
   // The listing of the folder a Windows path names, checked by its own stat
   // alone; nullptr when it names no folder.
   FolderListing* listedFolder(const std::string& folder, std::filesystem::path& host) const;
@@ -95,6 +101,7 @@ class ImageFileSystem : public FileSystem {
 
   std::map<char, std::filesystem::path> drives_;
   std::map<std::string, std::filesystem::path> shares_;  // connected, by upper-cased name
+  std::vector<std::filesystem::path> protected_;         // canonical
   std::string current_;
   std::string temp_;
   // Lookups read the host folders through it; a cache, so const lookups fill it.

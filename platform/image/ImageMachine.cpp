@@ -217,7 +217,7 @@ class ImageMachine : public Machine {
         system_(ini_, actionsLogOf(imageFolder)),
         environment_(ini_),
         files_(std::move(drives), ini_.text("System", "CurrentDirectory").value_or("C:\\"), tempFolder()),
-        profiles_(files_, codePages_, ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS")),
+        profiles_(files_, codePages_, profileFolder()),
         shell_(files_, actionsLogOf(imageFolder)),
         clock_(parseImageDateTime(ini_.text("Clock", "Now").value_or("")), ini_.number("Clock", "Ticks"),
                ini_.number("Clock", "Stopped").value_or(0) != 0),
@@ -226,14 +226,23 @@ class ImageMachine : public Machine {
 
   bool loadRegistry(const fs::path& folder, std::string& error) {
     std::error_code ec;
-    registry_ = fs::is_directory(folder, ec) ? ImageRegistry::load(folder, codePages_, error)
-                                             : ImageRegistry::empty(folder);
-    if (!registry_) return false;
+    auto registry = fs::is_directory(folder, ec) ? ImageRegistry::load(folder, codePages_, error)
+                                                 : ImageRegistry::empty(folder);
+    if (!registry) return false;
+    saved_ = registry.get();
+    useRegistry(std::move(registry));
+    return true;
+  }
+
+  // A registry kept elsewhere, which the machine does not write back.
+  void useRegistry(std::unique_ptr<Registry> registry) {
+    registry_ = std::move(registry);
     system_.useRegistry(*registry_);
     printer_.useRegistry(*registry_);
     internet_ = makeCurlInternet(*registry_, hostMap());
-    return true;
   }
+
+  void protect(const fs::path& folder) { files_.protect(folder); }
 
   Registry& registry() override { return *registry_; }
   ProfileFiles& profiles() override { return profiles_; }
@@ -246,9 +255,16 @@ class ImageMachine : public Machine {
   NetworkShares& shares() override { return shares_; }
   Internet& internet() override { return *internet_; }
   Printer& printer() override { return printer_; }
-  bool flush(std::string& error) override { return registry_->save(error); }
+  bool flush(std::string& error) override { return !saved_ || saved_->save(error); }
 
  private:
+  // Where initialisation files named without a folder are kept: the Windows
+  // folder, unless [System] ProfileFolder names another.
+  std::string profileFolder() const {
+    const auto folder = ini_.text("System", "ProfileFolder");
+    return folder && !folder->empty() ? *folder : ini_.text("System", "WindowsDirectory").value_or("C:\\WINDOWS");
+  }
+
   // GetTempPath's order: TMP, TEMP, USERPROFILE, the Windows folder.
   std::string tempFolder() {
     for (const char* name : {"TMP", "TEMP", "USERPROFILE"})
@@ -274,7 +290,8 @@ class ImageMachine : public Machine {
   ImageClock clock_;
   ImageShares shares_;
   ImagePrinter printer_;
-  std::unique_ptr<ImageRegistry> registry_;
+  std::unique_ptr<Registry> registry_;
+  ImageRegistry* saved_ = nullptr;  // the registry when it is the image's own, written back at the end
   std::unique_ptr<Internet> internet_;
 };
 
@@ -285,8 +302,6 @@ std::optional<std::string> readHostText(const fs::path& file) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   return bytes;
 }
-
-constexpr char kHostDrive = 'Z';
 
 }  // namespace
 
@@ -323,6 +338,16 @@ std::unique_ptr<Machine> openImageMachine(const fs::path& folder, std::string& e
   }
   auto machine = std::make_unique<ImageMachine>(std::move(ini), std::move(drives), folder);
   if (!machine->loadRegistry(folder / "registry", error)) return nullptr;
+  return machine;
+}
+
+std::unique_ptr<Machine> openComposedMachine(const std::string& machineIni, std::map<char, fs::path> drives,
+                                             std::unique_ptr<Registry> registry,
+                                             const std::vector<fs::path>& protectedFolders) {
+  auto machine = std::make_unique<ImageMachine>(MachineIni(ProfileText::parse(machineIni)), std::move(drives),
+                                                fs::path());
+  machine->useRegistry(std::move(registry));
+  for (const auto& folder : protectedFolders) machine->protect(folder);
   return machine;
 }
 

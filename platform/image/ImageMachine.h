@@ -3,9 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Machine.h"
 
@@ -13,6 +15,17 @@ namespace korvane {
 
 // nullptr with a message naming what is missing or broken.
 std::unique_ptr<Machine> openImageMachine(const std::filesystem::path& folder, std::string& error);
+
+// A machine of machine.ini text made by the caller, over host folders, with a
+// registry opened elsewhere that is not written back (a Windows disk's
+// hives). Nothing inside the protected folders is changed.
+std::unique_ptr<Machine> openComposedMachine(const std::string& machineIni,
+                                             std::map<char, std::filesystem::path> drives,
+                                             std::unique_ptr<Registry> registry,
+                                             const std::vector<std::filesystem::path>& protectedFolders);
+
+// The drive letter that stands for the host's "/" where a machine reaches the host's files.
+constexpr char kHostDrive = 'Z';
 
 // The host's own files as a machine of one drive, Z: standing for "/", in
 // the host's current folder: no registry, no Windows folder, nothing run.

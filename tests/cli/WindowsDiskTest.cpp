@@ -1,0 +1,160 @@
+// korvane --windows on disks made from the samples: the rows of the machine
+// images, and nothing written to the disk.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/image/ImageFileSystem.h"
+#include "platform/image/ImageMachine.h"
+#include "support/HiveWriter.h"
+#include "support/HostCommand.h"
+#include "support/TestMachine.h"
+
+namespace korvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A Windows disk made from a sample: its drive C, the registry written as
+// the hive files Windows keeps, and a home folder for the user running korvane.
+class SampleDisk {
+ public:
+  explicit SampleDisk(const std::string& sample) {
+    fs::copy(fs::path(KORVANE_SAMPLES) / sample / "drive_c", disk(), fs::copy_options::recursive);
+    fs::create_directories(home());
+    std::string error;
+    const auto image = openImageMachine(fs::path(KORVANE_SAMPLES) / sample, error);
+    if (!image) throw std::runtime_error(error);
+    const auto hives = hivesOf(image->registry());
+    const std::string config = image->environment().get("windir").value_or("") + "\\System32\\config\\";
+    writeHostFile(place(config + "SYSTEM"), writeHive(hives.system));
+    writeHostFile(place(config + "SOFTWARE"), writeHive(hives.software));
+    writeHostFile(place(config + "DEFAULT"), writeHive(hives.defaultUser));
+    writeHostFile(place(image->environment().get("USERPROFILE").value_or("") + "\\NTUSER.DAT"),
+                  writeHive(hives.user));
+  }
+
+  fs::path disk() const { return folder_.path() / "disk"; }
+  fs::path home() const { return folder_.path() / "home"; }
+  // The host file a path on drive C stands for, found as Windows finds it.
+  fs::path place(const std::string& pathOnC) const {
+    ImageFileSystem files({{'C', disk()}}, "C:\\", "C:\\");
+    return *files.hostPath(pathOnC);
+  }
+
+  // Every file and folder of the disk with its size and time: what a write would change.
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(disk())) {
+      const auto time = entry.last_write_time().time_since_epoch().count();
+      entries[entry.path().string()] = std::to_string(entry.is_regular_file() ? entry.file_size() : 0) + " " +
+                                       std::to_string(time);
+    }
+    return entries;
+  }
+
+  // korvane --windows DISK with the arguments; the output of both streams.
+  std::string run(const std::string& arguments, int& status) const {
+    std::string output;
+    status = runCommand("cd " + quoted(folder_.path()) + " && env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME HOME=" +
+                            quoted(home()) + " " + quoted(KORVANE_CLI) + " --windows " + quoted(disk()) + " " +
+                            arguments,
+                        &output);
+    return output;
+  }
+
+ private:
+  TempDir folder_;
+};
+
+std::string onImage(const SampleMachine& image, const std::string& arguments) {
+  std::string output;
+  EXPECT_EQ(runCommand(quoted(KORVANE_CLI) + " --machine " + quoted(image.host->path()) + " " + arguments, &output), 0)
+      << output;
+  return output;
+}
+
+TEST(WindowsDisk, ListsTheDriversTheMachineImageListsAndWritesNothingThere) {
+  for (const char* sample : {"xp", "win10"}) {
+    SCOPED_TRACE(sample);
+    const SampleDisk disk(sample);
+    const auto image = copySample(sample);
+    const auto before = disk.snapshot();
+    for (const char* command : {"collect", "collect --fast", "details 1 --fast"}) {
+      int status = -1;
+      const std::string output = disk.run(command, status);
+      EXPECT_EQ(status, 0) << output;
+      EXPECT_EQ(output, onImage(image, command)) << command;
+    }
+    EXPECT_EQ(disk.snapshot(), before);
+    // The settings live in the user's own folder.
+    EXPECT_TRUE(fs::exists(disk.home() / ".config" / "korvane" / "Korvane.ini"));
+  }
+}
+
+TEST(WindowsDisk, CommandsThatWouldWriteThereAreRefused) {
+  const SampleDisk disk("xp");
+  const auto before = disk.snapshot();
+  int status = -1;
+  std::string output = disk.run("restore-all " + quoted(disk.home()), status);
+  EXPECT_EQ(status, 2) << output;
+  EXPECT_NE(output.find("restore-all would change the Windows installation"), std::string::npos) << output;
+  output = disk.run("remove 1", status);
+  EXPECT_EQ(status, 2) << output;
+  EXPECT_NE(output.find("only read"), std::string::npos) << output;
+  output = disk.run("backup-all --to " + quoted(disk.home()), status);
+  EXPECT_EQ(status, 2) << output;
+  EXPECT_NE(output.find("backup-all does not run on a disk opened with --windows; commands that do: collect"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(disk.snapshot(), before);
+}
+
+TEST(WindowsDisk, AMissingOrBrokenHiveIsNamed) {
+  const SampleDisk disk("win10");
+  const fs::path software = disk.place("C:\\Windows\\System32\\config\\SOFTWARE");
+  writeHostFile(software, "regf");
+  int status = -1;
+  std::string output = disk.run("collect", status);
+  EXPECT_EQ(status, 2) << output;
+  EXPECT_NE(output.find(software.string() + ": not a registry hive"), std::string::npos) << output;
+  fs::remove_all(disk.place("C:\\Windows\\System32\\config"));
+  output = disk.run("collect", status);
+  EXPECT_EQ(status, 2) << output;
+  EXPECT_NE(output.find("no Windows\\System32\\config folder here"), std::string::npos) << output;
+}
+
+// Whatever path leads onto the disk, drive C or the host's drive Z, every
+// change fails there and still works beside it.
+TEST(WindowsDisk, TheFileSystemChangesNothingOnTheDisk) {
+  TempDir folder;
+  const fs::path disk = folder.path() / "disk";
+  writeHostFile(disk / "Windows" / "win.ini", "[windows]\n");
+  ImageFileSystem files({{'C', disk}, {kHostDrive, "/"}}, "C:\\", "C:\\");
+  files.protect(disk);
+  const std::string beside = *windowsPathOfHost(folder.path().string());
+  const std::string viaHost = *windowsPathOfHost(disk.string());
+  for (const std::string& root : {std::string("C:"), viaHost}) {
+    SCOPED_TRACE(root);
+    const std::string ini = root + "\\WINDOWS\\WIN.INI";
+    EXPECT_EQ(files.readFile(ini), "[windows]\n");
+    EXPECT_FALSE(files.writeFile(root + "\\new.txt", "x"));
+    EXPECT_FALSE(files.appendFile(ini, "x"));
+    EXPECT_FALSE(files.createDirectory(root + "\\Korvane"));
+    EXPECT_FALSE(files.copyFile(ini, root + "\\copy.ini", false));
+    EXPECT_FALSE(files.moveFile(ini, beside + "\\moved.ini"));
+    EXPECT_FALSE(files.deleteFile(ini));
+    EXPECT_FALSE(files.setAttributes(ini, faReadOnly));
+    EXPECT_FALSE(files.setFileTimes(ini, 0));
+    EXPECT_FALSE(files.openFile(ini, OpenFor::Writing));
+    EXPECT_FALSE(files.openFile(root + "\\made.txt", OpenFor::NewFile));
+    EXPECT_FALSE(files.tempFileName(root + "\\Windows", "kor"));
+    EXPECT_TRUE(files.openFile(ini, OpenFor::Reading));
+  }
+  EXPECT_TRUE(files.copyFile("C:\\Windows\\win.ini", beside + "\\win.ini", true));
+  EXPECT_EQ(files.readFile(beside + "\\win.ini"), "[windows]\n");
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(disk), fs::recursive_directory_iterator()), 2);
+}
+
+}  // namespace
+}  // namespace korvane::test
