@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -32,8 +33,12 @@ struct HivexLibrary {
   char* (*nodeName)(hive_h*, hive_node_h);
   hive_value_h* (*values)(hive_h*, hive_node_h);
   char* (*valueKey)(hive_h*, hive_value_h);
-  char* (*valueValue)(hive_h*, hive_value_h, hive_type*, size_t*);
+  // hive_type is an enum, but a damaged hive holds any number there: it is
+  // received as the 32-bit integer it is.
+  char* (*valueValue)(hive_h*, hive_value_h, uint32_t*, size_t*);
 };
+
+static_assert(sizeof(hive_type) == sizeof(uint32_t));
 
 constexpr const char* kHivexSoname = "libhivex.so.0";
 
@@ -155,12 +160,12 @@ class Hive {
   std::optional<RegValue> value(hive_node_h node, const std::string& name) {
     for (const auto& [valueName, handle] : values(node)) {
       if (!equalsIgnoreCase(valueName, name)) continue;
-      hive_type type{};
+      uint32_t type = 0;
       size_t size = 0;
       char* data = hivex_.valueValue(handle_, handle, &type, &size);
       if (!data && size != 0) return std::nullopt;
       RegValue value;
-      value.type = static_cast<uint32_t>(type);
+      value.type = type;
       value.data.assign(data, data + (data ? size : 0));
       std::free(data);
       return value;
