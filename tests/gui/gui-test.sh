@@ -27,6 +27,7 @@ fail() { echo "gui-test: $*" >&2; exit 1; }
 wine_run() { "$here/scripts/wine-run" "$@"; }
 probe() { wine_run "$probe" "$@" | tr -d '\r'; }
 source "$here/tests/wine/plant-driver.sh"
+source "$here/tests/gui/main-window.sh"
 
 # A prefix of its own: the settings file it writes must not meet other tests'.
 export KORVANE_WINEPREFIX="$build/gui-wineprefix"
@@ -120,14 +121,7 @@ check_panels() {  # check_panels LANGUAGE WHAT
 
 # The Chinese items of the language menu can be reached only after a Chinese start.
 settings Chinese
-wine_run "$gui" &
-gui_pid=$!
-for _ in $(seq 1 300); do
-  xdotool search --name "^Korvane" >/dev/null 2>&1 && break
-  kill -0 "$gui_pid" 2>/dev/null || fail "korvane.exe ended before its window showed"
-  sleep 0.2
-done
-xdotool search --name "^Korvane" >/dev/null 2>&1 || fail "no window appeared"
+start_window "$gui"
 
 title="$(probe title)"
 [ "$title" = "Korvane 2005" ] || fail "caption after a Chinese start is \"$title\""
@@ -286,13 +280,7 @@ probe no-dialog || fail "the proxy dialog did not close"
 echo "gui-test: Proxy Settings took a proxy of its own"
 probe click Chinese1 || fail "Chinese did not answer"
 
-probe close
-for _ in $(seq 1 100); do
-  kill -0 "$gui_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$gui_pid" 2>/dev/null && fail "the window did not close"
-wait "$gui_pid" || fail "korvane.exe ended with an error"
+close_window
 WINEPREFIX="$KORVANE_WINEPREFIX" wineserver -w 2>/dev/null || true
 
 # Closing the window wrote the settings, with the language it ended in.

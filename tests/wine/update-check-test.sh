@@ -7,7 +7,8 @@
 # another's URL to Wine's clipboard; then the window, on a virtual display,
 # shows the same rows in place of the device list, takes Copy URL and Download
 # Now from the rows' pop-up menu, gives the device list back, and checks
-# again in French from the menu.
+# again in French from the menu. With the server down, the console falls
+# back to the saved database, then to the one it carries.
 #   update-check-test.sh CONSOLE_EXE GUI_EXE PROBE_EXE BUILD_DIR
 set -euo pipefail
 console="$1" gui="$2" probe="$3" build="$4"
@@ -29,6 +30,7 @@ fail() {
 wine_run() { "$here/scripts/wine-run" "$@"; }
 probe() { wine_run "$probe" "$@" | tr -d '\r'; }
 source "$here/tests/wine/plant-driver.sh"
+source "$here/tests/gui/main-window.sh"
 
 export KORVANE_WINEPREFIX="$build/wineprefix-update"
 work="$build/update-check-test"
@@ -50,7 +52,7 @@ server=$!
 # Ends the prefix's programs: the folder windows that downloads opened stay.
 stop_wine() { WINEPREFIX="$KORVANE_WINEPREFIX" wineserver -k 2>/dev/null || true; }
 stop() {
-  kill "$server" 2>/dev/null || true
+  [ -z "$server" ] || kill "$server" 2>/dev/null || true
   stop_wine
 }
 trap stop EXIT
@@ -93,13 +95,7 @@ echo "update-check-test: the console downloaded row 1 into DriversUpdates and pu
 # ---- the window, with no folder window of the console's over it ----
 stop_wine
 sed -i 's/^Language=.*/Language=English/' "$windows/Korvane.ini"
-wine_run "$gui" &
-gui_pid=$!
-for _ in $(seq 1 300); do
-  xdotool search --name "^Korvane" >/dev/null 2>&1 && break
-  kill -0 "$gui_pid" 2>/dev/null || fail "korvane.exe ended before its window showed"
-  sleep 0.2
-done
+start_window "$gui"
 
 expect_memo() {  # expect_memo TEXT WHAT
   case "$(probe text Memo1)" in *"$1"*) ;; *) fail "$2: the memo says \"$(probe text Memo1)\"" ;; esac
@@ -182,11 +178,18 @@ probe click BitBtn7 || fail "Annuler did not answer"
 [ "$(shown ListView1 ListView2)" = 10 ] || fail "Annuler did not give the device list back"
 echo "update-check-test: in French too; No downloads nothing"
 
-probe close
-for _ in $(seq 1 100); do
-  kill -0 "$gui_pid" 2>/dev/null || break
-  sleep 0.1
+close_window
+
+# With the server gone: the saved image, then without it the carried one.
+kill "$server"
+wait "$server" 2>/dev/null || true
+server=""
+for database in saved carried; do
+  wine_run "$console" update-check >"$work/rows" 2>"$work/check.err" ||
+    fail "update-check on the $database database failed: $(tr -d '\r' <"$work/check.err")"
+  [ "$(tr -d '\r' <"$work/rows")" = "$expected_rows" ] || fail "the $database database listed: $(cat "$work/rows")"
+  [ "$database" = carried ] || cmp -s "$build/database/MsSetup6.CAB" "$inf/msdevupd.PNF" ||
+    fail "the failed download did not leave the saved database as it was"
+  rm -f "$inf/msdevupd.PNF"
 done
-kill -0 "$gui_pid" 2>/dev/null && fail "the window did not close"
-wait "$gui_pid" || fail "korvane.exe ended with an error"
-echo "update-check-test: done"
+echo "update-check-test: with the server down the saved, then the carried database list the same"
