@@ -35,6 +35,7 @@ using korvane::TForm1;
 struct Arguments {
   std::optional<std::string> machine;
   std::optional<std::string> windows;  // a mounted Windows disk, only read
+  std::string user;                    // the disk's profile to read, else the one last used
   std::optional<bool> answer;
   bool help = false;
   bool verbose = false;  // start-up's system details before the command
@@ -70,6 +71,12 @@ std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text
         return std::nullopt;
       }
       args.windows = argv[++k];
+    } else if (arg == "--user" && args.words.empty()) {  // after the command, it is the command's own (proxy)
+      if (k + 1 >= argc || !*argv[k + 1]) {
+        error = text(Msg::CliUserNeedsName);
+        return std::nullopt;
+      }
+      args.user = argv[++k];
     } else if (arg == "--yes" || arg == "--no") {
       args.answer = arg == "--yes";
     } else if (arg == "--help" || arg == "help") {
@@ -82,6 +89,10 @@ std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text
   }
   if (args.machine && args.windows) {
     error = text(Msg::CliMachineOrWindows);
+    return std::nullopt;
+  }
+  if (!args.user.empty() && !args.windows) {
+    error = text(Msg::CliUserNeedsWindows);
     return std::nullopt;
   }
   return args;
@@ -367,7 +378,7 @@ std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, const Texts
   }
   return korvane::openLiveMachine();
 #else
-  if (args.windows) return korvane::openWindowsDisk(*args.windows, error);
+  if (args.windows) return korvane::openWindowsDisk(*args.windows, args.user, error);
   if (!args.machine) {
     error = text(Msg::CliNoMachine);
     return nullptr;

@@ -41,17 +41,17 @@ std::optional<fs::path> existingHost(ImageFileSystem& disk, const std::string& p
   return disk.exists(path) ? disk.hostPath(path) : std::nullopt;
 }
 
-// The profile whose NTUSER.DAT changed last: the user who last worked.
-void findUser(ImageFileSystem& disk, Installation& found) {
+// The profile of that name, or whose NTUSER.DAT changed last: the user who last worked.
+void findUser(ImageFileSystem& disk, const std::string& wanted, Installation& found) {
   int64_t newest = 0;
   for (const char* place : {"C:\\Users", "C:\\Documents and Settings"}) {
     const auto profiles = spelled(disk, place);
     if (!profiles) continue;
     for (const auto& entry : disk.find(*profiles + "\\*")) {
       if (!entry.isFolderToWalk() || entry.name == "." || entry.name == "..") continue;
-      if (std::any_of(std::begin(kServiceProfiles), std::end(kServiceProfiles),
-                      [&](const char* name) { return equalsIgnoreCase(entry.name, name); }))
-        continue;
+      const bool service = std::any_of(std::begin(kServiceProfiles), std::end(kServiceProfiles),
+                                       [&](const char* name) { return equalsIgnoreCase(entry.name, name); });
+      if (wanted.empty() ? service : !equalsIgnoreCase(entry.name, wanted)) continue;
       const std::string profile = *profiles + "\\" + entry.name;
       const auto hive = disk.stat(profile + "\\NTUSER.DAT");
       if (!hive || hive->isDirectory() || hive->writeTime < newest) continue;
@@ -63,7 +63,7 @@ void findUser(ImageFileSystem& disk, Installation& found) {
   }
 }
 
-std::optional<Installation> findInstallation(const fs::path& folder, std::string& error) {
+std::optional<Installation> findInstallation(const fs::path& folder, const std::string& user, std::string& error) {
   ImageFileSystem disk({{'C', folder}}, "C:\\", "C:\\");
   Installation found;
   const auto windows = spelled(disk, "C:\\Windows");
@@ -80,7 +80,12 @@ std::optional<Installation> findInstallation(const fs::path& folder, std::string
   found.hives.system = existingHost(disk, *system + "\\config\\SYSTEM").value_or(*config / "SYSTEM");
   found.hives.software = existingHost(disk, *system + "\\config\\SOFTWARE").value_or(*config / "SOFTWARE");
   found.hives.defaultUser = existingHost(disk, *system + "\\config\\DEFAULT").value_or(fs::path());
-  findUser(disk, found);
+  findUser(disk, user, found);
+  if (!user.empty() && found.user.empty()) {
+    error = folder.string() + ": no profile of the user " + user +
+            " with an NTUSER.DAT under Users or Documents and Settings";
+    return std::nullopt;
+  }
   return found;
 }
 
@@ -158,13 +163,13 @@ std::string systemSection(Registry& registry, const Installation& installation, 
 
 }  // namespace
 
-std::unique_ptr<Machine> openWindowsDisk(const fs::path& folder, std::string& error) {
+std::unique_ptr<Machine> openWindowsDisk(const fs::path& folder, const std::string& user, std::string& error) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     error = folder.string() + ": not a folder; give the folder where the Windows partition is mounted";
     return nullptr;
   }
-  const auto installation = findInstallation(folder, error);
+  const auto installation = findInstallation(folder, user, error);
   if (!installation) return nullptr;
   auto registry = openHiveRegistry(installation->hives, error);
   if (!registry) return nullptr;

@@ -12,8 +12,11 @@
 
 namespace korvane {
 
-// folder: the mounted partition, the one that holds the Windows folder.
-// nullptr with an error naming what is missing or broken.
-std::unique_ptr<Machine> openWindowsDisk(const std::filesystem::path& folder, std::string& error);
+// folder: the mounted partition, the one that holds the Windows folder;
+// user: the profile whose registry is HKCU, or empty for the one whose hive
+// changed last (the user who last worked). nullptr with an error naming what
+// is missing or broken.
+std::unique_ptr<Machine> openWindowsDisk(const std::filesystem::path& folder, const std::string& user,
+                                         std::string& error);
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 // images, and nothing written to the disk.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 
 #include "platform/image/ImageFileSystem.h"
@@ -108,6 +109,20 @@ TEST(WindowsDisk, CommandsThatWouldWriteThereAreRefused) {
             std::string::npos)
       << output;
   EXPECT_EQ(disk.snapshot(), before);
+}
+
+TEST(WindowsDisk, TheUserIsTheOneWhoWorkedLastOrTheOneNamed) {
+  const SampleDisk disk("xp");
+  const fs::path anna = disk.place("C:\\Documents and Settings\\anna\\NTUSER.DAT");
+  const fs::path bob = anna.parent_path().parent_path() / "bob" / "NTUSER.DAT";
+  writeHostFile(bob, writeHive({"ROOT", {}, {}}));
+  fs::last_write_time(anna, fs::last_write_time(bob) - std::chrono::hours(1));
+  int status = -1;
+  EXPECT_NE(disk.run("sysinfo", status).find("Current User: bob\n"), std::string::npos);
+  EXPECT_NE(disk.run("--user ANNA sysinfo", status).find("Current User: anna\n"), std::string::npos);
+  const std::string output = disk.run("--user carl sysinfo", status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(output.find("no profile of the user carl"), std::string::npos) << output;
 }
 
 TEST(WindowsDisk, AMissingOrBrokenHiveIsNamed) {
