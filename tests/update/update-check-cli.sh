@@ -47,6 +47,10 @@ expect_rows() {
   url=http://download.example.net/drivers/halden/phonelink56k-xp-2.1.52.0.cab
   [[ "$(grep -c "$url" <<<"$rows")" == 1 ]] || fail "the shared package is not listed once ($2): $rows"
   [[ "$rows" != *vistra7400* ]] || fail "a card the machine does not have is listed ($2)"
+  # A device without subsystem IDs (SUBSYS_00000000) found by its chip alone counts as whole.
+  url=http://download.example.net/drivers/corvetta/ultra133-xp-2.0.3.0.cab
+  [[ $'\n'"$rows"$'\n' == *$'\n'"Corvetta Ultra ATA 133 Controller"$'\t'"3-18-2004"$'\t'"2.0.3.0"$'\t'"$url"$'\t'"100%"$'\n'* ]] ||
+    fail "the device without subsystem IDs is not listed by its chip as 100% ($2): $rows"
   while IFS=$'\t' read -r description current database address compatibility rest; do
     [[ -n "$description" && -n "$database" && "$address" == http://* && -n "$compatibility" && -z "$rest" ]] ||
       fail "not a row of five fields ($2): $description|$current|$database|$address|$compatibility|$rest"
