@@ -19,6 +19,16 @@ BOOL UpdatePresentDevices(const wchar_t *inf, const wchar_t *hardwareId, BOOL fo
 /* Stages the INF: copies it where Plug and Play finds it (the driver store)
  * when a matching device appears. */
 BOOL StageDriverPackage(const wchar_t *inf);
+/* Whether the models of the INF name the hardware ID, on any platform. */
+BOOL InfNamesHardwareId(const wchar_t *inf, const wchar_t *hardwareId);
+/* Adds the INF's driver package and installs it as Windows' own tool does:
+ * staged first, so that Plug and Play finds it for devices that appear later,
+ * then installed on every present device whose hardware IDs its models name,
+ * wherever Windows ranks it above the device's own driver. matched counts
+ * those devices. FALSE when staging or an installation failed. */
+BOOL StageAndInstallOnMatchingDevices(const wchar_t *inf, unsigned *matched, BOOL *restart);
+/* Whether Windows keeps driver packages in a driver store (Vista and later). */
+BOOL HasDriverStore(void);
 /* Whether no bus reports the ID, so that only a root-enumerated device can
  * carry it: "ROOT\..." or a bare name. */
 BOOL IsRootEnumeratedId(const wchar_t *hardwareId);

@@ -7,112 +7,6 @@
 #include "devinstall.h"
 #include "package.h"
 
-/* A set of IDs, compared without regard to case. */
-typedef struct {
-    wchar_t **items;
-    unsigned count, capacity;
-} IdSet;
-
-enum { MOST_IDS_OF_AN_INF = 100000 };
-
-static BOOL IdSetHas(const IdSet *set, const wchar_t *id)
-{
-    for (unsigned index = 0; index < set->count; index++)
-        if (SameId(set->items[index], id))
-            return TRUE;
-    return FALSE;
-}
-
-static void IdSetAdd(IdSet *set, const wchar_t *id)
-{
-    if (IdSetHas(set, id) || set->count >= MOST_IDS_OF_AN_INF)
-        return;
-    if (set->count == set->capacity) {
-        unsigned capacity = set->capacity ? set->capacity * 2 : 16;
-        SIZE_T size = capacity * sizeof *set->items;
-        wchar_t **items = set->items ? HeapReAlloc(GetProcessHeap(), 0, set->items, size)
-                                     : HeapAlloc(GetProcessHeap(), 0, size);
-        if (!items)
-            return;
-        set->items = items;
-        set->capacity = capacity;
-    }
-    size_t bytes = ((size_t)lstrlenW(id) + 1) * sizeof(wchar_t);
-    wchar_t *copy = HeapAlloc(GetProcessHeap(), 0, bytes);
-    if (copy) {
-        memcpy(copy, id, bytes);
-        set->items[set->count++] = copy;
-    }
-}
-
-static void IdSetFree(IdSet *set)
-{
-    for (unsigned index = 0; index < set->count; index++)
-        HeapFree(GetProcessHeap(), 0, set->items[index]);
-    if (set->items)
-        HeapFree(GetProcessHeap(), 0, set->items);
-}
-
-/* The hardware and compatible IDs of one models section: fields 2 and on. */
-static void AddModelIds(HINF inf, const wchar_t *section, IdSet *ids)
-{
-    INFCONTEXT line;
-    for (BOOL found = SetupFindFirstLineW(inf, section, NULL, &line); found; found = SetupFindNextLine(&line, &line)) {
-        DWORD fields = SetupGetFieldCount(&line);
-        for (DWORD field = 2; field <= fields; field++) {
-            wchar_t id[MAX_DEVICE_ID_LEN];
-            if (SetupGetStringFieldW(&line, field, id, MAX_DEVICE_ID_LEN, NULL) && id[0])
-                IdSetAdd(ids, id);
-        }
-    }
-}
-
-/* The IDs of every models section [Manufacturer] names, plain and with each
- * of its platform decorations; UpdateDriverForPlugAndPlayDevices picks the
- * section that fits this Windows itself. */
-static void ReadModelIds(const wchar_t *path, IdSet *ids)
-{
-    HINF inf = SetupOpenInfFileW(path, NULL, INF_STYLE_WIN4, NULL);
-    if (inf == INVALID_HANDLE_VALUE)
-        return;
-    INFCONTEXT line;
-    for (BOOL found = SetupFindFirstLineW(inf, L"Manufacturer", NULL, &line); found;
-         found = SetupFindNextLine(&line, &line)) {
-        wchar_t models[MAX_INF_STRING_LENGTH], decoration[64], section[MAX_INF_STRING_LENGTH + 65];
-        if (!SetupGetStringFieldW(&line, 1, models, MAX_INF_STRING_LENGTH, NULL) || !models[0])
-            continue;
-        AddModelIds(inf, models, ids);
-        DWORD fields = SetupGetFieldCount(&line);
-        for (DWORD field = 2; field <= fields; field++) {
-            if (SetupGetStringFieldW(&line, field, decoration, 64, NULL) && decoration[0]) {
-                _snwprintf(section, sizeof section / sizeof section[0], L"%ls.%ls", models, decoration);
-                section[sizeof section / sizeof section[0] - 1] = L'\0';
-                AddModelIds(inf, section, ids);
-            }
-        }
-    }
-    SetupCloseInfFile(inf);
-}
-
-typedef struct {
-    const IdSet *driverIds;
-    IdSet matched;
-} DeviceMatch;
-
-/* Takes the device's most specific hardware ID that the driver names. */
-static void MatchDevice(HDEVINFO set, SP_DEVINFO_DATA *device, const wchar_t *hardwareIds, void *context)
-{
-    (void)set;
-    (void)device;
-    DeviceMatch *match = context;
-    for (const wchar_t *id = hardwareIds; *id; id += lstrlenW(id) + 1) {
-        if (IdSetHas(match->driverIds, id)) {
-            IdSetAdd(&match->matched, id);
-            return;
-        }
-    }
-}
-
 typedef struct {
     const wchar_t *root; /* the folder the cabinet went to */
     unsigned drivers, failed;
@@ -128,22 +22,11 @@ static void InstallInf(const wchar_t *path, Tally *tally)
         return;
     }
     tally->drivers++;
-    if (!StageDriverPackage(path)) {
+    unsigned matched;
+    if (!StageAndInstallOnMatchingDevices(path, &matched, &tally->restart))
         tally->failed++;
-        return;
-    }
-    IdSet driverIds = { NULL, 0, 0 };
-    ReadModelIds(path, &driverIds);
-    DeviceMatch match = { &driverIds, { NULL, 0, 0 } };
-    if (ForEachPresentDevice(MatchDevice, &match) < 0)
-        SayError(L"The list of devices could not be read", GetLastError());
-    if (match.matched.count == 0)
+    else if (matched == 0)
         SayLine(L"No present device matches the driver; Windows installs it when one is connected.");
-    for (unsigned index = 0; index < match.matched.count; index++)
-        if (!UpdatePresentDevices(path, match.matched.items[index], FALSE, &tally->restart))
-            tally->failed++;
-    IdSetFree(&match.matched);
-    IdSetFree(&driverIds);
 }
 
 static BOOL IsInfName(const wchar_t *name)

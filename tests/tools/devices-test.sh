@@ -2,6 +2,7 @@
 # devmount.exe and devunmnt.exe under Wine on the sample driver: wrong
 # arguments, a missing INF and a file that is no INF; installing on a new
 # root device, again on the now present one, and staging for absent hardware;
+# refusing an ID the INF does not name before anything is changed;
 # removing by hardware ID, and an ID no device has; waiting for a key in a
 # console window of its own.
 #   devices-test.sh TOOLS_DIR BUILD_DIR
@@ -20,10 +21,11 @@ run "$devmount" 'C:\nowhere\kvtest.inf' "$hardware_id"
 expect 2 'The INF file C:\nowhere\kvtest.inf was not found.' "devmount with a missing INF"
 run "$devmount" "$(winpath "$fixture/kvtest.sys")" "$hardware_id"
 expect 2 "The INF file names no device class" "devmount with a file that is no INF"
+# Wine says it is a Windows with a driver store: the INF is looked at before anything is changed.
 run "$devmount" "$inf" 'root\korvane_unknown'
-expect 3 'Created the root-enumerated device ROOT\KORVANETEST\0000.' "devmount for an ID the INF does not name"
-expect 3 'The INF has no driver for 1 device(s) with hardware ID root\korvane_unknown' "devmount for an ID the INF does not name"
+expect 3 'The INF names no driver for hardware ID root\korvane_unknown; nothing was installed.' "devmount for an ID the INF does not name"
 key_exists "$enum_key\\0000" && fail "a failed devmount left a device"
+[ ! -e "$drive/windows/inf/kvtest.inf" ] || fail "a failed devmount staged the driver"
 
 # As the program starts it: the INF's full path and the hardware ID, in the INF's folder.
 rc=0
@@ -33,7 +35,7 @@ expect 0 "Installed the driver for the devices with hardware ID $hardware_id." "
 check_installed "devmount on a new root device"
 
 run "$devmount" install "$inf" "$hardware_id"
-expect 0 "1 present device(s) have this hardware ID." "devmount on the present device"
+expect 0 "1 present device(s) have this hardware ID; 1 present device(s) match the driver." "devmount on the present device"
 [ "$(wine_run reg query "$enum_key" | tr -d '\r' | grep -ci '^HKEY.*\\KORVANETEST\\')" = 1 ] ||
   fail "devmount on the present device made a second device"
 check_installed "devmount on the present device"

@@ -54,16 +54,17 @@ start_clean() {
   find "$drive/users" -maxdepth 3 -ipath '*/temp/korvane-*' -exec rm -rf {} +
 }
 
-# Checks that the driver of the sample INF is installed on the device ROOT\KORVANETEST\0000.
-check_installed() {  # check_installed WHAT
-  local ids driver
+# Checks that the driver of the sample INF (or of INF, made from it) is
+# installed on the device ROOT\KORVANETEST\0000.
+check_installed() {  # check_installed WHAT [INF]
+  local ids driver inf="${2:-kvtest.inf}"
   ids="$(reg_value "$enum_key\\0000" HardwareID)"
   grep -qixF -- "$hardware_id" <<<"${ids//\\0/$'\n'}" || fail "$1: the device's hardware IDs are \"$ids\""
   [ "$(reg_value "$enum_key\\0000" ClassGUID)" = "$class_guid" ] || fail "$1: the device is not of the INF's class"
   driver="$(reg_value "$enum_key\\0000" Driver)"
   case "$driver" in "$class_guid\\"[0-9][0-9][0-9][0-9]) ;; *) fail "$1: the device's driver key is \"$driver\"" ;; esac
   local driver_key="HKLM\\System\\CurrentControlSet\\Control\\Class\\$driver"
-  [ "$(reg_value "$driver_key" InfPath)" = kvtest.inf ] || fail "$1: the driver key's InfPath is \"$(reg_value "$driver_key" InfPath)\""
+  [ "$(reg_value "$driver_key" InfPath)" = "$inf" ] || fail "$1: the driver key's InfPath is \"$(reg_value "$driver_key" InfPath)\""
   [ "$(reg_value "$driver_key" InfSection)" = KvInstall ] || fail "$1: the driver key names another install section"
   # On 64-bit Windows the twin did the work: the file is in the real drivers
   # folder, not in the one WOW64 shows 32-bit programs.
