@@ -257,3 +257,59 @@ BOOL HasDriverStore(void)
 {
     return LOBYTE(LOWORD(GetVersion())) >= 6;
 }
+
+static void InstallInf(const wchar_t *path, PackageTally *tally)
+{
+    DeviceClass deviceClass;
+    SayFormat(L"\r\n%ls\r\n", path + lstrlenW(tally->root) + 1);
+    if (!ReadInfClass(path, &deviceClass)) {
+        SayLine(L"No device driver INF; skipped.");
+        return;
+    }
+    tally->drivers++;
+    unsigned matched;
+    if (!StageAndInstallOnMatchingDevices(path, &matched, &tally->restart))
+        tally->failed++;
+    else if (matched == 0)
+        SayLine(L"No present device matches the driver; Windows installs it when one is connected.");
+}
+
+static BOOL IsInfName(const wchar_t *name)
+{
+    int length = lstrlenW(name);
+    return length > 4 && SameId(name + length - 4, L".inf");
+}
+
+void AddDriverPackagesIn(const wchar_t *folder, PackageTally *tally)
+{
+    wchar_t pattern[MAX_PATH], path[MAX_PATH];
+    WIN32_FIND_DATAW entry;
+    if (!JoinPath(pattern, folder, L"*"))
+        return;
+    HANDLE find = FindFirstFileW(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        BOOL isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0 ||
+            !JoinPath(path, folder, entry.cFileName))
+            continue;
+        if (isFolder && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            AddDriverPackagesIn(path, tally);
+        else if (!isFolder && IsInfName(entry.cFileName))
+            InstallInf(path, tally);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+int SayTally(const PackageTally *tally, const wchar_t *where)
+{
+    if (tally->drivers == 0) {
+        SayFormat(L"The %ls holds no device driver.\r\n", where);
+        return TOOL_NO_INPUT;
+    }
+    SayFormat(L"\r\n%u driver(s) in the %ls, %u with failures.\r\n", tally->drivers, where, tally->failed);
+    if (tally->restart)
+        SayLine(L"Restart Windows to finish the installation.");
+    return tally->failed ? TOOL_FAILED : TOOL_DONE;
+}

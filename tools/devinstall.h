@@ -29,6 +29,19 @@ BOOL InfNamesHardwareId(const wchar_t *inf, const wchar_t *hardwareId);
 BOOL StageAndInstallOnMatchingDevices(const wchar_t *inf, unsigned *matched, BOOL *restart);
 /* Whether Windows keeps driver packages in a driver store (Vista and later). */
 BOOL HasDriverStore(void);
+/* A walk that adds every driver package below a folder. */
+typedef struct {
+    const wchar_t *root; /* the folder the walk began in */
+    unsigned drivers, failed;
+    BOOL restart;
+} PackageTally;
+/* Adds and installs (as StageAndInstallOnMatchingDevices) the package of
+ * every device driver INF below folder, sub-folders included, each where it
+ * lies; links to folders are not followed. */
+void AddDriverPackagesIn(const wchar_t *folder, PackageTally *tally);
+/* Says what the walk found in the "package" or "folder" and whether Windows
+ * must restart; the exit code: TOOL_NO_INPUT when it found no driver. */
+int SayTally(const PackageTally *tally, const wchar_t *where);
 /* Whether no bus reports the ID, so that only a root-enumerated device can
  * carry it: "ROOT\..." or a bare name. */
 BOOL IsRootEnumeratedId(const wchar_t *hardwareId);

@@ -5,6 +5,9 @@
  * present devices with the ID get it directly. With none of them present, a
  * root-enumerated ID gets a new root device of the INF's class, and any other
  * ID gets the driver staged for the moment the device appears.
+ * devmount add-driver "<Folder>": adds and installs every driver package
+ * below the folder, as Windows' own tool does; that restores a whole backup
+ * folder on Windows with a driver store, each package where it lies.
  * Exit codes: see common.h. */
 #include "devinstall.h"
 
@@ -67,25 +70,47 @@ static int InstallDriver(const wchar_t *inf, const wchar_t *hardwareId)
     return installed ? TOOL_DONE : TOOL_FAILED;
 }
 
+/* As Windows' own tool adds every package below a folder and installs them:
+ * a backup folder restored where it lies, its sub-folders kept. */
+static int AddDriversBelow(const wchar_t *folder)
+{
+    PackageTally tally = { folder, 0, 0, FALSE };
+    SayFormat(L"Adding the drivers below %ls.\r\n", folder);
+    AddDriverPackagesIn(folder, &tally);
+    return SayTally(&tally, L"folder");
+}
+
+/* The setup functions want full paths; relative ones start from the working
+ * folder. FALSE when the path is too long or names no entry of the kind. */
+static BOOL FullPathOf(const wchar_t *given, BOOL folder, wchar_t path[MAX_PATH])
+{
+    DWORD length = GetFullPathNameW(given, MAX_PATH, path, NULL);
+    DWORD attributes = length > 0 && length < MAX_PATH ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
+}
+
 static int Run(int argc, wchar_t **argv)
 {
+    wchar_t path[MAX_PATH];
+    int exitCode;
+    if (argc == 3 && SameId(argv[1], L"add-driver") && argv[2][0] != L'\0') {
+        if (!FullPathOf(argv[2], TRUE, path)) {
+            SayFormat(L"The folder %ls was not found.\r\n", argv[2]);
+            return TOOL_NO_INPUT;
+        }
+        return RanNativeTwin(RawArguments(), &exitCode) ? exitCode : AddDriversBelow(path);
+    }
     ToolArguments arguments = ToolArgumentsAfterVerb(argc, argv, L"install");
     if (arguments.count != 2 || arguments.values[0][0] == L'\0' || arguments.values[1][0] == L'\0') {
         SayLine(L"usage: install <INF_File> <Hardware_ID>");
+        SayLine(L"       add-driver <Folder>");
         return TOOL_USAGE;
     }
-    /* The setup functions want a full path; relative ones start from the working folder. */
-    wchar_t inf[MAX_PATH];
-    DWORD length = GetFullPathNameW(arguments.values[0], MAX_PATH, inf, NULL);
-    DWORD attributes = length > 0 && length < MAX_PATH ? GetFileAttributesW(inf) : INVALID_FILE_ATTRIBUTES;
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!FullPathOf(arguments.values[0], FALSE, path)) {
         SayFormat(L"The INF file %ls was not found.\r\n", arguments.values[0]);
         return TOOL_NO_INPUT;
     }
-    int exitCode;
-    if (RanNativeTwin(RawArguments(), &exitCode))
-        return exitCode;
-    return InstallDriver(inf, arguments.values[1]);
+    return RanNativeTwin(RawArguments(), &exitCode) ? exitCode : InstallDriver(path, arguments.values[1]);
 }
 
 int wmain(int argc, wchar_t **argv)

@@ -7,56 +7,6 @@
 #include "devinstall.h"
 #include "package.h"
 
-typedef struct {
-    const wchar_t *root; /* the folder the cabinet went to */
-    unsigned drivers, failed;
-    BOOL restart;
-} Tally;
-
-static void InstallInf(const wchar_t *path, Tally *tally)
-{
-    DeviceClass deviceClass;
-    SayFormat(L"\r\n%ls\r\n", path + lstrlenW(tally->root) + 1);
-    if (!ReadInfClass(path, &deviceClass)) {
-        SayLine(L"No device driver INF; skipped.");
-        return;
-    }
-    tally->drivers++;
-    unsigned matched;
-    if (!StageAndInstallOnMatchingDevices(path, &matched, &tally->restart))
-        tally->failed++;
-    else if (matched == 0)
-        SayLine(L"No present device matches the driver; Windows installs it when one is connected.");
-}
-
-static BOOL IsInfName(const wchar_t *name)
-{
-    int length = lstrlenW(name);
-    return length > 4 && SameId(name + length - 4, L".inf");
-}
-
-static void InstallInfsIn(const wchar_t *folder, Tally *tally)
-{
-    wchar_t pattern[MAX_PATH], path[MAX_PATH];
-    WIN32_FIND_DATAW entry;
-    if (!JoinPath(pattern, folder, L"*"))
-        return;
-    HANDLE find = FindFirstFileW(pattern, &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        BOOL isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0 ||
-            !JoinPath(path, folder, entry.cFileName))
-            continue;
-        if (isFolder && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            InstallInfsIn(path, tally);
-        else if (!isFolder && IsInfName(entry.cFileName))
-            InstallInf(path, tally);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-}
-
 static int InstallPackage(const AppendedCabinet *cabinet)
 {
     wchar_t folder[MAX_PATH];
@@ -64,22 +14,16 @@ static int InstallPackage(const AppendedCabinet *cabinet)
         SayError(L"No temporary folder for the package's files", GetLastError());
         return TOOL_FAILED;
     }
-    Tally tally = { folder, 0, 0, FALSE };
-    int result = TOOL_BAD_PACKAGE;
-    if (ExtractCabinet(cabinet, folder)) {
-        InstallInfsIn(folder, &tally);
-        if (tally.drivers == 0)
-            SayLine(L"The package holds no device driver.");
-        else
-            result = tally.failed ? TOOL_FAILED : TOOL_DONE;
-    }
+    PackageTally tally = { folder, 0, 0, FALSE };
+    BOOL extracted = ExtractCabinet(cabinet, folder);
+    if (extracted)
+        AddDriverPackagesIn(folder, &tally);
     if (!RemoveFolderTree(folder))
         SayFormat(L"The temporary folder %ls could not be removed completely.\r\n", folder);
-    if (tally.drivers > 0)
-        SayFormat(L"\r\n%u driver(s) in the package, %u with failures.\r\n", tally.drivers, tally.failed);
-    if (tally.restart)
-        SayLine(L"Restart Windows to finish the installation.");
-    return result;
+    if (!extracted)
+        return TOOL_BAD_PACKAGE;
+    int result = SayTally(&tally, L"package");
+    return result == TOOL_NO_INPUT ? TOOL_BAD_PACKAGE : result;
 }
 
 static int Run(int argc, wchar_t **argv)

@@ -6,15 +6,15 @@
 # installs it on every present device it suits: the one with the backed-up
 # hardware ID and a second one that another model of the INF names. The
 # binary comes from the sub-folder, so the tree must be there as backed up.
+# Then the whole folder above it, as Restore All hands it over.
 #   package-restore-test.sh TOOLS_DIR BUILD_DIR
 set -euo pipefail
 TOOLS_DIR="$1" BUILD_DIR="$2" test_name=package-restore-test
 source "$(dirname "$0")/tools-lib.sh"
 start_clean
-rm -f "$drive/windows/inf/kvpkg."[ip]nf
 
 # The backup folder: the sample driver as a package whose binary lies in x64\.
-package="$work/Korvane Package Device"
+package="$work/backup/Korvane Package Device"
 mkdir -p "$package/x64"
 sed -e 's/^1=%Disk%,,,\r$/1=%Disk%,,,x64\r/' -e 's/^\[Version\]\r$/[Version]\r\nCatalogFile=kvpkg.cat\r/' \
   "$fixture/kvtest.inf" >"$package/kvpkg.inf"
@@ -25,12 +25,16 @@ printf 'Korvane test catalog\r\n' >"$package/kvpkg.cat"
 printf '%s\r\nkvpkg.inf\r\n' "$hardware_id" >"$package/Setup.DIY"
 (cd "$package" && find . -type f -exec md5sum {} + | sort) >"$work/package.before"
 
-# Two devices as Windows finds them after a reinstallation, present without a driver.
-wine_run regedit /S "$(winpath "$here/tests/tools/driverless-device.reg")"
-pci_id='PCI\VEN_4B56&DEV_0001&SUBSYS_00014B56'
-wine_run reg add "$enum_key\\0001" /v HardwareID /t REG_MULTI_SZ /d "$pci_id" /f >/dev/null
-wine_run reg add "$enum_key\\0001" /v ClassGUID /d "$class_guid" /f >/dev/null
-wine_run reg add "$enum_key\\0001" /v Class /d KorvaneTest /f >/dev/null
+# Two devices as Windows finds them after a reinstallation, present without
+# a driver: the backed-up one and another that a second model of the INF names.
+pci_id='PCI\VEN_4B56&DEV_0001&SUBSYS_00014B56'  # as in driverless-pci-device.reg
+plant_devices() {
+  remove_sample_driver
+  rm -f "$drive/windows/inf/kvpkg."[ip]nf
+  wine_run regedit /S "$(winpath "$here/tests/tools/driverless-device.reg")"
+  wine_run regedit /S "$(winpath "$here/tests/tools/driverless-pci-device.reg")"
+}
+plant_devices
 
 rc=0
 out="$(cd "$package" && wine_run "$TOOLS_DIR/devmount.exe" "$(winpath "$package/kvpkg.inf")" "$hardware_id" \
@@ -57,11 +61,17 @@ fi
 (cd "$package" && find . -type f -exec md5sum {} + | sort) >"$work/package.after"
 cmp -s "$work/package.before" "$work/package.after" || fail "the backup folder changed: $(diff "$work/package.before" "$work/package.after")"
 
-# A second restore finds the driver in place and keeps it.
-run "$TOOLS_DIR/devmount.exe" "$(winpath "$package/kvpkg.inf")" "$hardware_id"
-[ "$rc" = 0 ] || fail "a second restore failed: $out"
-check_installed "a second restore" kvpkg.inf
-[ "$(wine_run reg query "$enum_key" | tr -d '\r' | grep -ci '^HKEY.*\\KORVANETEST\\')" = 2 ] ||
-  fail "a second restore made a device"
+# A whole backup folder, as Restore All hands it over: every package below it
+# is added where it lies and installed on the devices it suits.
+plant_devices
+run "$TOOLS_DIR/devmount.exe" add-driver "$(winpath "$work/backup")"
+expect 0 "Korvane Package Device\kvpkg.inf" "a whole backup folder"
+expect 0 "1 driver(s) in the folder, 0 with failures." "a whole backup folder"
+check_installed "a whole backup folder" kvpkg.inf
+[ -n "$(reg_value "$enum_key\\0001" Driver)" ] || fail "a whole backup folder: the other device got no driver"
+run "$TOOLS_DIR/devmount.exe" add-driver "$(winpath "$package/x64")"
+expect 2 "The folder holds no device driver." "a folder without drivers"
+run "$TOOLS_DIR/devmount.exe" add-driver 'C:\nowhere'
+expect 2 'The folder C:\nowhere was not found.' "a missing folder"
 rm -f "$drive/windows/inf/kvpkg."[ip]nf
 echo "$test_name: passed"

@@ -48,6 +48,11 @@ drivers_folder() { find "$drive/windows" -maxdepth 2 -ipath "$drive/windows/$1/d
 start_clean() {
   rm -rf "$work"
   mkdir -p "$work"
+  remove_sample_driver
+}
+
+# The sample driver's devices, keys and files gone, and our temporary folders.
+remove_sample_driver() {
   wine_run regedit /S "$(winpath "$here/tests/tools/remove-device.reg")"
   [ -n "$(drivers_folder system32)" ] || fail "the prefix has no drivers folder"
   rm -f "$(drivers_folder system32)/kvtest.sys" "$(drivers_folder syswow64)/kvtest.sys" "$drive/windows/inf/kvtest."[ip]nf
