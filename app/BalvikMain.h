@@ -139,7 +139,10 @@ class TForm1 {
                          const std::string& tool, bool toolWritten);
   // The scan's files copied into the Windows folder's sub-folders, then the
   // restart offered; nothing happens for a folder that is no driver backup.
+  // Where Windows keeps a driver store, AddDriverPackagesBelow instead.
   void RestoreFolderTree(const std::string& folder, const std::vector<std::string>& destinations, Msg restartNotice);
+  void AddDriverPackagesBelow(const std::string& folder);  // by the installation tool, each package where it lies
+  std::string InstallToolPath();  // where the carried installation tool is written
   void OfferRestart(Msg restartNotice);
   bool RestartWindows(unsigned flags);
   void ConfigureFolderTree();  // TV1 as the window defines it

@@ -1,7 +1,9 @@
 // The folder scan that restoring a backup starts with, the copy of what it
 // found into the Windows folder, and the restart that lets Plug and Play
-// install the drivers from there.
+// install the drivers from there; where Windows keeps a driver store, the
+// installation tool adding the folder's driver packages instead.
 #include "app/BalvikMain.h"
+#include "restore/DriverBackup.h"
 
 namespace korvane {
 
@@ -30,6 +32,10 @@ void TForm1::RestoreFolderTree(const std::string& folder, const std::vector<std:
     ReportRestoreFailure(formatMessage(Text(Msg::RestoreFolderInWindows), {folder}));
     return;
   }
+  if (KeepsDriverStore(machine_.system())) {
+    AddDriverPackagesBelow(folder);
+    return;
+  }
   const ScanProgress progress{[this](const std::string& reached) { AddMemoLine("-> " + reached); },
                               [this] { view_.processMessages(); }};
   restore_.Scan(machine_.files(), folder, progress);
@@ -44,6 +50,16 @@ void TForm1::RestoreFolderTree(const std::string& folder, const std::vector<std:
   const std::vector<std::string> failed = CopyIntoWindowsFolders(FO1, files, windows, destinations);
   for (const std::string& target : failed) ReportRestoreFailure(formatMessage(Text(Msg::RestoreCopyFailed), {target}));
   if (failed.empty()) OfferRestart(restartNotice);
+}
+
+// The tool runs on its own, in its own console window; it is not waited for.
+void TForm1::AddDriverPackagesBelow(const std::string& folder) {
+  const std::string tool = InstallToolPath();
+  AddMemoLine(formatMessage(Text(Msg::AddingDriverPackages), {folder}));
+  if (!WriteCarriedTool(machine_.files(), ZAZFileHolder1, tool))
+    ReportRestoreFailure(formatMessage(Text(Msg::InstallToolNotWritten), {tool}));
+  else if (!StartFolderInstallTool(machine_.shell(), tool, folder))
+    ReportRestoreFailure(formatMessage(Text(Msg::ProgramNotStarted), {tool}));
 }
 
 // Restarting ends every other program too: the user says when.

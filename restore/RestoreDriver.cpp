@@ -6,12 +6,6 @@
 
 namespace korvane {
 
-namespace {
-
-constexpr const char* kInstallTool = "devmount.exe";
-
-}  // namespace
-
 void TForm1::instnew1Click() {
   restore_.InstallMode = RestoreScan::kInstallNewMode;
   BitBtn4Click();
@@ -42,7 +36,7 @@ void TForm1::BitBtn4Click() {
   }
   const auto chosen = ExecuteOD1();
   if (!chosen) return;
-  const std::string tool = WindowsFolder() + "\\" + kInstallTool;
+  const std::string tool = InstallToolPath();
   const bool toolWritten = WriteCarriedTool(machine_.files(), ZAZFileHolder1, tool);
   const std::string folder = withoutTrailingBackslash(parentPath(*chosen));
   const DriverBackupCheck backup = CheckDriverBackup(machine_, folder);
@@ -70,6 +64,8 @@ void TForm1::InstallFromBackup(const std::string& inf, const std::string& folder
   else if (!StartInstallTool(machine_.shell(), tool, folder, backup.descriptor))
     ReportRestoreFailure(formatMessage(Text(Msg::ProgramNotStarted), {tool}));
 }
+
+std::string TForm1::InstallToolPath() { return WindowsFolder() + "\\devmount.exe"; }
 
 void TForm1::RunHardwareWizard() {
   ClearMemo();
