@@ -18,7 +18,7 @@ std::vector<std::string> TForm1::ListingLines() {
   const double now = machine_.clock().now();
   std::vector<std::string> lines = {Text(Msg::ListingHeading) + AH.UserName() + "@" + AH.ComputerName() + " - " +
                                         formatDateTime(formats.shortDate, now) + " " +
-                                        formatDateTime(formats.longTime, now),
+                                        formatDateTime(formats.longTime, now, formats),
                                     " "};
   const auto caption = [this](size_t column) {
     return column < ListView1.Columns.size() ? ListView1.Columns[column].Caption : std::string();

@@ -46,8 +46,15 @@ std::string number(int value, bool twoDigits) {
   return text;
 }
 
+// The first character of UTF-8 text, whatever its length in bytes.
+std::string firstCharacter(const std::string& text) {
+  size_t end = text.empty() ? 0 : 1;
+  while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  return text.substr(0, end);
+}
+
 // One run of the same picture letter; nothing for a letter that is no field.
-std::string field(char letter, size_t run, const Moment& at) {
+std::string field(char letter, size_t run, const Moment& at, const LocaleFormats& locale) {
   const bool two = run > 1;
   switch (letter) {
     case 'd': return number(at.day, two);
@@ -57,14 +64,17 @@ std::string field(char letter, size_t run, const Moment& at) {
     case 'H': return number(at.hour, two);
     case 'm': return number(at.minute, two);
     case 's': return number(at.second, two);
-    case 't': return std::string(at.hour < 12 ? "AM" : "PM").substr(0, two ? 2 : 1);
+    case 't': {
+      const std::string& half = at.hour < 12 ? locale.amDesignator : locale.pmDesignator;
+      return two ? half : firstCharacter(half);
+    }
     default: return {};
   }
 }
 
 }  // namespace
 
-std::string formatDateTime(const std::string& picture, double days) {
+std::string formatDateTime(const std::string& picture, double days, const LocaleFormats& locale) {
   const Moment at = momentOf(days);
   std::string out;
   for (size_t k = 0; k < picture.size();) {
@@ -77,7 +87,7 @@ std::string formatDateTime(const std::string& picture, double days) {
     }
     size_t run = 1;
     while (k + run < picture.size() && picture[k + run] == letter) ++run;
-    const std::string text = field(letter, run, at);
+    const std::string text = field(letter, run, at, locale);
     out += text.empty() ? picture.substr(k, run) : text;
     k += run;
   }

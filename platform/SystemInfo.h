@@ -38,6 +38,8 @@ struct DriveInfo {
 struct LocaleFormats {
   std::string shortDate = "M/d/yyyy";
   std::string longTime = "h:mm:ss tt";
+  std::string amDesignator = "AM";  // what "tt" writes before noon ("上午" in Taiwan)
+  std::string pmDesignator = "PM";
   std::string decimalSeparator = ".";
 };
 

@@ -106,6 +106,8 @@ class ImageSystemInfo : public SystemInfo {
     };
     take("sShortDate", formats.shortDate);
     take("sTimeFormat", formats.longTime);
+    take("s1159", formats.amDesignator);
+    take("s2359", formats.pmDesignator);
     take("sDecimal", formats.decimalSeparator);
     return formats;
   }

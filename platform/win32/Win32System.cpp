@@ -111,6 +111,8 @@ class Win32SystemInfo : public SystemInfo {
     LocaleFormats formats;
     localeText(LOCALE_SSHORTDATE, formats.shortDate);
     localeText(LOCALE_STIMEFORMAT, formats.longTime);
+    localeText(LOCALE_S1159, formats.amDesignator);
+    localeText(LOCALE_S2359, formats.pmDesignator);
     localeText(LOCALE_SDECIMAL, formats.decimalSeparator);
     return formats;
   }

@@ -124,6 +124,21 @@ TEST(SaveListing, ChineseListingIsWrittenInTheMachinesCodePage) {
             "驱动版本: 1.0\r\n发布日期: 2006-1-1\r\n发布公司: Orvik\r\n \r\n");
 }
 
+// Taiwan's clock names the half of the day before the hour, in its own words.
+TEST(SaveListing, HeadingWritesTheLocalesMorningAndAfternoonTexts) {
+  ListingWindow w;
+  w.image.registry("user.reg", regKey("HKEY_CURRENT_USER\\Control Panel\\International",
+                                      {{"sShortDate", "yyyy/M/d"}, {"sTimeFormat", "tt hh:mm:ss t"},
+                                       {"s1159", "上午"}, {"s2359", "下午"}}));
+  w.image.set("System", "CodePage", "950");
+  TForm1& form = w.startWithFolder("C:\\Korvane");
+  form.SaveListing1Click();
+  const auto text = w.image.reopen()->codePages().toUtf8(readHost(w.onC("Korvane/DeviceListing.txt")), 950);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->substr(0, text->find("\r\n")),
+            "Device Information Listing for tester@TESTBOX - 2026/12/10 下午 01:45:07 下");
+}
+
 TEST(SaveListing, DescriptionOutsideTheCodePageKeepsItsCharactersInMarkedUtf8) {
   ListingWindow w(driver("{A}", "0000", drv("Сетевая карта 中文", "oem5.inf", "1.0", "2006-1-1", "Orvik")));
   TForm1& form = w.startWithFolder("C:\\Korvane");
