@@ -11,7 +11,7 @@
 
 namespace korvane {
 
-constexpr const wchar_t* kFontProperty = L"KorvaneFont";  // a global atom "height|charset|face"
+constexpr const wchar_t* kFontProperty = L"KorvaneFont";  // a global atom "height|charset|weight|italic|face"
 
 inline void setControlFont(HWND control, HFONT font) {
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -19,8 +19,9 @@ inline void setControlFont(HWND control, HFONT font) {
   if (old) GlobalDeleteAtom(old);
   LOGFONTW look{};
   if (!font || GetObjectW(font, sizeof look, &look) != sizeof look) return;
-  const std::wstring tag =
-      std::to_wstring(look.lfHeight) + L"|" + std::to_wstring(look.lfCharSet) + L"|" + look.lfFaceName;
+  const std::wstring tag = std::to_wstring(look.lfHeight) + L"|" + std::to_wstring(look.lfCharSet) + L"|" +
+                           std::to_wstring(look.lfWeight) + L"|" + std::to_wstring(look.lfItalic) + L"|" +
+                           look.lfFaceName;
   if (const ATOM atom = GlobalAddAtomW(tag.c_str()))
     SetPropW(control, kFontProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom)));
 }
@@ -35,6 +36,10 @@ inline std::optional<LOGFONTW> taggedFont(HWND control) {
   look.lfHeight = static_cast<LONG>(std::wcstol(tag, &rest, 10));
   if (*rest != L'|') return std::nullopt;
   look.lfCharSet = static_cast<BYTE>(std::wcstol(rest + 1, &rest, 10));
+  if (*rest != L'|') return std::nullopt;
+  look.lfWeight = static_cast<LONG>(std::wcstol(rest + 1, &rest, 10));
+  if (*rest != L'|') return std::nullopt;
+  look.lfItalic = static_cast<BYTE>(std::wcstol(rest + 1, &rest, 10));
   if (*rest != L'|') return std::nullopt;
   std::wcsncpy(look.lfFaceName, rest + 1, LF_FACESIZE - 1);
   return look;

@@ -4,10 +4,13 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Machine.h"
 #include "platform/Text.h"
@@ -47,6 +50,17 @@ std::wstring fillGrowing(Fill fill, DWORD reserve) {
     }
   }
   return {};
+}
+
+// The program's arguments after its name, in UTF-8. The narrow argv of main
+// holds them in the ANSI code page, which loses what that page lacks.
+inline std::vector<std::string> commandLineArguments() {
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int k = 1; words && k < count; ++k) arguments.push_back(narrow(words[k]));
+  if (words) LocalFree(words);
+  return arguments;
 }
 
 inline std::optional<std::string> nonEmpty(const std::wstring& text) {

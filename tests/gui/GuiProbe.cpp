@@ -14,6 +14,8 @@
 //   gui_probe layout [dialog]       checks the window's (or the box's) controls: each visible one inside
 //                                   the client area, none on top of another, every caption fitting its control
 //   gui_probe center NAME           the screen point at the middle of a control, for a real mouse click
+//   gui_probe dialog-center TEXT    the same for the control of a box that shows this text
+//   gui_probe dialog-font TEXT      the look of that control's font: regular, bold, italic or bold italic
 //   gui_probe select NAME ROW...    selects exactly these rows (1-based) of a list view, as the user would
 //   gui_probe cell NAME ROW COLUMN  the text of a list view's cell (1-based row, 0-based column)
 //   gui_probe row-center NAME ROW   the screen point at the middle of a list view's row (1-based)
@@ -180,6 +182,33 @@ int typeIntoDialog(HWND window, const std::string& text) {
   }
   std::cerr << "gui_probe: the box has no edit box\n";
   return 1;
+}
+
+// The control of the window's box that shows the text; nullptr with a message when there is none.
+HWND dialogControl(HWND window, const std::string& text) {
+  HWND box = waitForDialog(window);
+  if (!box) return nullptr;
+  for (HWND child : shownChildren(box))
+    if (windowText(child) == text) return child;
+  std::cerr << "gui_probe: the box shows no \"" << text << "\"\n";
+  return nullptr;
+}
+
+void printCenter(HWND control) {
+  RECT box;
+  GetWindowRect(control, &box);
+  std::cout << (box.left + box.right) / 2 << ' ' << (box.top + box.bottom) / 2 << '\n';
+}
+
+int printFontLook(HWND control) {
+  const auto look = korvane::taggedFont(control);
+  if (!look) {
+    std::cerr << "gui_probe: the control's font cannot be read\n";
+    return 1;
+  }
+  const bool bold = look->lfWeight >= FW_BOLD, italic = look->lfItalic != 0;
+  std::cout << (bold && italic ? "bold italic" : bold ? "bold" : italic ? "italic" : "regular") << '\n';
+  return 0;
 }
 
 int clickInDialog(HWND window, const std::string& caption) {
@@ -475,6 +504,13 @@ int run(HWND window, const std::vector<std::string>& words) {
   if (command == "no-dialog") return waitForNoDialog(window);
   if (command == "dialog-type") return typeIntoDialog(window, argument);
   if (command == "dialog-click") return clickInDialog(window, argument);
+  if (command == "dialog-center" || command == "dialog-font") {
+    HWND control = dialogControl(window, argument);
+    if (!control) return 1;
+    if (command == "dialog-font") return printFontLook(control);
+    printCenter(control);
+    return 0;
+  }
   if (command == "layout") {
     HWND checked = argument == "dialog" ? waitForDialog(window) : window;
     return checked ? checkLayout(checked) : 1;
@@ -516,9 +552,7 @@ int run(HWND window, const std::vector<std::string>& words) {
     return 0;
   }
   if (command == "center") {
-    RECT box;
-    GetWindowRect(control, &box);
-    std::cout << (box.left + box.right) / 2 << ' ' << (box.top + box.bottom) / 2 << '\n';
+    printCenter(control);
     return 0;
   }
   if (command == "tree-select") return selectTreeFolder(control, second);
@@ -545,19 +579,20 @@ int run(HWND window, const std::vector<std::string>& words) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
+int main() {
+  const std::vector<std::string> words = korvane::win32::commandLineArguments();
+  if (words.empty()) {
     std::cerr << "usage: gui_probe title|size|close|browse|dialog-texts|no-dialog | dialog [cancel|no|yes] | layout [dialog]"
                  " | rows|text|place|center|click|post|visible NAME | select NAME ROW... | settext|tree-select NAME TEXT"
                  " | cell NAME ROW COLUMN | row-center NAME ROW | popup | clipboard"
-                 " | dialog-type TEXT | resize WIDTH HEIGHT | captions LANGUAGE\n";
+                 " | dialog-type|dialog-click|dialog-center|dialog-font TEXT | resize WIDTH HEIGHT | captions LANGUAGE\n";
     return 2;
   }
-  if (std::string(argv[1]) == "clipboard") return printClipboard();
+  if (words[0] == "clipboard") return printClipboard();
   HWND window = FindWindowW(korvane::kMainWindowClass, nullptr);
   if (!window) {
     std::cerr << "gui_probe: the main window is not there\n";
     return 1;
   }
-  return run(window, std::vector<std::string>(argv + 1, argv + argc));
+  return run(window, words);
 }
