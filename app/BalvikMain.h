@@ -108,6 +108,7 @@ class TForm1 {
 
  private:
   std::string CurrentCatalogFile;
+  void ShowDriverPackage(const std::string& infName);
 
  public:
   // ---- end of driver details ----
@@ -370,13 +371,20 @@ class TForm1 {
   static constexpr int kTallMemoHeight = 167;
   // One search serves one command, so that its file-name index is built once.
   std::unique_ptr<DriverFileSearch> MakeFileSearch();
-  // With a search of the whole run when given one, else with its own.
-  bool AnalyseRow(size_t row, DriverFileSearch* shared = nullptr);
+  // With a search of the whole run when given one, else with its own; with
+  // the run's package cache, a driver that has a store package takes it whole.
+  bool AnalyseRow(size_t row, DriverFileSearch* shared = nullptr, DriverPackageCache* packages = nullptr);
   void ShowAnalysisStep(const char* step);
   // The row's files found with the window's pump and Stop: they become the
-  // driver file list, the INF's catalog the current one.
+  // driver file list, the INF's catalog the current one, the package (if
+  // any) the current one. The package names refused go to the memo.
   DriverFiles FindRowFiles(size_t row, CatalogNames catalogNames, DriverFileSearch& search,
-                           DriverFilesProgress progress);
+                           DriverFilesProgress progress, DriverPackageCache* packages);
+  // The store package the driver file list comes from; none for an INF-driven list.
+  std::optional<DriverPackage> CurrentPackage;
+  // The memo line that says how the driver is backed up; none on systems
+  // without a driver store, where there is only one way.
+  void NoteBackupWay();
   // Steps every driver backup shares, each with its memo lines.
   void NoteFolder(const std::string& folder, bool made);  // "created" or "cannot create"
   // Created with its parents when missing, made current; false with a memo line when it cannot be.

@@ -61,7 +61,8 @@ TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& sear
   const auto fileFound = [this](const DriverFileSearch::Found& file) {
     if (!file.bySearch) AddMemoLine(file.path);
   };
-  const DriverFiles files = FindRowFiles(row, CatalogNames::CatalogThenNt, search, {infLocated, fileFound, {}, {}});
+  const DriverFiles files = FindRowFiles(row, CatalogNames::CatalogThenNt, search, {infLocated, fileFound, {}, {}},
+                                         &backupRun_.Packages());
   if (files.outcome == DriverFiles::Outcome::InfMissing) {
     // Nothing of the driver is left to copy: it gets no folder and no package.
     AddMemoLines(Text(Msg::InfNotFound));

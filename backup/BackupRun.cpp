@@ -7,6 +7,7 @@ namespace korvane {
 void BackupRun::Begin() {
   destination_.clear();
   folderNames_ = DriverFolderNames();
+  packages_ = DriverPackageCache();
   result_ = {};
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "backup/DriverFolder.h"
+#include "backup/DriverPackage.h"
 
 namespace korvane {
 
@@ -22,7 +23,8 @@ struct BackupResult {
 
 class BackupRun {
  public:
-  // A new run: no destination chosen, no folder name given out, nothing counted.
+  // A new run: no destination chosen, no folder name given out, nothing
+  // counted, the driver store not yet listed.
   void Begin();
 
   BackupMode Mode() const { return mode_; }
@@ -48,6 +50,9 @@ class BackupRun {
     return folderNames_.Next(caption, infName);
   }
 
+  // What the run has learnt of the driver store.
+  DriverPackageCache& Packages() { return packages_; }
+
   const BackupResult& Result() const { return result_; }
   void CountBackedUp() { ++result_.succeeded; }
   // The failure line, as kept.
@@ -62,6 +67,7 @@ class BackupRun {
   bool startFinished_ = false;
   std::string destination_;
   DriverFolderNames folderNames_;
+  DriverPackageCache packages_;
   BackupResult result_;
 };
 

@@ -28,7 +28,8 @@ std::vector<std::string> DriverFiles::all() const {
 }
 
 DriverFiles FindDriverFiles(Machine& machine, const InfFolders& folders, const std::string& infName,
-                            CatalogNames catalogNames, DriverFileSearch& search, const DriverFilesProgress& progress) {
+                            CatalogNames catalogNames, DriverFileSearch& search, const DriverFilesProgress& progress,
+                            DriverPackageCache* packages) {
   DriverFiles result;
   const auto inf = LocateInf(machine.files(), folders.inf, folders.oemInf, infName);
   if (!inf) {
@@ -36,6 +37,14 @@ DriverFiles FindDriverFiles(Machine& machine, const InfFolders& folders, const s
     return result;
   }
   if (progress.infLocated) progress.infLocated(*inf);
+  if (packages) result.package = FindDriverPackage(machine, infName, *packages, result.notes);
+  if (result.package) {
+    result.catalog = fileNamePart(result.package->catalog);
+    result.found = PackageEntries(machine.files(), *result.package);
+    if (progress.fileFound)
+      for (const auto& path : result.found) progress.fileFound({path, false});
+    return result;
+  }
   result.catalog = InfCatalog(machine, *inf);
   const InfBackupSet set = InfBackupFileSet(machine, *inf, catalogNames);
   for (size_t k = 0; k <= set.Names.size(); ++k) {

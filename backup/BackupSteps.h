@@ -9,6 +9,7 @@
 
 #include "backup/DriverFileSearch.h"
 #include "backup/DriverFolder.h"
+#include "backup/DriverPackage.h"
 #include "components/ahmtfileoperator/TAHMFileOperator.h"
 #include "inventory/InfReader.h"
 #include "platform/Machine.h"
@@ -29,15 +30,22 @@ struct DriverFiles {
   std::string catalog;                 // the catalog the INF names; empty when none
   std::vector<std::string> found;      // the files of the INF's file set, in its order
   std::vector<std::string> infCopies;  // the INF in each of the two folders that holds it
+  // The driver-store package the files come from: then found holds the
+  // package folder's entries (sub-folders whole) and there are no INF copies.
+  std::optional<DriverPackage> package;
+  std::vector<PackageNote> notes;  // package names the lookup refused
   // What a backup copies: the found files, then the INF copies.
   std::vector<std::string> all() const;
 };
 
-// The INF located and read, and each name of its file set resolved by the
-// search. A Stop while the names are resolved gives Stopped with no files: a
-// cut list is never copied. A file set without names has nothing to stop.
+// The INF located; with a package cache, the driver's store package taken
+// whole when it has one. Otherwise the INF is read and each name of its file
+// set resolved by the search. A Stop while the names are resolved gives
+// Stopped with no files: a cut list is never copied. A file set without
+// names has nothing to stop.
 DriverFiles FindDriverFiles(Machine& machine, const InfFolders& folders, const std::string& infName,
-                            CatalogNames catalogNames, DriverFileSearch& search, const DriverFilesProgress& progress);
+                            CatalogNames catalogNames, DriverFileSearch& search, const DriverFilesProgress& progress,
+                            DriverPackageCache* packages = nullptr);
 
 enum class DestinationState { Existing, Created, NotCreated };
 // The destination made with its parents when missing, then made the current

@@ -51,7 +51,7 @@ void TForm1::BitBtn2Click() {
   backupRun_.Begin();
   if (selected == 1) {
     backupRun_.SetProcessingRow(std::nullopt);
-    AnalyseRow(ListView1.NextSelected(0));
+    AnalyseRow(ListView1.NextSelected(0), nullptr, &backupRun_.Packages());
     return;
   }
   // Several rows: the first waits for the user's Start, the others follow at
@@ -61,7 +61,7 @@ void TForm1::BitBtn2Click() {
   bool first = true;
   for (size_t row = ListView1.NextSelected(0); row < ListView1.Count(); row = ListView1.NextSelected(row + 1)) {
     backupRun_.SetProcessingRow(row);
-    if (!AnalyseRow(row, search.get())) {
+    if (!AnalyseRow(row, search.get(), &backupRun_.Packages())) {
       if (StopRequested) break;
       continue;
     }
@@ -88,17 +88,27 @@ bool TForm1::WaitForStart() {
 void TForm1::ShowAnalysisStep(const char* step) { SetStatus(formatMessage(Text(Msg::StatusAnalyzing), {step})); }
 
 DriverFiles TForm1::FindRowFiles(size_t row, CatalogNames catalogNames, DriverFileSearch& search,
-                                 DriverFilesProgress progress) {
+                                 DriverFilesProgress progress, DriverPackageCache* packages) {
   progress.processMessages = [this] { view_.processMessages(); };
   progress.stopRequested = [this] { return StopRequested; };
-  DriverFiles files =
-      FindDriverFiles(machine_, {InfFolder, OemInfFolder}, ListView1.Text(row, 1), catalogNames, search, progress);
+  DriverFiles files = FindDriverFiles(machine_, {InfFolder, OemInfFolder}, ListView1.Text(row, 1), catalogNames,
+                                      search, progress, packages);
+  for (const PackageNote& note : files.notes)
+    AddMemoLine(formatMessage(Text(Msg::StorePackageNameIgnored), {note.package}));
   if (files.outcome != DriverFiles::Outcome::InfMissing) CurrentCatalogFile = files.catalog;
   DriverFileList = files.all();
+  CurrentPackage = files.package;
   return files;
 }
 
-bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
+void TForm1::NoteBackupWay() {
+  if (CurrentPackage)
+    AddMemoLine(formatMessage(Text(Msg::BackedUpAsStorePackage), {CurrentPackage->folder}));
+  else if (HasDriverStore(machine_))
+    AddMemoLine(Text(Msg::BackedUpFromInfFiles));
+}
+
+bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared, DriverPackageCache* packages) {
   StopRequested = false;
   const std::string description = ListView1.Text(row, 0);
   ClearMemo();
@@ -114,7 +124,7 @@ bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
   const auto fileFound = [this](const DriverFileSearch::Found& file) { AddMemoLine(file.path); };
   // An earlier command's list never adds to this driver's: the list is the one found now.
   const DriverFiles files =
-      FindRowFiles(row, CatalogNames::BothAsRead, shared ? *shared : *own, {infLocated, fileFound, {}, {}});
+      FindRowFiles(row, CatalogNames::BothAsRead, shared ? *shared : *own, {infLocated, fileFound, {}, {}}, packages);
   if (files.outcome == DriverFiles::Outcome::InfMissing) {
     AddMemoLines(Text(Msg::InfNotFound));
     NoteNotBackedUp(description, Msg::ReasonInfMissing);
@@ -129,6 +139,7 @@ bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared) {
 
   const std::string count = std::to_string(DriverFileList.size());
   AddMemoLine("");
+  NoteBackupWay();
   AddMemoLine(formatMessage(Text(Msg::FilesToBackup), {count}));
   SetStatus(formatMessage(Text(Msg::DriverFilesCollected), {count}));
   if (!BackupFolder.empty()) Control("Edit1").Caption = BackupFolder;
@@ -199,6 +210,7 @@ std::optional<Msg> TForm1::CopyToDriverFolder(const DriverFolder& folder, Msg co
 }
 
 bool TForm1::CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedLine) {
+  NoteBackupWay();
   AddMemoLine(Text(heading));
   for (const auto& path : DriverFileList) AddMemoLine(path);
   const bool copied = CopyFilesInto(FO1, DriverFileList, folder);
@@ -208,7 +220,9 @@ bool TForm1::CopyDriverFiles(const std::string& folder, Msg heading, Msg copiedL
 }
 
 std::optional<Msg> TForm1::WriteDescriptor(const std::string& folder, size_t row) {
-  if (WriteDriverDescriptor(machine_, folder, {ListView1.Text(row, 5), ListView1.Text(row, 1)})) return std::nullopt;
+  // A package restores through its own INF, which the folder holds under its original name.
+  const std::string inf = CurrentPackage ? fileNamePart(CurrentPackage->inf) : ListView1.Text(row, 1);
+  if (WriteDriverDescriptor(machine_, folder, {ListView1.Text(row, 5), inf})) return std::nullopt;
   return Msg::ReasonDescriptorNotWritten;
 }
 

@@ -1,6 +1,7 @@
 // The details view: what the status memo tells of a driver row whose
 // selection changed.
 #include "app/BalvikMain.h"
+#include "backup/DriverPackage.h"
 #include "inventory/DriverDescription.h"
 
 namespace korvane {
@@ -17,6 +18,15 @@ Msg platformMessage(InfPlatformFamily family) {
 }
 
 }  // namespace
+
+// On systems with a driver store, the package a backup would take whole.
+void TForm1::ShowDriverPackage(const std::string& infName) {
+  DriverPackageCache cache;
+  std::vector<PackageNote> notes;
+  const auto package = FindDriverPackage(machine_, infName, cache, notes);
+  for (const PackageNote& note : notes) AddMemoLine(formatMessage(Text(Msg::StorePackageNameIgnored), {note.package}));
+  if (package) AddMemoLine(formatMessage(Text(Msg::DriverStorePackage), {package->folder}));
+}
 
 // Both a selection and a deselection describe the row.
 void TForm1::ListView1SelectItem(size_t item, bool selected) {
@@ -36,6 +46,7 @@ void TForm1::ListView1SelectItem(size_t item, bool selected) {
   if (!catalog.empty()) CurrentCatalogFile = catalog;
   AddMemoLines(Text(Msg::DigitalSignature) +
                (catalog.empty() ? Text(Msg::SignatureNotAvailable) : formatMessage(Text(Msg::SignatureLab), {catalog})));
+  ShowDriverPackage(ListView1.Text(item, 1));
   if (description.fileCount == 0) {
     AddMemoLine(" ");
     AddMemoLines(Text(Msg::SuppliedWithWindows));

@@ -44,7 +44,13 @@ PackageCabinet::PackageCabinet(Machine& machine, const std::string& cabinet)
 void PackageCabinet::addFolder(const std::string& folder) { writer_.AddFiles(joinPath(folder, "*.*"), "", true); }
 
 void PackageCabinet::addFiles(const std::string& folder, const std::vector<std::string>& names) {
-  for (const std::string& name : names) writer_.AddFile(joinPath(folder, name), name, false);
+  for (const std::string& name : names) {
+    const std::string path = joinPath(folder, name);
+    if (machine_.files().isDirectory(path))
+      writer_.AddFiles(joinPath(path, "*"), name, true);
+    else
+      writer_.AddFile(path, name, false);
+  }
 }
 
 PackResult PackageCabinet::finish() {

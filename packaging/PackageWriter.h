@@ -24,7 +24,8 @@ class PackageCabinet {
   PackageCabinet(Machine& machine, const std::string& cabinet);
   // Every file below the folder, named by its path below it.
   void addFolder(const std::string& folder);
-  // The named files of the folder, under the same names in the cabinet.
+  // The named files of the folder, under the same names in the cabinet; a
+  // named sub-folder goes with everything below it, under its own name.
   void addFiles(const std::string& folder, const std::vector<std::string>& names);
   PackResult finish();
 

@@ -1,0 +1,183 @@
+// Backups on Windows 10: a driver with a driver-store package is backed up as
+// that whole package (sub-folders included) in folders, CAB and EXE packages;
+// one without is backed up from its INF as before; the store stays untouched.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "backup/BackupTestSupport.h"
+#include "platform/RichText.h"
+#include "support/HostCommand.h"
+
+namespace korvane::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+using ::testing::UnorderedElementsAre;
+
+namespace fs = std::filesystem;
+
+constexpr const char* kStore = "Windows\\System32\\DriverStore\\FileRepository\\";
+constexpr const char* kTess = "tessgfx.inf_amd64_0123456789abcdef";
+const std::string kTessFolder = std::string("C:\\") + kStore + kTess;
+const std::string kTessInf =
+    "[Version]\r\nSignature=\"$Windows NT$\"\r\nCatalogFile=tessgfx.cat\r\n"
+    "[SourceDisksFiles.amd64]\r\ntessgfx.sys=1\r\ntessfw.bin=1,x64\r\n[SourceDisksFiles.x86]\r\ntess32.sys=1\r\n";
+
+// Every file below a host folder, as relative paths with backslashes.
+std::vector<std::string> treeOf(const fs::path& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = fs::relative(entry.path(), folder).string();
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    files.push_back(relative);
+  }
+  return files;
+}
+
+std::string hostBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The names cabextract lists; it shows the cabinet's "\\" as "/".
+std::vector<std::string> cabinetNames(const fs::path& cabinet) {
+  std::string output;
+  EXPECT_EQ(runCommand("cabextract -t " + quoted(cabinet), &output), 0) << output;
+  EXPECT_EQ(runCommand("cabextract -l " + quoted(cabinet), &output), 0) << output;
+  std::vector<std::string> names;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t first = line.find(" | "), last = line.rfind(" | ");
+    if (first != std::string::npos && first != last && trim(line.substr(0, first)).find_first_not_of("0123456789") ==
+                                                           std::string::npos)
+      names.push_back(line.substr(last + 3));
+  }
+  return names;
+}
+
+// A Windows 10 x64 machine with two third-party drivers: Tess Graphics, whose
+// package (with an x64 sub-folder and files for x86 that were never copied
+// into System32) the DriverDatabase names, and Orvik Net, installed from an
+// INF the store does not hold.
+struct Windows10 {
+  StartedWindow w;
+  Windows10() {
+    w.image.set("Version", "Major", "10").set("Version", "Minor", "0").set("Version", "Build", "19045");
+    w.image.set("System", "WindowsDirectory", "C:\\Windows").set("System", "SystemDirectory", "C:\\Windows\\System32");
+    w.image.set("Environment", "windir", "C:\\Windows");
+    const std::string package = std::string(kStore) + kTess + "\\";
+    w.image.file(package + "tessgfx.inf", kTessInf).file(package + "tessgfx.cat", "signed")
+        .file(package + "tessgfx.sys", "tess").file(package + "tess32.sys", "tess x86")
+        .file(package + "x64\\tessfw.bin", "firmware");
+    w.image.file("Windows\\INF\\oem3.inf", kTessInf).file("Windows\\System32\\drivers\\tessgfx.sys", "tess");
+    w.image.file("Windows\\INF\\oem4.inf", "[Version]\r\n[SourceDisksFiles]\r\norvik.sys=1\r\n")
+        .file("Windows\\System32\\drivers\\orvik.sys", "orvik");
+    w.image.registry("class.reg",
+                     driver("{D}", "0000", {{"DriverDesc", "Tess Graphics"}, {"InfPath", "oem3.inf"},
+                                            {"ProviderName", "Tess"}, {"MatchingDeviceId", "pci\\\\ven_7e55"}}) +
+                         driver("{N}", "0000", {{"DriverDesc", "Orvik Net"}, {"InfPath", "oem4.inf"},
+                                                {"ProviderName", "Orvik"}, {"MatchingDeviceId", "pci\\\\ven_0bb1"}}));
+    w.image.registry("driverdb.reg",
+                     regKey("HKEY_LOCAL_MACHINE\\SYSTEM\\DriverDatabase\\DriverInfFiles\\oem3.inf", {{"Active", kTess}}) +
+                         "[HKEY_LOCAL_MACHINE\\SYSTEM\\DriverDatabase\\DriverPackages\\" + kTess +
+                         "]\r\n@=\"oem3.inf\"\r\n\r\n");
+    w.start().BitBtn8Click();
+  }
+  TForm1& form() { return *w.form; }
+  fs::path host(const std::string& path) const { return hostFileOnC(w.image.root(), path); }
+  std::vector<std::string> storeNow() const { return treeOf(host(std::string("C:\\") + kStore)); }
+  std::optional<SetupDiy> descriptor(const std::string& folder) {
+    return ReadSetupDiy(*makeRichText(w.image.open()), folder);
+  }
+};
+
+TEST(StorePackageBackup, BackupAllTakesEachPackageWholeAndTheOthersFromTheirInf) {
+  Windows10 m;
+  const auto storeBefore = m.storeNow();
+  m.w.view.folders.push_back("C:\\Backup");
+  m.form().BitBtn3Click();
+
+  EXPECT_THAT(treeOf(m.host("C:\\Backup\\Tess Graphics")),
+              UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys", "x64\\tessfw.bin",
+                                   "Setup.DIY"))
+      << "the package as the store holds it, not oem3.inf";
+  EXPECT_EQ(hostBytes(m.host("C:\\Backup\\Tess Graphics\\x64\\tessfw.bin")), "firmware");
+  const auto tess = m.descriptor("C:\\Backup\\Tess Graphics");
+  ASSERT_TRUE(tess);
+  EXPECT_EQ(tess->hardwareId, "pci\\ven_7e55");
+  EXPECT_EQ(tess->infName, "tessgfx.inf") << "restore runs the tool on the package's own INF";
+
+  EXPECT_THAT(treeOf(m.host("C:\\Backup\\Orvik Net")), UnorderedElementsAre("orvik.sys", "oem4.inf", "Setup.DIY"));
+  EXPECT_EQ(m.descriptor("C:\\Backup\\Orvik Net")->infName, "oem4.inf");
+
+  const auto memo = m.w.view.entries("memo: ");
+  EXPECT_THAT(memo, Contains("Backed up as its complete driver store package: " + kTessFolder));
+  EXPECT_THAT(memo, Contains("No driver store package found: backed up from the files its INF names."));
+  EXPECT_EQ(m.storeNow(), storeBefore) << "nothing is written into the driver store";
+  EXPECT_THAT(m.w.view.entries("message: "), Contains("2 driver collect and backup successfully."));
+}
+
+TEST(StorePackageBackup, PackagesKeepTheSubFolders) {
+  KORVANE_NEEDS(haveTool("cabextract"), "cabextract is not installed");
+  Windows10 m;
+  const auto storeBefore = m.storeNow();
+  m.w.view.folders.push_back("C:\\Cabs");
+  m.form().MenuSFX2Click();
+  EXPECT_THAT(cabinetNames(m.host("C:\\Cabs\\Tess Graphics.CAB")),
+              UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys", "x64/tessfw.bin"));
+  EXPECT_THAT(cabinetNames(m.host("C:\\Cabs\\Orvik Net.CAB")), UnorderedElementsAre("orvik.sys", "oem4.inf"));
+
+  // One driver's EXE: the stub, then the same tree.
+  m.form().ListView1SelectItem(rowOf(m.form(), "Tess Graphics"), true);
+  m.form().MenuSFX1Click();
+  m.form().Edit1Change("C:\\Exe");
+  m.form().Button1Click();
+  const std::string installer = hostBytes(m.host("C:\\Exe\\Tess Graphics.EXE"));
+  const std::string stub = hostBytes(fs::path(KORVANE_BINARY_DIR) / "tools" / "installer.exe");
+  ASSERT_GT(installer.size(), stub.size());
+  const fs::path tail = m.w.image.root() / "tail.cab";
+  std::ofstream(tail, std::ios::binary) << installer.substr(stub.size());
+  EXPECT_THAT(cabinetNames(tail),
+              UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys", "x64/tessfw.bin"));
+
+  // All drivers in one EXE: each driver's folder keeps its tree and Setup.DIY,
+  // the cabinet takes what was copied, sub-folders included.
+  m.w.view.folders.push_back("C:\\All");
+  m.form().MenuSFX3Click();
+  const std::string all = hostBytes(m.host("C:\\All\\AllDrivers.EXE"));
+  ASSERT_GT(all.size(), stub.size());
+  std::ofstream(tail, std::ios::binary | std::ios::trunc) << all.substr(stub.size());
+  EXPECT_THAT(cabinetNames(tail), UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys",
+                                                       "x64/tessfw.bin", "orvik.sys", "oem4.inf"));
+  EXPECT_EQ(m.descriptor("C:\\All\\Tess Graphics")->infName, "tessgfx.inf");
+  EXPECT_EQ(m.storeNow(), storeBefore);
+}
+
+TEST(StorePackageBackup, TheDetailsAndTheAnalysisNameThePackage) {
+  Windows10 m;
+  m.form().ListView1SelectItem(rowOf(m.form(), "Tess Graphics"), true);
+  EXPECT_THAT(m.form().Memo1, Contains("Driver store package: " + kTessFolder));
+  m.form().ListView1SelectItem(rowOf(m.form(), "Orvik Net"), true);
+  EXPECT_THAT(m.form().Memo1, Not(Contains(::testing::HasSubstr("Driver store package"))));
+
+  // Backup of the selection: the analysis lists the package's entries.
+  m.form().ListView1SelectItem(rowOf(m.form(), "Orvik Net"), false);
+  m.form().ListView1SelectItem(rowOf(m.form(), "Tess Graphics"), true);
+  m.form().PopBackup1Click();
+  EXPECT_THAT(m.form().Memo1, Contains(kTessFolder + "\\x64"));
+  EXPECT_THAT(m.form().Memo1, Contains("Backed up as its complete driver store package: " + kTessFolder));
+  m.form().Edit1Change("C:\\One");
+  m.form().Button1Click();
+  EXPECT_THAT(treeOf(m.host("C:\\One\\Tess Graphics")),
+              UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys", "x64\\tessfw.bin",
+                                   "Setup.DIY"));
+}
+
+}  // namespace
+}  // namespace korvane::test
