@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "app/BalvikMain.h"
@@ -238,6 +239,51 @@ TEST(Cli, BackupAllToOneInstaller) {
             std::string::npos) << run.err;
   EXPECT_TRUE(fs::exists(sample.host->path() / "drive_c/ALL/AllDrivers.EXE"));
   EXPECT_FALSE(fs::exists(sample.host->path() / "drive_c/ALL/AllDrivers.CAB"));
+}
+
+// Every file below a host folder, by its path below it, with its bytes.
+std::map<std::string, std::string> treeWithBytes(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = slurp(entry.path());
+  return files;
+}
+
+// On Windows 10 every third-party driver is backed up as the very package it
+// was installed from, whichever way the package is found: the keys, the
+// keys' Active one of two versions, the INF's bytes when the keys are
+// missing, point nowhere or name a place outside the store.
+TEST(Cli, BackupAllOnWindows10TakesEveryPackageWhole) {
+  const auto sample = copySample("win10");
+  const CliRun run = korvane(machineArgument(sample) + " backup-all --fast --to 'C:\\Backup'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const fs::path store = sample.host->path() / "drive_c/Windows/System32/DriverStore/FileRepository";
+  const fs::path backup = sample.host->path() / "drive_c/Backup";
+  const std::map<std::string, std::string> packages = {
+      {"Corvetta NVMe Storage Controller", "corvnvme.inf_amd64_548c06c4f5a08c19"},
+      {"Orvik SoundWave HD Audio", "orvkhda.inf_amd64_a51477f4b2a426ea"},
+      {"Tessaline Vistra RX 6400", "tessgfx.inf_amd64_0e88d1a63d92a85d"},
+      {"Brennet WaveLink AX210 Wi-Fi 6E Adapter", "brnwave.inf_amd64_b23430c18e575d3f"},
+      {"Velmar Precision TouchPad", "vlmptp.inf_amd64_500d843eabca77c7"},
+      {"Halden USB Serial Port", "hldnser.inf_amd64_85aa54f1007cd362"},
+      {"Pellwick USB 3.0 Card Reader", "pwcrdr.inf_amd64_373ba4d25f886b7d"}};
+  std::vector<std::string> folders;
+  for (const auto& entry : fs::directory_iterator(backup)) folders.push_back(entry.path().filename().string());
+  EXPECT_EQ(folders.size(), packages.size()) << "the inbox drivers stay out";
+  for (const auto& [caption, package] : packages) {
+    auto backedUp = treeWithBytes(backup / caption);
+    EXPECT_EQ(backedUp.erase("Setup.DIY"), 1u) << caption;
+    EXPECT_EQ(backedUp, treeWithBytes(store / package)) << caption;
+    EXPECT_NE(run.out.find("Backed up as its complete driver store package: C:\\Windows\\System32\\DriverStore\\"
+                           "FileRepository\\" + package),
+              std::string::npos)
+        << caption;
+  }
+  EXPECT_NE(run.out.find("Ignored the driver store package name \"../../../Temp\": it is not a single folder name."),
+            std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("No driver store package found"), std::string::npos) << run.out;
+  EXPECT_NE(slurp(backup / "Tessaline Vistra RX 6400/Setup.DIY").find("tessgfx.inf"), std::string::npos)
+      << "restore runs the tool on the package's own INF";
 }
 
 // details prints what selecting the row shows in the window, without its blank lines.
