@@ -1,13 +1,19 @@
 // Building blocks of the backup and package tests: the XP sample after Fast
-// Collect, rows by caption, folder listings and host paths of image files.
+// Collect, rows by caption, folder listings, host paths and bytes of image
+// files, and what cabextract lists of a cabinet.
 #pragma once
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/AppTestSupport.h"
+#include "platform/Text.h"
+#include "support/HostCommand.h"
 
 namespace korvane::test {
 
@@ -33,6 +39,35 @@ inline std::filesystem::path hostFileOnC(const std::filesystem::path& image, con
   std::string relative = path.substr(3);
   std::replace(relative.begin(), relative.end(), '\\', '/');
   return image / "drive_c" / relative;
+}
+
+inline std::string hostBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The entries cabextract lists, each as "<size> <name>".
+inline std::vector<std::string> cabinetEntries(const std::filesystem::path& cabinet) {
+  std::string output;
+  EXPECT_EQ(runCommand("cabextract -t " + quoted(cabinet), &output), 0) << output;
+  EXPECT_EQ(runCommand("cabextract -l " + quoted(cabinet), &output), 0) << output;
+  std::vector<std::string> entries;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    // "      1234 | 01.02.2026 10:11:12 | name"
+    const size_t first = line.find(" | "), last = line.rfind(" | ");
+    if (first == std::string::npos || first == last) continue;
+    const std::string size = trim(line.substr(0, first));
+    if (size.empty() || size.find_first_not_of("0123456789") != std::string::npos) continue;
+    entries.push_back(size + " " + line.substr(last + 3));
+  }
+  return entries;
+}
+
+inline std::vector<std::string> entryNames(const std::vector<std::string>& entries) {
+  std::vector<std::string> out;
+  for (const auto& entry : entries) out.push_back(entry.substr(entry.find(' ') + 1));
+  return out;
 }
 
 // A started window on a copy of the XP sample, after Fast Collect.

@@ -5,17 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "backup/BackupTestSupport.h"
 #include "platform/RichText.h"
-#include "support/HostCommand.h"
 
 namespace korvane::test {
 namespace {
 
 using ::testing::Contains;
-using ::testing::ElementsAre;
 using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 
@@ -40,26 +37,8 @@ std::vector<std::string> treeOf(const fs::path& folder) {
   return files;
 }
 
-std::string hostBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The names cabextract lists; it shows the cabinet's "\\" as "/".
-std::vector<std::string> cabinetNames(const fs::path& cabinet) {
-  std::string output;
-  EXPECT_EQ(runCommand("cabextract -t " + quoted(cabinet), &output), 0) << output;
-  EXPECT_EQ(runCommand("cabextract -l " + quoted(cabinet), &output), 0) << output;
-  std::vector<std::string> names;
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    const size_t first = line.find(" | "), last = line.rfind(" | ");
-    if (first != std::string::npos && first != last && trim(line.substr(0, first)).find_first_not_of("0123456789") ==
-                                                           std::string::npos)
-      names.push_back(line.substr(last + 3));
-  }
-  return names;
-}
+std::vector<std::string> cabinetNames(const fs::path& cabinet) { return entryNames(cabinetEntries(cabinet)); }
 
 // A Windows 10 x64 machine with two third-party drivers: Tess Graphics, whose
 // package (with an x64 sub-folder and files for x86 that were never copied

@@ -23,35 +23,6 @@ namespace fs = std::filesystem;
 constexpr const char* kBrennet = "Brennet FastLink 10/100 PCI Ethernet Adapter";
 constexpr const char* kBrennetName = "Brennet FastLink 10 100 PCI Ethernet Adapter";
 
-std::string hostBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The entries cabextract lists, each as "<size> <name>".
-std::vector<std::string> cabinetEntries(const fs::path& cabinet) {
-  std::string output;
-  EXPECT_EQ(runCommand("cabextract -t " + quoted(cabinet), &output), 0) << output;
-  EXPECT_EQ(runCommand("cabextract -l " + quoted(cabinet), &output), 0) << output;
-  std::vector<std::string> entries;
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    // "      1234 | 01.02.2026 10:11:12 | name"
-    const size_t first = line.find(" | "), last = line.rfind(" | ");
-    if (first == std::string::npos || first == last) continue;
-    const std::string size = trim(line.substr(0, first));
-    if (size.empty() || size.find_first_not_of("0123456789") != std::string::npos) continue;
-    entries.push_back(size + " " + line.substr(last + 3));
-  }
-  return entries;
-}
-
-std::vector<std::string> names(const std::vector<std::string>& entries) {
-  std::vector<std::string> out;
-  for (const auto& entry : entries) out.push_back(entry.substr(entry.find(' ') + 1));
-  return out;
-}
-
 class Packages : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -71,7 +42,7 @@ TEST_F(Packages, CabPackageHoldsTheDriverFolderAndLeavesNoFolder) {
   package(&TForm1::PopBackup2Click);
   EXPECT_THAT(filesIn(*w.sample.machine, "C:\\OUT"), ElementsAre(std::string(kBrennetName) + ".CAB"));
   const auto entries = cabinetEntries(w.host(std::string("C:\\OUT\\") + kBrennetName + ".CAB"));
-  EXPECT_THAT(names(entries), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat")) << "no Setup.DIY";
+  EXPECT_THAT(entryNames(entries), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat")) << "no Setup.DIY";
   EXPECT_THAT(w.view.entries("message: "), ElementsAre(std::string(kBrennet) + " CAB Package created successfully!"));
   EXPECT_EQ(w.form.StatusBar1, "Package created successfully!");
   EXPECT_TRUE(w.form.Backup().StartFinished());
@@ -85,7 +56,7 @@ TEST_F(Packages, ASecondPackageReplacesTheFirstAndListsEachFileOnce) {
   const fs::path cabinet = w.host(std::string("C:\\OUT\\") + kBrennetName + ".CAB");
   std::ofstream(cabinet, std::ios::app) << "trailing junk";
   package(&TForm1::PopBackup2Click);
-  EXPECT_THAT(names(cabinetEntries(cabinet)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
+  EXPECT_THAT(entryNames(cabinetEntries(cabinet)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
   EXPECT_EQ(hostBytes(cabinet).find("trailing junk"), std::string::npos);
   EXPECT_EQ(std::count_if(w.form.Memo1.begin(), w.form.Memo1.end(),
                           [](const std::string& line) { return line.ends_with("\\brnfast.sys"); }),
@@ -104,7 +75,7 @@ TEST_F(Packages, ExePackageIsTheStubFollowedByTheCabinet) {
   const fs::path tail = w.sample.host->path() / "tail.cab";
   std::ofstream(tail, std::ios::binary) << installer.substr(stub.size());
   EXPECT_EQ(installer.compare(stub.size(), 4, "MSCF"), 0) << "the cabinet right after the stub";
-  EXPECT_THAT(names(cabinetEntries(tail)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
+  EXPECT_THAT(entryNames(cabinetEntries(tail)), UnorderedElementsAre("oem5.inf", "brnfast.sys", "brnfast.cat"));
   EXPECT_EQ(w.form.Backup().Kind(), PackageKind::Exe);
   EXPECT_THAT(w.view.entries("message: "),
               ElementsAre(std::string(kBrennet) + " EXE Installation Package created successfully!"));
