@@ -21,6 +21,7 @@
 #include <windows.h>
 
 #include "platform/win32/Win32Machine.h"
+#include "platform/win32/Win32Util.h"
 #else
 #include "platform/image/DiskMachine.h"
 #include "platform/image/ImageMachine.h"
@@ -55,28 +56,28 @@ int fail(const std::string& text, int code) {
   return code;
 }
 
-std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text, std::string& error) {
+std::optional<Arguments> parseArguments(const std::vector<std::string>& words, const Texts& text, std::string& error) {
   Arguments args;
-  for (int k = 1; k < argc; ++k) {
-    const std::string arg = argv[k];
+  for (size_t k = 0; k < words.size(); ++k) {
+    const std::string& arg = words[k];
     if (arg == "--machine") {
-      if (k + 1 >= argc) {
+      if (k + 1 >= words.size()) {
         error = text(Msg::CliMachineNeedsFolder);
         return std::nullopt;
       }
-      args.machine = argv[++k];
+      args.machine = words[++k];
     } else if (arg == "--windows") {
-      if (k + 1 >= argc) {
+      if (k + 1 >= words.size()) {
         error = text(Msg::CliWindowsNeedsFolder);
         return std::nullopt;
       }
-      args.windows = argv[++k];
+      args.windows = words[++k];
     } else if (arg == "--user" && args.words.empty()) {  // after the command, it is the command's own (proxy)
-      if (k + 1 >= argc || !*argv[k + 1]) {
+      if (k + 1 >= words.size() || words[k + 1].empty()) {
         error = text(Msg::CliUserNeedsName);
         return std::nullopt;
       }
-      args.user = argv[++k];
+      args.user = words[++k];
     } else if (arg == "--yes" || arg == "--no") {
       args.answer = arg == "--yes";
     } else if (arg == "--help" || arg == "help") {
@@ -96,6 +97,16 @@ std::optional<Arguments> parseArguments(int argc, char** argv, const Texts& text
     return std::nullopt;
   }
   return args;
+}
+
+// The arguments after the program's name, in UTF-8 as every text inside;
+// on Windows argv holds them in the ANSI code page, which loses the others.
+std::vector<std::string> programArguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+  return korvane::win32::commandLineArguments();
+#else
+  return {argv + 1, argv + argc};
+#endif
 }
 
 std::string joined(const std::vector<std::string>& words) {
@@ -407,7 +418,7 @@ int main(int argc, char** argv) {
 #endif
   Texts text;
   std::string error;
-  const auto args = parseArguments(argc, argv, text, error);
+  const auto args = parseArguments(programArguments(argc, argv), text, error);
   if (!args) return fail(error, 2);
   if (args->words.empty() && !args->help) {
     std::cerr << text(Msg::CliUsage) << '\n';

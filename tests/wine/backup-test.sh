@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A real backup by the Windows console program under Wine: a driver of our own
 # goes into Wine's registry and folders, the program collects, backs its row
-# up to C:\KVOUT, and the driver folder is checked file by file.
+# up to a folder of C:\KVOUT named in Cyrillic and accented letters, and the
+# driver folder is checked file by file.
 #   backup-test.sh CONSOLE_EXE BUILD_DIR
 set -euo pipefail
 console="$1" build="$2"
@@ -27,9 +28,11 @@ echo "backup-test: our driver is row $row of $count"
 
 out="$(find "$drive" -maxdepth 1 -iname kvout)"
 [ -z "$out" ] || rm -rf "$out"
-wine_run "$console" backup "$row" --to 'C:\KVOUT' --fast >"$work/backup.out" 2>"$work/backup.err" ||
+# A destination in letters of two code pages: the program takes its arguments as Unicode.
+destination='KVOUT\Données Драйверы'
+wine_run "$console" backup "$row" --to "C:\\$destination" --fast >"$work/backup.out" 2>"$work/backup.err" ||
   fail "backup failed: $(tr -d '\r' <"$work/backup.err")"
 grep -q -x 'status: Package created successfully!' < <(tr -d '\r' <"$work/backup.err") ||
   fail "backup did not report success: $(tr -d '\r' <"$work/backup.err")"
-check_driver_folder "$drive/KVOUT/$description"
-echo "backup-test: C:\\KVOUT\\$description holds the INF, the driver file and Setup.DIY"
+check_driver_folder "$drive/${destination//\\//}/$description"
+echo "backup-test: C:\\$destination\\$description holds the INF, the driver file and Setup.DIY"
