@@ -63,12 +63,7 @@ std::optional<CurlLibrary> loadCurl(std::string& error) {
 }
 
 // The library, loaded once for the process; nullptr (and why) when it cannot be.
-const CurlLibrary* curlLibrary(std::string& error) {
-  static std::string loadError;
-  static const std::optional<CurlLibrary> library = loadCurl(loadError);
-  error = loadError;
-  return library ? &*library : nullptr;
-}
+const CurlLibrary* curlLibrary(std::string& error) { return loadOnce(loadCurl, error); }
 
 int64_t fileTimeOfUnix(int64_t seconds) { return kFileTimeOf1970 + seconds * kFileTimeUnitsPerSecond; }
 

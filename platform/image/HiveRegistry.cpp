@@ -59,12 +59,7 @@ std::optional<HivexLibrary> loadHivex(std::string& error) {
   return hivex;
 }
 
-const HivexLibrary* hivexLibrary(std::string& error) {
-  static std::string loadError;
-  static const std::optional<HivexLibrary> library = loadHivex(loadError);
-  error = loadError;
-  return library ? &*library : nullptr;
-}
+const HivexLibrary* hivexLibrary(std::string& error) { return loadOnce(loadHivex, error); }
 
 // Text that libhivex allocated, freed here; nullopt for its failures.
 std::optional<std::string> takeText(char* text) {

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <optional>
 #include <string>
 
 namespace korvane {
@@ -20,6 +21,16 @@ inline std::string loadFailure(void* module, const char* soname) {
   const char* why = dlerror();
   if (module) dlclose(module);
   return std::string(soname) + " could not be loaded: " + (why ? why : "an entry point is missing");
+}
+
+// The library that load gives, loaded once for the process; nullptr (and why)
+// when it cannot be. One per library type.
+template <typename Library>
+const Library* loadOnce(std::optional<Library> (*load)(std::string&), std::string& error) {
+  static std::string loadError;
+  static const std::optional<Library> library = load(loadError);
+  error = loadError;
+  return library ? &*library : nullptr;
 }
 
 }  // namespace korvane
