@@ -249,6 +249,30 @@ std::map<std::string, std::string> treeWithBytes(const fs::path& folder) {
   return files;
 }
 
+// The third-party drivers of the Windows 10 sample: the store package each
+// was installed from, and the hardware ID its backup records.
+struct Windows10Driver {
+  const char* caption;
+  const char* package;
+  const char* hardwareId;
+  std::string inf() const {  // the package's own INF: "tessgfx.inf" of "tessgfx.inf_amd64_..."
+    const std::string name = package;
+    return name.substr(0, name.find(".inf_") + 4);
+  }
+};
+constexpr Windows10Driver kWindows10Drivers[] = {
+    {"Corvetta NVMe Storage Controller", "corvnvme.inf_amd64_548c06c4f5a08c19", "pci\\ven_1f4c&dev_5012"},
+    {"Orvik SoundWave HD Audio", "orvkhda.inf_amd64_a51477f4b2a426ea", "hdaudio\\func_01&ven_1e2b&dev_0897"},
+    {"Tessaline Vistra RX 6400", "tessgfx.inf_amd64_0e88d1a63d92a85d", "pci\\ven_1d4e&dev_0640"},
+    {"Brennet WaveLink AX210 Wi-Fi 6E Adapter", "brnwave.inf_amd64_b23430c18e575d3f", "pci\\ven_1e91&dev_2725"},
+    {"Velmar Precision TouchPad", "vlmptp.inf_amd64_500d843eabca77c7", "hid\\vid_1f3d&pid_0c21&col01"},
+    {"Halden USB Serial Port", "hldnser.inf_amd64_85aa54f1007cd362", "usb\\vid_1f0c&pid_7301"},
+    {"Pellwick USB 3.0 Card Reader", "pwcrdr.inf_amd64_373ba4d25f886b7d", "usb\\vid_1f7a&pid_0630"}};
+
+fs::path windows10Store(const SampleMachine& sample) {
+  return sample.host->path() / "drive_c/Windows/System32/DriverStore/FileRepository";
+}
+
 // On Windows 10 every third-party driver is backed up as the very package it
 // was installed from, whichever way the package is found: the keys, the
 // keys' Active one of two versions, the INF's bytes when the keys are
@@ -257,33 +281,75 @@ TEST(Cli, BackupAllOnWindows10TakesEveryPackageWhole) {
   const auto sample = copySample("win10");
   const CliRun run = korvane(machineArgument(sample) + " backup-all --fast --to 'C:\\Backup'");
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  const fs::path store = sample.host->path() / "drive_c/Windows/System32/DriverStore/FileRepository";
   const fs::path backup = sample.host->path() / "drive_c/Backup";
-  const std::map<std::string, std::string> packages = {
-      {"Corvetta NVMe Storage Controller", "corvnvme.inf_amd64_548c06c4f5a08c19"},
-      {"Orvik SoundWave HD Audio", "orvkhda.inf_amd64_a51477f4b2a426ea"},
-      {"Tessaline Vistra RX 6400", "tessgfx.inf_amd64_0e88d1a63d92a85d"},
-      {"Brennet WaveLink AX210 Wi-Fi 6E Adapter", "brnwave.inf_amd64_b23430c18e575d3f"},
-      {"Velmar Precision TouchPad", "vlmptp.inf_amd64_500d843eabca77c7"},
-      {"Halden USB Serial Port", "hldnser.inf_amd64_85aa54f1007cd362"},
-      {"Pellwick USB 3.0 Card Reader", "pwcrdr.inf_amd64_373ba4d25f886b7d"}};
   std::vector<std::string> folders;
   for (const auto& entry : fs::directory_iterator(backup)) folders.push_back(entry.path().filename().string());
-  EXPECT_EQ(folders.size(), packages.size()) << "the inbox drivers stay out";
-  for (const auto& [caption, package] : packages) {
-    auto backedUp = treeWithBytes(backup / caption);
-    EXPECT_EQ(backedUp.erase("Setup.DIY"), 1u) << caption;
-    EXPECT_EQ(backedUp, treeWithBytes(store / package)) << caption;
+  EXPECT_EQ(folders.size(), std::size(kWindows10Drivers)) << "the inbox drivers stay out";
+  for (const auto& driver : kWindows10Drivers) {
+    auto backedUp = treeWithBytes(backup / driver.caption);
+    EXPECT_EQ(backedUp.erase("Setup.DIY"), 1u) << driver.caption;
+    EXPECT_EQ(backedUp, treeWithBytes(windows10Store(sample) / driver.package)) << driver.caption;
     EXPECT_NE(run.out.find("Backed up as its complete driver store package: C:\\Windows\\System32\\DriverStore\\"
-                           "FileRepository\\" + package),
+                           "FileRepository\\" + std::string(driver.package)),
               std::string::npos)
-        << caption;
+        << driver.caption;
   }
   EXPECT_NE(run.out.find("Ignored the driver store package name \"../../../Temp\": it is not a single folder name."),
             std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("No driver store package found"), std::string::npos) << run.out;
-  EXPECT_NE(slurp(backup / "Tessaline Vistra RX 6400/Setup.DIY").find("tessgfx.inf"), std::string::npos)
-      << "restore runs the tool on the package's own INF";
+}
+
+// The lines of the image's actions.log: what would have been run.
+std::string actionsOf(const SampleMachine& sample) { return slurp(sample.host->path() / "actions.log"); }
+
+// The Windows folder's files with their bytes, but for the settings file that every run writes.
+std::map<std::string, std::string> windowsFiles(const fs::path& drive) {
+  auto files = treeWithBytes(drive / "Windows");
+  files.erase("Korvane.ini");
+  return files;
+}
+
+std::string installToolRun(const std::string& parameters, const std::string& folder) {
+  return "execute\topen\t\"C:\\Windows\\devmount.exe\"\t" + parameters + "\t" + folder + "\t5\n";
+}
+
+// Each package backup of the Windows 10 sample goes back through the
+// installation tool, run on the package's own INF where the backup lies, so
+// that the sub-folders its INF names are still there; Korvane itself copies
+// nothing into the Windows folder. Restore All hands the whole backup to the
+// tool, and so does restoring an unpacked CAB package, which has no Setup.DIY.
+TEST(Cli, EveryPackageBackupOfWindows10GoesBackThroughTheTool) {
+  const auto sample = copySample("win10");
+  ASSERT_EQ(korvane(machineArgument(sample) + " backup-all --fast --to 'C:\\Backup'").exitCode, 0);
+  const fs::path drive = sample.host->path() / "drive_c";
+  const auto backup = treeWithBytes(drive / "Backup"), windows = windowsFiles(drive);
+  std::string tools;
+  for (const auto& driver : kWindows10Drivers) {
+    const std::string folder = std::string("C:\\Backup\\") + driver.caption, inf = folder + "\\" + driver.inf();
+    const CliRun run = korvane(machineArgument(sample) + " restore " + quoted(fs::path(folder)));
+    EXPECT_EQ(run.exitCode, 0) << driver.caption << ": " << run.err;
+    EXPECT_NE(run.out.find("Installating " + inf + " device driver into your system"), std::string::npos) << run.out;
+    tools += installToolRun("\"" + inf + "\" \"" + driver.hardwareId + "\"", folder);
+  }
+  EXPECT_EQ(actionsOf(sample), tools);
+
+  const CliRun all = korvane(machineArgument(sample) + " restore-all 'C:\\Backup'");
+  EXPECT_EQ(all.exitCode, 0) << all.err;
+  tools += installToolRun("add-driver \"C:\\BACKUP\\.\"", "C:\\BACKUP\\");
+  EXPECT_EQ(actionsOf(sample), tools);
+  EXPECT_TRUE(treeWithBytes(drive / "Backup") == backup) << "the backup is restored as it lies";
+  EXPECT_TRUE(windowsFiles(drive) == windows) << "the tool copies, Korvane does not";
+
+  const CliRun cab = korvane(machineArgument(sample) + " backup 6 --fast --cab --to 'C:\\Cabs'");
+  ASSERT_EQ(cab.exitCode, 0) << cab.err;
+  const CliRun unpacked =
+      korvane(machineArgument(sample) + " cab extract 'C:\\Cabs\\Tessaline Vistra RX 6400.CAB' 'C:\\Unpacked'");
+  ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
+  EXPECT_EQ(treeWithBytes(drive / "Unpacked"), treeWithBytes(windows10Store(sample) / kWindows10Drivers[2].package));
+  const CliRun run = korvane(machineArgument(sample) + " restore 'C:\\Unpacked'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(actionsOf(sample), tools + installToolRun("add-driver \"C:\\Unpacked\\.\"", "C:\\Unpacked"));
+  EXPECT_TRUE(windowsFiles(drive) == windows);
 }
 
 // details prints what selecting the row shows in the window, without its blank lines.
@@ -369,9 +435,6 @@ TEST(Cli, ErrorsSayWhatIsWrong) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_NE(run.out.find("collect --fast"), std::string::npos);
 }
-
-// The lines of the image's actions.log: what would have been run.
-std::string actionsOf(const SampleMachine& sample) { return slurp(sample.host->path() / "actions.log"); }
 
 TEST(Cli, RestoreRunsTheInstallationToolOnTheFoldersDescriptor) {
   const auto sample = copySample("xp");
