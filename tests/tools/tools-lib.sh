@@ -95,12 +95,13 @@ install_sample_driver() {
   wine_run reg add "$driver_key" /v MatchingDeviceID /d "$hardware_id" /f >/dev/null
 }
 
-# The installed sample driver's row in the console program's collect list.
-sample_driver_row() {
+# The installed sample driver's row in the console program's collect list,
+# the driver installed from the INF named (kvtest.inf when none is).
+sample_driver_row() {  # sample_driver_row [INF]
   local collect row
   collect="$(wine_run "$console" collect 2>"$work/collect.err" | tr -d '\r')" || fail "collect failed"
   row="$(printf '%s\n' "$collect" | grep -P '^([^\t]*\t){5}[^\t]*$' |
-    awk -F'\t' -v d="$description" '$1 == d && $2 == "kvtest.inf" { print NR }')"
+    awk -F'\t' -v d="$description" -v inf="${1:-kvtest.inf}" '$1 == d && $2 == inf { print NR }')"
   [ -n "$row" ] || fail "collect does not list $description: $collect"
   printf '%s' "$row"
 }
