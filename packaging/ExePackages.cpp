@@ -41,7 +41,10 @@ void TForm1::MenuSFX3Click() {
     if (failure) return failure;
     AddMemoLine(Text(Msg::GeneratingInstaller));
     AppendMemoText("......................");
-    package.addFiles(folder.path, CopiedFileNames(folder.path));
+    // A store package keeps its own folder: side by side at the root, a file
+    // of another package with the same name would replace one of its files
+    // when the stub unpacks them, and its catalog would no longer match.
+    package.addFiles(folder.path, CopiedFileNames(folder.path), CurrentPackage ? CurrentPackage->name : "");
     AppendMemoText(Text(Msg::CabinetAddedOk));
     return failure;
   });

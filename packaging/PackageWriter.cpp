@@ -43,13 +43,15 @@ PackageCabinet::PackageCabinet(Machine& machine, const std::string& cabinet)
 
 void PackageCabinet::addFolder(const std::string& folder) { writer_.AddFiles(joinPath(folder, "*.*"), "", true); }
 
-void PackageCabinet::addFiles(const std::string& folder, const std::vector<std::string>& names) {
+void PackageCabinet::addFiles(const std::string& folder, const std::vector<std::string>& names,
+                              const std::string& cabinetFolder) {
   for (const std::string& name : names) {
     const std::string path = joinPath(folder, name);
+    const std::string entry = cabinetFolder.empty() ? name : joinPath(cabinetFolder, name);
     if (machine_.files().isDirectory(path))
-      writer_.AddFiles(joinPath(path, "*"), name, true);
+      writer_.AddFiles(joinPath(path, "*"), entry, true);
     else
-      writer_.AddFile(path, name, false);
+      writer_.AddFile(path, entry, false);
   }
 }
 

@@ -24,9 +24,11 @@ class PackageCabinet {
   PackageCabinet(Machine& machine, const std::string& cabinet);
   // Every file below the folder, named by its path below it.
   void addFolder(const std::string& folder);
-  // The named files of the folder, under the same names in the cabinet; a
-  // named sub-folder goes with everything below it, under its own name.
-  void addFiles(const std::string& folder, const std::vector<std::string>& names);
+  // The named files of the folder, under the same names in the cabinet
+  // (below cabinetFolder when one is given); a named sub-folder goes with
+  // everything below it, under its own name.
+  void addFiles(const std::string& folder, const std::vector<std::string>& names,
+                const std::string& cabinetFolder = "");
   PackResult finish();
 
  private:

@@ -125,15 +125,18 @@ TEST(StorePackageBackup, PackagesKeepTheSubFolders) {
   EXPECT_THAT(cabinetNames(tail),
               UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys", "x64/tessfw.bin"));
 
-  // All drivers in one EXE: each driver's folder keeps its tree and Setup.DIY,
-  // the cabinet takes what was copied, sub-folders included.
+  // All drivers in one EXE: each driver's folder keeps its tree and Setup.DIY;
+  // the cabinet takes what was copied, a package in a folder of its own, so
+  // that no file of another driver can replace one of its signed files.
   m.w.view.folders.push_back("C:\\All");
   m.form().MenuSFX3Click();
   const std::string all = hostBytes(m.host("C:\\All\\AllDrivers.EXE"));
   ASSERT_GT(all.size(), stub.size());
   std::ofstream(tail, std::ios::binary | std::ios::trunc) << all.substr(stub.size());
-  EXPECT_THAT(cabinetNames(tail), UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys",
-                                                       "x64/tessfw.bin", "orvik.sys", "oem4.inf"));
+  const std::string tess = std::string(kTess) + "/";
+  EXPECT_THAT(cabinetNames(tail),
+              UnorderedElementsAre(tess + "tess32.sys", tess + "tessgfx.cat", tess + "tessgfx.inf", tess + "tessgfx.sys",
+                                   tess + "x64/tessfw.bin", "orvik.sys", "oem4.inf"));
   EXPECT_EQ(m.descriptor("C:\\All\\Tess Graphics")->infName, "tessgfx.inf");
   EXPECT_EQ(m.storeNow(), storeBefore);
 }
