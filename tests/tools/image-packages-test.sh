@@ -13,11 +13,7 @@ set -euo pipefail
 BUILD_DIR="$1" TOOLS_DIR="$1/tools" test_name=image-packages-test
 source "$(dirname "$0")/tools-lib.sh"
 korvane="$2"
-if [ ! -x "$korvane" ]; then
-  echo "$test_name: skipped: no Linux build of korvane at $korvane (build the linux preset first)" >&2
-  [ "${KORVANE_EXPECT_EVERY_SUITE:-0}" = 0 ] || exit 1
-  exit 77
-fi
+need_linux_korvane
 command -v cabextract >/dev/null || fail "cabextract is missing (scripts/setup installs it)"
 
 # The image: the fixture's machine and registry, the sample driver's files

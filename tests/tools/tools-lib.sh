@@ -19,6 +19,14 @@ drive="$KORVANE_WINEPREFIX/drive_c"
 work="$BUILD_DIR/tools-test/$test_name-$WINEARCH"
 
 fail() { echo "$test_name: $*" >&2; exit 1; }
+# Skips the test (exit 77) when the Linux build's $korvane is missing, or
+# fails when the run expects every suite to run (KORVANE_EXPECT_EVERY_SUITE).
+need_linux_korvane() {
+  [ -x "$korvane" ] && return
+  echo "$test_name: skipped: no Linux build of korvane at $korvane (build the linux preset first)" >&2
+  [ "${KORVANE_EXPECT_EVERY_SUITE:-0}" = 0 ] || exit 1
+  exit 77
+}
 wine_run() { "$here/scripts/wine-run" "$@"; }
 winpath() { local p; p="$(realpath -m "$1")"; printf 'Z:%s' "${p//\//\\}"; }
 
