@@ -23,6 +23,7 @@
 #include "platform/win32/Win32Machine.h"
 #include "platform/win32/Win32Util.h"
 #else
+#include "cli/DiskCommands.h"
 #include "platform/image/DiskMachine.h"
 #include "platform/image/ImageMachine.h"
 #endif
@@ -304,8 +305,11 @@ bool removeCommand(TForm1& form, korvane::TerminalView& view, const std::vector<
   return !form.RestoreState().LastRemovalIncomplete && succeeded(form, text, error);
 }
 
-// listing --save|--print: collects, then Save listing or Print listing.
-bool listingCommand(TForm1& form, korvane::TerminalView& view, bool save, const Texts& text, std::string& error) {
+// listing --save [--to DIR] | --print: collects, then Save listing (into DIR,
+// which becomes the backup-all folder, as backup-all --to makes it) or Print listing.
+bool listingCommand(TForm1& form, korvane::TerminalView& view, bool save, const std::optional<std::string>& folder,
+                    const Texts& text, std::string& error) {
+  if (folder) form.BackupAllFolder = *folder;
   collectQuietly(form, view, false);
   if (form.ListView1.Count() == 0) {
     error = text(Msg::ListingNothingToList);
@@ -342,8 +346,12 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
     return removeCommand(form, view, options, text, error);
   } else if (command == "proxy") {
     return korvane::runProxyCommand(form, view, options, text.lang, std::cin, std::cout, error);
-  } else if (command == "listing" && options.size() == 1 && (options[0] == "--save" || options[0] == "--print")) {
-    return listingCommand(form, view, options[0] == "--save", text, error);
+  } else if (command == "listing" && options == std::vector<std::string>{"--print"}) {
+    return listingCommand(form, view, false, std::nullopt, text, error);
+  } else if (command == "listing" && (options == std::vector<std::string>{"--save"} ||
+                                      (options.size() == 3 && options[0] == "--save" && options[1] == "--to"))) {
+    return listingCommand(form, view, true, options.size() == 3 ? std::optional(options[2]) : std::nullopt, text,
+                          error);
   } else if (const auto item = helpMenuItem(command); item && options.empty()) {
     form.Click(*item);
     return succeeded(form, text, error);
@@ -363,22 +371,17 @@ bool runCommand(TForm1& form, korvane::TerminalView& view, const std::vector<std
   return true;
 }
 
-// The commands that only look at the machine, which are all a disk opened
-// with --windows runs.
-constexpr const char* kDiskCommands[] = {"collect", "details", "sysinfo", "language", "about"};
-
-// Refuses a command that a disk opened with --windows cannot run, saying why.
-bool runsOnDisk(const std::vector<std::string>& words, const Texts& text, std::string& error) {
-  const std::string& command = words.front();
-  if (std::find(std::begin(kDiskCommands), std::end(kDiskCommands), command) != std::end(kDiskCommands)) return true;
-  if (korvane::isRestoreCommand(words) || command == "remove") {
-    error = text(Msg::CliDiskNotChanged, command);
-  } else {
-    std::string commands;
-    for (const char* each : kDiskCommands) commands += (commands.empty() ? "" : ", ") + std::string(each);
-    error = korvane::formatMessage(korvane::message(Msg::CliDiskCommands, text.lang), {command, commands});
+// The command's words as the machine runs them: on a disk opened with
+// --windows, only a command that reads it, writing to a Linux folder.
+std::optional<std::vector<std::string>> wordsToRun(const Arguments& args, [[maybe_unused]] Lang lang,
+                                                   [[maybe_unused]] std::string& error) {
+#ifndef _WIN32
+  if (args.windows) {
+    if (!korvane::runsOnDisk(args.words, lang, error)) return std::nullopt;
+    return korvane::withDiskDestination(args.words, *args.windows, lang, error);
   }
-  return false;
+#endif
+  return args.words;
 }
 
 std::unique_ptr<korvane::Machine> openMachine(const Arguments& args, const Texts& text, std::string& error) {
@@ -449,24 +452,25 @@ int main(int argc, char** argv) {
   text.lang = korvane::languageOf(form.CurrentLanguage).value_or(Lang::English);
   bool ran = true;
   bool nothingFound = false;  // the update check ran and found no new driver
+  const auto words = args->help ? std::nullopt : wordsToRun(*args, text.lang, error);
   if (args->help) {
     std::cout << text(Msg::CliUsage) << '\n';
-  } else if (args->windows && !runsOnDisk(args->words, text, error)) {
+  } else if (!words) {
     ran = false;
-  } else if (args->words.front() == "cab") {
-    ran = korvane::runCabCommand(*machine, text.lang, {args->words.begin() + 1, args->words.end()}, error);
-  } else if (korvane::isTransferCommand(args->words)) {
-    ran = korvane::runTransferCommand(form, *machine, view, args->words, text.lang, error);
-  } else if (korvane::isUpdateCommand(args->words)) {
-    const int outcome = korvane::runUpdateCommand(form, view, args->words, text.lang, error);
+  } else if (words->front() == "cab") {
+    ran = korvane::runCabCommand(*machine, text.lang, {words->begin() + 1, words->end()}, error);
+  } else if (korvane::isTransferCommand(*words)) {
+    ran = korvane::runTransferCommand(form, *machine, view, *words, text.lang, error);
+  } else if (korvane::isUpdateCommand(*words)) {
+    const int outcome = korvane::runUpdateCommand(form, view, *words, text.lang, error);
     ran = outcome != 2;
     nothingFound = outcome == 1;
-  } else if (korvane::isRestoreCommand(args->words)) {
-    ran = korvane::runRestoreCommand(form, view, machine->files(), args->words, text.lang, error);
-  } else if (korvane::isPluginCommand(args->words)) {
-    ran = korvane::runPluginCommand(form, view, args->words, text.lang, error);
+  } else if (korvane::isRestoreCommand(*words)) {
+    ran = korvane::runRestoreCommand(form, view, machine->files(), *words, text.lang, error);
+  } else if (korvane::isPluginCommand(*words)) {
+    ran = korvane::runPluginCommand(form, view, *words, text.lang, error);
   } else {
-    ran = runCommand(form, view, args->words, text, error);
+    ran = runCommand(form, view, *words, text, error);
   }
   view.finish();
   const bool closed = form.FormCloseQuery();

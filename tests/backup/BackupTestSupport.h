@@ -1,12 +1,13 @@
 // Building blocks of the backup and package tests: the XP sample after Fast
 // Collect, rows by caption, folder listings, host paths and bytes of image
-// files, and what cabextract lists of a cabinet.
+// files and folders, and what cabextract lists of a cabinet.
 #pragma once
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,6 +45,14 @@ inline std::filesystem::path hostFileOnC(const std::filesystem::path& image, con
 inline std::string hostBytes(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every file below a host folder, by its path below it, with its bytes.
+inline std::map<std::string, std::string> treeWithBytes(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files[std::filesystem::relative(entry.path(), folder).string()] = hostBytes(entry.path());
+  return files;
 }
 
 // The entries cabextract lists, each as "<size> <name>".

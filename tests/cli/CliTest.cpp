@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/BalvikMain.h"
+#include "backup/BackupTestSupport.h"
 #include "platform/image/ImageMachine.h"
 #include "support/ScriptedView.h"
 #include "support/TestMachine.h"
@@ -35,8 +36,6 @@ std::string slurp(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
-
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 // Runs korvane in the test's folder, or in the one given, with the input given.
 CliRun korvane(const std::string& arguments, const fs::path& folder = {}, const std::string& input = {}) {
@@ -239,14 +238,6 @@ TEST(Cli, BackupAllToOneInstaller) {
             std::string::npos) << run.err;
   EXPECT_TRUE(fs::exists(sample.host->path() / "drive_c/ALL/AllDrivers.EXE"));
   EXPECT_FALSE(fs::exists(sample.host->path() / "drive_c/ALL/AllDrivers.CAB"));
-}
-
-// Every file below a host folder, by its path below it, with its bytes.
-std::map<std::string, std::string> treeWithBytes(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = slurp(entry.path());
-  return files;
 }
 
 // The third-party drivers of the Windows 10 sample: the store package each

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <map>
 
+#include "backup/BackupTestSupport.h"
 #include "platform/image/ImageFileSystem.h"
 #include "platform/image/ImageMachine.h"
 #include "support/HiveWriter.h"
@@ -43,30 +44,81 @@ class SampleDisk {
     return *files.hostPath(pathOnC);
   }
 
-  // Every file and folder of the disk with its size and time: what a write would change.
+  // The folder korvane runs in, beside the disk.
+  fs::path work() const { return folder_.path(); }
+
+  // Every file and folder of the disk with its size, time and bytes: what a write would change.
   std::map<std::string, std::string> snapshot() const {
     std::map<std::string, std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(disk())) {
       const auto time = entry.last_write_time().time_since_epoch().count();
-      entries[entry.path().string()] = std::to_string(entry.is_regular_file() ? entry.file_size() : 0) + " " +
-                                       std::to_string(time);
+      entries[entry.path().string()] =
+          std::to_string(entry.is_regular_file() ? entry.file_size() : 0) + " " + std::to_string(time) + " " +
+          std::to_string(entry.is_regular_file() ? std::hash<std::string>()(hostBytes(entry.path())) : 0);
     }
     return entries;
   }
 
-  // korvane --windows DISK with the arguments; the output of both streams.
+  // korvane --windows DISK with the arguments, in work(); the output of both streams.
   std::string run(const std::string& arguments, int& status) const {
     std::string output;
-    status = runCommand("cd " + quoted(folder_.path()) + " && env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME HOME=" +
-                            quoted(home()) + " " + quoted(KORVANE_CLI) + " --windows " + quoted(disk()) + " " +
-                            arguments,
-                        &output);
+    status = runCommand("cd " + quoted(work()) + " && " + korvaneLine(arguments), &output);
     return output;
   }
 
+  // As run, with the disk bound read-only over itself where this machine
+  // lets a user mount in a namespace of its own, as a disk mounted read-only
+  // is; false when it does not.
+  bool runReadOnly(const std::string& arguments, int& status, std::string& output) const {
+    static const bool canMount = runCommand("unshare -Urm true") == 0;
+    if (!canMount) return false;
+    const fs::path script = work() / "read-only.sh";
+    writeHostFile(script, "mount --bind " + quoted(disk()) + " " + quoted(disk()) + " && mount -o remount,bind,ro " +
+                              quoted(disk()) + " || exit 90\n" +
+                              "if touch " + quoted(disk() / "probe") + " 2>/dev/null; then exit 91; fi\n" +
+                              "cd " + quoted(work()) + " && " + korvaneLine(arguments) + "\n");
+    status = runCommand("unshare -Urm sh " + quoted(script), &output);
+    fs::remove(script);
+    return true;
+  }
+
  private:
+  std::string korvaneLine(const std::string& arguments) const {
+    return "env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME HOME=" + quoted(home()) + " " + quoted(KORVANE_CLI) +
+           " --windows " + quoted(disk()) + " " + arguments;
+  }
+
   TempDir folder_;
 };
+
+// A backup's files by their path below the folder, with their bytes; a
+// cabinet, alone or joined to an installer, by the files it holds instead
+// of its own bytes, which record when each file was written.
+std::map<std::string, std::string> backupContents(const fs::path& folder) {
+  auto files = treeWithBytes(folder);
+  for (auto& [name, bytes] : files) {
+    const size_t cabinet = bytes.find("MSCF");
+    if (cabinet == std::string::npos || !(name.ends_with(".CAB") || name.ends_with(".EXE"))) continue;
+    TempDir extracted;
+    std::string output;
+    EXPECT_EQ(runCommand("cabextract -q -d " + quoted(extracted.path()) + " " + quoted(folder / name), &output), 0)
+        << name << output;
+    bytes.resize(cabinet);
+    for (const auto& [inside, content] : treeWithBytes(extracted.path())) bytes += "\n" + inside + "\n" + content;
+  }
+  return files;
+}
+
+// The names of the files that one tree lacks or holds with other bytes.
+std::vector<std::string> differingFiles(const std::map<std::string, std::string>& first,
+                                        const std::map<std::string, std::string>& second) {
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : first)
+    if (!second.contains(name) || second.at(name) != bytes) names.push_back(name);
+  for (const auto& [name, bytes] : second)
+    if (!first.contains(name)) names.push_back(name);
+  return names;
+}
 
 std::string onImage(const SampleMachine& image, const std::string& arguments) {
   std::string output;
@@ -93,6 +145,63 @@ TEST(WindowsDisk, ListsTheDriversTheMachineImageListsAndWritesNothingThere) {
   }
 }
 
+// The backups of the disk into a Linux folder, typed relative to the
+// current folder, hold the same bytes as those of the machine image: the
+// driver-store packages of Windows 10 too, and the one installer whose stub
+// is written out on the way. The disk is never written, even bound read-only.
+TEST(WindowsDisk, BacksUpWhatTheMachineImageBacksUpWithoutWritingThere) {
+  KORVANE_NEEDS(haveTool("cabextract"), "cabextract, to read the cabinets");
+  for (const auto& [sample, kinds] : {std::pair<const char*, std::vector<std::string>>{"xp", {"", "--cab"}},
+                                      {"win10", {""}}}) {
+    const SampleDisk disk(sample);
+    const auto image = copySample(sample);
+    const auto before = disk.snapshot();
+    for (const std::string& kind : kinds) {
+      SCOPED_TRACE(std::string(sample) + " backup-all " + kind);
+      std::string imageOutput;
+      const int imageStatus = runCommand(quoted(KORVANE_CLI) + " --machine " + quoted(image.host->path()) +
+                                             " backup-all --fast " + kind + " --to 'C:\\Rescued'",
+                                         &imageOutput);
+      std::string output;
+      int status = -1;
+      if (!disk.runReadOnly("backup-all --fast " + kind + " --to rescued", status, output))
+        output = disk.run("backup-all --fast " + kind + " --to rescued", status);
+      EXPECT_EQ(status, imageStatus) << output;
+      EXPECT_NE(output.find(*windowsPathOfHost((disk.work() / "rescued").string())), std::string::npos) << output;
+      const auto backedUp = backupContents(disk.work() / "rescued");
+      EXPECT_GT(backedUp.size(), 3u);
+      EXPECT_EQ(differingFiles(backedUp, backupContents(image.host->path() / "drive_c" / "Rescued")),
+                std::vector<std::string>());
+      fs::remove_all(disk.work() / "rescued");
+      fs::remove_all(image.host->path() / "drive_c" / "Rescued");
+    }
+    EXPECT_EQ(disk.snapshot(), before);
+  }
+}
+
+// The backup's folder is a Linux folder outside the disk: one on the disk,
+// named straight or through a link, is refused before anything is written.
+TEST(WindowsDisk, ABackupFolderOnTheDiskIsRefused) {
+  const SampleDisk disk("xp");
+  fs::create_directory_symlink(disk.disk() / "WINDOWS", disk.work() / "link");
+  const auto before = disk.snapshot();
+  for (const std::string& folder : {(disk.disk() / "Rescued").string(), std::string("link/Rescued"),
+                                    std::string("disk/../disk")}) {
+    SCOPED_TRACE(folder);
+    int status = -1;
+    const std::string output = disk.run("backup-all --fast --to " + quoted(fs::path(folder)), status);
+    EXPECT_EQ(status, 2) << output;
+    EXPECT_NE(output.find(folder + " lies on the Windows disk " + disk.disk().string() + ", which is only read"),
+              std::string::npos)
+        << output;
+  }
+  int status = -1;
+  const std::string output = disk.run("listing --save", status);
+  EXPECT_EQ(status, 2) << output;
+  EXPECT_NE(output.find("listing on a disk opened with --windows needs --to FOLDER"), std::string::npos) << output;
+  EXPECT_EQ(disk.snapshot(), before);
+}
+
 TEST(WindowsDisk, CommandsThatWouldWriteThereAreRefused) {
   const SampleDisk disk("xp");
   const auto before = disk.snapshot();
@@ -103,9 +212,10 @@ TEST(WindowsDisk, CommandsThatWouldWriteThereAreRefused) {
   output = disk.run("remove 1", status);
   EXPECT_EQ(status, 2) << output;
   EXPECT_NE(output.find("only read"), std::string::npos) << output;
-  output = disk.run("backup-all --to " + quoted(disk.home()), status);
+  output = disk.run("listing --print", status);
   EXPECT_EQ(status, 2) << output;
-  EXPECT_NE(output.find("backup-all does not run on a disk opened with --windows; commands that do: collect"),
+  EXPECT_NE(output.find("listing --print does not run on a disk opened with --windows; commands that do: collect, "
+                        "details, sysinfo, language, about, backup, backup-all, listing --save\n"),
             std::string::npos)
       << output;
   EXPECT_EQ(disk.snapshot(), before);
