@@ -1,9 +1,12 @@
 #include "platform/image/DiskMachine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"
@@ -138,6 +141,53 @@ std::string versionSection(Registry& registry) {
   return ini;
 }
 
+bool hexDigits(const std::string& text, size_t count) {
+  return text.size() == count &&
+         std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+// What the system reports as its default language: that of the system
+// locale (Nls\Locale's default value, "00000409"), else of Nls\Language's
+// Default, kept on systems of before the locale key; four hex digits.
+std::optional<std::string> systemLanguage(Registry& registry) {
+  const std::string nls = std::string(kControlKey) + "\\Nls\\";
+  const auto locale = registry.readString(RegRoot::LocalMachine, nls + "Locale", "");
+  if (locale && hexDigits(*locale, 8)) return upperCase(locale->substr(4));
+  const auto language = registry.readString(RegRoot::LocalMachine, nls + "Language", "Default");
+  if (language && hexDigits(*language, 4)) return upperCase(*language);
+  return std::nullopt;
+}
+
+// The names an English Windows gives the languages a disk is most often in.
+std::optional<std::string_view> languageName(const std::string& id) {
+  static constexpr std::pair<const char*, const char*> kNames[] = {
+      {"0401", "Arabic (Saudi Arabia)"},   {"0402", "Bulgarian"},
+      {"0403", "Catalan"},                 {"0404", "Chinese (Taiwan)"},
+      {"0405", "Czech"},                   {"0406", "Danish"},
+      {"0407", "German (Germany)"},        {"0408", "Greek"},
+      {"0409", "English (United States)"}, {"040A", "Spanish (Traditional Sort)"},
+      {"040B", "Finnish"},                 {"040C", "French (France)"},
+      {"040D", "Hebrew"},                  {"040E", "Hungarian"},
+      {"0410", "Italian (Italy)"},         {"0411", "Japanese"},
+      {"0412", "Korean"},                  {"0413", "Dutch (Netherlands)"},
+      {"0414", "Norwegian (Bokmal)"},      {"0415", "Polish"},
+      {"0416", "Portuguese (Brazil)"},     {"0418", "Romanian"},
+      {"0419", "Russian"},                 {"041A", "Croatian"},
+      {"041B", "Slovak"},                  {"041D", "Swedish"},
+      {"041E", "Thai"},                    {"041F", "Turkish"},
+      {"0422", "Ukrainian"},               {"0804", "Chinese (PRC)"},
+      {"0807", "German (Switzerland)"},    {"0809", "English (United Kingdom)"},
+      {"080A", "Spanish (Mexico)"},        {"080C", "French (Belgium)"},
+      {"0816", "Portuguese (Portugal)"},   {"0C04", "Chinese (Hong Kong S.A.R.)"},
+      {"0C07", "German (Austria)"},        {"0C09", "English (Australia)"},
+      {"0C0A", "Spanish (International Sort)"}, {"0C0C", "French (Canada)"},
+      {"1004", "Chinese (Singapore)"},     {"1009", "English (Canada)"},
+      {"100C", "French (Switzerland)"}};
+  for (const auto& [code, name] : kNames)
+    if (id == code) return name;
+  return std::nullopt;
+}
+
 std::string systemSection(Registry& registry, const Installation& installation, const std::string& ownFolder,
                           const std::string& currentFolder) {
   const std::string control = kControlKey;
@@ -147,8 +197,10 @@ std::string systemSection(Registry& registry, const Installation& installation, 
   if (const auto name = registry.readString(RegRoot::LocalMachine, control + "\\ComputerName\\ComputerName",
                                             "ComputerName"))
     ini += "ComputerName=\"" + *name + "\"\n";
-  if (const auto language = registry.readString(RegRoot::LocalMachine, control + "\\Nls\\Language", "Default"))
+  if (const auto language = systemLanguage(registry)) {
     ini += "LanguageId=" + *language + "\n";
+    if (const auto name = languageName(*language)) ini += "LanguageName=\"" + std::string(*name) + "\"\n";
+  }
   if (const auto codePage = registry.readString(RegRoot::LocalMachine, control + "\\Nls\\CodePage", "ACP"))
     ini += "CodePage=" + *codePage + "\n";
   const std::map<std::string, std::string> architectures = {{"X86", "0"}, {"IA64", "6"}, {"AMD64", "9"},

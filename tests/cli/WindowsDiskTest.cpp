@@ -202,6 +202,26 @@ TEST(WindowsDisk, ABackupFolderOnTheDiskIsRefused) {
   EXPECT_EQ(disk.snapshot(), before);
 }
 
+// The computer's name and language come from the hives as the machine image
+// gives them in machine.ini: start-up's details and the listing's heading
+// are those of the image.
+TEST(WindowsDisk, SystemDetailsAndListingAreThoseOfTheMachineImage) {
+  for (const char* sample : {"xp", "win10"}) {
+    SCOPED_TRACE(sample);
+    const SampleDisk disk(sample);
+    const auto image = copySample(sample);
+    int status = -1;
+    EXPECT_EQ(disk.run("sysinfo", status), onImage(image, "sysinfo"));
+    const std::string output = disk.run("listing --save --to " + quoted(disk.home() / "lists"), status);
+    EXPECT_EQ(status, 0) << output;
+    onImage(image, "listing --save --to 'C:\\Lists'");
+    // The heading ends with the time of the run, which the image's clock fixes.
+    const auto withoutTime = [](std::string listing) { return listing.erase(listing.find(" - "), listing.find('\r') - listing.find(" - ")); };
+    const std::string listing = hostBytes(disk.home() / "lists" / "DeviceListing.txt");
+    EXPECT_EQ(withoutTime(listing), withoutTime(hostBytes(image.host->path() / "drive_c" / "Lists" / "DeviceListing.txt")));
+  }
+}
+
 TEST(WindowsDisk, CommandsThatWouldWriteThereAreRefused) {
   const SampleDisk disk("xp");
   const auto before = disk.snapshot();
