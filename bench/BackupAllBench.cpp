@@ -6,7 +6,12 @@
 // With --check-targets the run fails when Korvane takes more than 1.5 times
 // the limit's processor time.
 //
-// Usage: backup_all_bench [--files N] [--folders N] [--drivers N] [--image DIR]
+// With --store the image is a Windows 10 machine whose drivers lie in the
+// driver store (--drivers 200 for the store's own target): Korvane then
+// copies each package whole, and the limit is the same walk plus the same
+// copies.
+//
+// Usage: backup_all_bench [--files N] [--folders N] [--drivers N] [--store] [--image DIR]
 //                         [--korvane PROGRAM] [--runs N] [--smoke] [--check-targets]
 // The image is written under the build folder on first use (--files 300000
 // for the larger set); --image takes one written before.
@@ -120,6 +125,7 @@ struct Options {
   int runs = 5;
   bool smoke = false;
   bool checkTargets = false;
+  bool store = false;
 };
 
 Options parse(int argc, char** argv) {
@@ -134,6 +140,7 @@ Options parse(int argc, char** argv) {
     else if (arg == "--korvane" && valued) options.korvane = argv[++k];
     else if (arg == "--runs" && valued) options.runs = std::max(1, std::atoi(argv[++k]));
     else if (arg == "--smoke") options.smoke = true;
+    else if (arg == "--store") options.store = true;
     else if (arg == "--check-targets") options.checkTargets = true;
     else {
       std::cerr << "backup_all_bench: unknown option " << arg << "\n";
@@ -143,7 +150,8 @@ Options parse(int argc, char** argv) {
   if (options.smoke) options.runs = 1;
   if (options.image.empty())
     options.image = fs::path(KORVANE_BENCH_DIR) /
-                    ("backup-image-" + options.files + "-" + options.folders + "-" + options.drivers);
+                    ("backup-image-" + options.files + "-" + options.folders + "-" + options.drivers +
+                     (options.store ? "-store" : ""));
   return options;
 }
 
@@ -151,8 +159,11 @@ Options parse(int argc, char** argv) {
 bool haveImage(const Options& options) {
   if (fs::exists(options.image / "bench-drivers.txt")) return true;
   std::cerr << "backup_all_bench: writing " << options.image << "\n";
-  return runQuietly({"/usr/bin/env", "python3", KORVANE_SOURCE_DIR "/scripts/make-bench-image", "--files", options.files,
-                     "--folders", options.folders, "--drivers", options.drivers, options.image.string()}) == 0;
+  std::vector<std::string> command{"/usr/bin/env", "python3", KORVANE_SOURCE_DIR "/scripts/make-bench-image",
+                                   "--files", options.files, "--folders", options.folders,
+                                   "--drivers", options.drivers, options.image.string()};
+  if (options.store) command.push_back("--store");
+  return runQuietly(command) == 0;
 }
 
 int backUpAll(int argc, char** argv) {
