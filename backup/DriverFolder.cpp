@@ -27,10 +27,22 @@ bool IsUnusableFolderName(const std::string& name) {
          stem[3] <= '9';
 }
 
+namespace {
+
+// Windows drops the trailing dots and spaces of a name it makes: the folder
+// made is named without them, and only so are two drivers kept apart
+// ("Orvik Inc." and "Orvik Inc" would share one folder and one Setup.DIY).
+std::string folderNameAsMade(const std::string& description) {
+  const std::string name = DriverFolderName(description);
+  return name.substr(0, name.find_last_not_of(". ") + 1);
+}
+
+}  // namespace
+
 std::string DriverFolderNames::Next(const std::string& description, const std::string& infName) {
-  std::string name = DriverFolderName(description);
+  std::string name = folderNameAsMade(description);
   if (IsUnusableFolderName(name)) {
-    const std::string stem = DriverFolderName(infName.substr(0, infName.rfind('.')));
+    const std::string stem = folderNameAsMade(infName.substr(0, infName.rfind('.')));
     name = IsUnusableFolderName(stem) ? "Driver" : stem;
   }
   std::string candidate = name;

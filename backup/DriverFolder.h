@@ -16,7 +16,7 @@ std::string DriverFolderName(const std::string& description);
 // The names given out during one run, so that two drivers never share a folder.
 class DriverFolderNames {
  public:
-  // DriverFolderName, unless that leaves nothing usable (only dots and spaces,
+  // DriverFolderName without trailing dots, unless that leaves nothing usable (only dots and spaces,
   // or a device name such as CON or LPT1.txt): then the INF name without its
   // extension, or "Driver". A name already given out in this run gets " (2)",
   // " (3)" and so on.

@@ -33,6 +33,10 @@ TEST(DriverFolderNames, ASecondDriverOfTheSameNameGetsItsOwnFolder) {
   EXPECT_EQ(names.Next("A?B", "b.inf"), "A B (2)");
   EXPECT_EQ(names.Next("a b", "c.inf"), "a b (3)") << "folder names ignore case";
   EXPECT_EQ(names.Next("Other", "d.inf"), "Other");
+  // Windows makes "Orvik Inc." as "Orvik Inc": the two would share one folder.
+  EXPECT_EQ(names.Next("Orvik Inc.", "e.inf"), "Orvik Inc");
+  EXPECT_EQ(names.Next("Orvik Inc", "f.inf"), "Orvik Inc (2)");
+  EXPECT_EQ(names.Next("Orvik Inc. .", "g.inf"), "Orvik Inc (3)");
 }
 
 TEST(SetupDiy, TwoLinesRoundTripAndAnEmptyHardwareId) {
