@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include "backup/BackupTestSupport.h"
+#include "packaging/CabSTComps.h"
 #include "platform/RichText.h"
 
 namespace korvane::test {
@@ -37,6 +40,17 @@ std::vector<std::string> treeOf(const fs::path& folder) {
   return files;
 }
 
+// Every file below a host folder with its bytes, by relative path.
+std::map<std::string, std::string> contentsOf(const fs::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const std::string& file : treeOf(folder)) {
+    std::string path = file;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    contents[file] = hostBytes(folder / path);
+  }
+  return contents;
+}
+
 // The names cabextract lists; it shows the cabinet's "\\" as "/".
 std::vector<std::string> cabinetNames(const fs::path& cabinet) { return entryNames(cabinetEntries(cabinet)); }
 
@@ -46,7 +60,8 @@ std::vector<std::string> cabinetNames(const fs::path& cabinet) { return entryNam
 // INF the store does not hold.
 struct Windows10 {
   StartedWindow w;
-  Windows10() {
+  // more adds to the image before the window starts.
+  explicit Windows10(const std::function<void(ImageBuilder&)>& more = {}) {
     w.image.set("Version", "Major", "10").set("Version", "Minor", "0").set("Version", "Build", "19045");
     w.image.set("System", "WindowsDirectory", "C:\\Windows").set("System", "SystemDirectory", "C:\\Windows\\System32");
     w.image.set("Environment", "windir", "C:\\Windows");
@@ -66,6 +81,7 @@ struct Windows10 {
                      regKey("HKEY_LOCAL_MACHINE\\SYSTEM\\DriverDatabase\\DriverInfFiles\\oem3.inf", {{"Active", kTess}}) +
                          "[HKEY_LOCAL_MACHINE\\SYSTEM\\DriverDatabase\\DriverPackages\\" + kTess +
                          "]\r\n@=\"oem3.inf\"\r\n\r\n");
+    if (more) more(w.image);
     w.start().BitBtn8Click();
   }
   TForm1& form() { return *w.form; }
@@ -139,6 +155,50 @@ TEST(StorePackageBackup, PackagesKeepTheSubFolders) {
                                    tess + "x64/tessfw.bin", "orvik.sys", "oem4.inf"));
   EXPECT_EQ(m.descriptor("C:\\All\\Tess Graphics")->infName, "tessgfx.inf");
   EXPECT_EQ(m.storeNow(), storeBefore);
+}
+
+// A second version of the Tess driver in the store: the same file names
+// (INF, catalog, x64\tessfw.bin) with other bytes. Side by side in one folder
+// of the installer's cabinet, one driver's files would be extracted over the
+// other's, and that driver would install with the wrong ones.
+TEST(StorePackageBackup, TheOneInstallerKeepsEachDriversFilesApart) {
+  KORVANE_NEEDS(haveTool("cabextract"), "cabextract is not installed");
+  const std::string pro = "tessgfx.inf_amd64_fedcba9876543210";
+  const std::string proInf = kTessInf + "; the Pro model's own build\r\n";
+  Windows10 m([&](ImageBuilder& image) {
+    const std::string folder = std::string(kStore) + pro + "\\";
+    image.file(folder + "tessgfx.inf", proInf).file(folder + "tessgfx.cat", "signed pro")
+        .file(folder + "tessgfx.sys", "tess pro").file(folder + "x64\\tessfw.bin", "firmware pro");
+    image.file("Windows\\INF\\oem5.inf", proInf);
+    image.registry("pro.reg", driver("{D}", "0001", {{"DriverDesc", "Tess Graphics Pro"}, {"InfPath", "oem5.inf"},
+                                                     {"ProviderName", "Tess"}, {"MatchingDeviceId", "pci\\\\ven_7e56"}}));
+  });
+  m.w.view.folders.push_back("C:\\All");
+  m.form().MenuSFX3Click();
+
+  // What the installer must give back: each package as the store holds it,
+  // and the driver backed up from its INF as its folder holds it.
+  std::map<std::string, std::string> expected;
+  for (const std::string& package : {std::string(kTess), pro})
+    for (const auto& [path, bytes] : contentsOf(m.host(std::string("C:\\") + kStore + package)))
+      expected[package + "\\" + path] = bytes;
+  for (const auto& [path, bytes] : contentsOf(m.host("C:\\All\\Orvik Net")))
+    if (path != "Setup.DIY") expected[path] = bytes;
+  EXPECT_EQ(m.descriptor("C:\\All\\Tess Graphics Pro")->infName, "tessgfx.inf");
+
+  const fs::path installer = m.host("C:\\All\\AllDrivers.EXE");
+  const fs::path byCabextract = m.w.image.root() / "cabextract";
+  std::string output;
+  ASSERT_EQ(runCommand("cabextract -q -d " + quoted(byCabextract) + " " + quoted(installer), &output), 0) << output;
+  EXPECT_EQ(contentsOf(byCabextract), expected);
+
+  // Our own reader, on the cabinet behind the stub.
+  const std::string stub = hostBytes(fs::path(KORVANE_BINARY_DIR) / "tools" / "installer.exe");
+  std::ofstream(m.host("C:\\All\\tail.cab"), std::ios::binary) << hostBytes(installer).substr(stub.size());
+  TSTCabReader reader(m.w.image.open());
+  reader.ExtractFiles("C:\\All\\tail.cab", "C:\\Ours");
+  EXPECT_FALSE(reader.LastError().fError);
+  EXPECT_EQ(contentsOf(m.host("C:\\Ours")), expected);
 }
 
 TEST(StorePackageBackup, TheDetailsAndTheAnalysisNameThePackage) {

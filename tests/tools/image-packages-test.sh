@@ -19,9 +19,7 @@ command -v cabextract >/dev/null || fail "cabextract is missing (scripts/setup i
 # The image: the fixture's machine and registry, the sample driver's files
 # where an installed driver keeps them.
 image="$BUILD_DIR/tools-test/$test_name-$WINEARCH-image"
-rm -rf "$image"
-mkdir -p "$(dirname "$image")"
-cp -r "$here/tests/fixtures/kvtest-machine" "$image"
+copy_fixture_machine "$image"
 mkdir -p "$image/drive_c/WINDOWS/inf" "$image/drive_c/WINDOWS/system32/drivers" "$image/drive_c/TEMP"
 cp "$fixture/kvtest.inf" "$image/drive_c/WINDOWS/inf/"
 cp "$fixture/kvtest.sys" "$image/drive_c/WINDOWS/system32/drivers/"

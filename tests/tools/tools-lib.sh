@@ -27,6 +27,12 @@ need_linux_korvane() {
   [ "${KORVANE_EXPECT_EVERY_SUITE:-0}" = 0 ] || exit 1
   exit 77
 }
+# A fresh copy of the fixture's machine image (XP, the sample driver's class) at IMAGE.
+copy_fixture_machine() {  # copy_fixture_machine IMAGE
+  rm -rf "$1"
+  mkdir -p "$(dirname "$1")"
+  cp -r "$here/tests/fixtures/kvtest-machine" "$1"
+}
 wine_run() { "$here/scripts/wine-run" "$@"; }
 winpath() { local p; p="$(realpath -m "$1")"; printf 'Z:%s' "${p//\//\\}"; }
 
