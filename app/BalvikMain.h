@@ -108,7 +108,7 @@ class TForm1 {
 
  private:
   std::string CurrentCatalogFile;
-  void ShowDriverPackage(const std::string& infName);
+  std::optional<size_t> ShowDriverPackage(const std::string& infName);
 
  public:
   // ---- end of driver details ----

@@ -75,7 +75,7 @@ TForm1::Collected TForm1::CollectForBackupAll(size_t row, DriverFileSearch& sear
     return Collected::Stopped;
   }
   for (const auto& path : files.infCopies) AddMemoLine(path);
-  SetStatus(caption + formatMessage(Text(Msg::DriverFilesCollected), {std::to_string(DriverFileList.size())}));
+  SetStatus(caption + formatMessage(Text(Msg::DriverFilesCollected), {std::to_string(files.count())}));
   ShowDestinationPanel(false);
   ClearMemo();
   PrepareDestination(withoutTrailingBackslash(Control("Edit1").Caption));

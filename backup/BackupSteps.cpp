@@ -41,6 +41,7 @@ DriverFiles FindDriverFiles(Machine& machine, const InfFolders& folders, const s
   if (result.package) {
     result.catalog = fileNamePart(result.package->catalog);
     result.found = PackageEntries(machine.files(), *result.package);
+    result.packageFiles = PackageFileCount(machine.files(), *result.package);
     if (progress.fileFound)
       for (const auto& path : result.found) progress.fileFound({path, false});
     return result;

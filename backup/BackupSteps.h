@@ -34,8 +34,11 @@ struct DriverFiles {
   // package folder's entries (sub-folders whole) and there are no INF copies.
   std::optional<DriverPackage> package;
   std::vector<PackageNote> notes;  // package names the lookup refused
+  size_t packageFiles = 0;         // the files below the package's entries
   // What a backup copies: the found files, then the INF copies.
   std::vector<std::string> all() const;
+  // How many files that is, those of a package's sub-folders included.
+  size_t count() const { return package ? packageFiles : found.size() + infCopies.size(); }
 };
 
 // The INF located; with a package cache, the driver's store package taken

@@ -137,7 +137,7 @@ bool TForm1::AnalyseRow(size_t row, DriverFileSearch* shared, DriverPackageCache
     return false;
   }
 
-  const std::string count = std::to_string(DriverFileList.size());
+  const std::string count = std::to_string(files.count());
   AddMemoLine("");
   NoteBackupWay();
   AddMemoLine(formatMessage(Text(Msg::FilesToBackup), {count}));

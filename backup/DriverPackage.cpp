@@ -153,4 +153,21 @@ std::vector<std::string> PackageEntries(FileSystem& files, const DriverPackage& 
   return entries;
 }
 
+size_t PackageFileCount(FileSystem& files, const DriverPackage& package) {
+  size_t count = 0;
+  std::vector<std::string> folders{package.folder};
+  while (!folders.empty()) {
+    const std::string folder = folders.back();
+    folders.pop_back();
+    for (const FileEntry& entry : files.find(joinPath(folder, "*"))) {
+      if (entry.isLink() || !nameStaysInFolder(entry.name)) continue;
+      if (entry.isDirectory())
+        folders.push_back(joinPath(folder, entry.name));
+      else
+        ++count;
+    }
+  }
+  return count;
+}
+
 }  // namespace korvane

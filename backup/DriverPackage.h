@@ -72,4 +72,8 @@ std::optional<DriverPackage> FindDriverPackage(Machine& machine, const std::stri
 // what a backup copies (sub-folders whole). Links are left out.
 std::vector<std::string> PackageEntries(FileSystem& files, const DriverPackage& package);
 
+// How many files a backup of the package takes: every file below those
+// entries, sub-folders included.
+size_t PackageFileCount(FileSystem& files, const DriverPackage& package);
+
 }  // namespace korvane

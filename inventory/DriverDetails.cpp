@@ -19,13 +19,16 @@ Msg platformMessage(InfPlatformFamily family) {
 
 }  // namespace
 
-// On systems with a driver store, the package a backup would take whole.
-void TForm1::ShowDriverPackage(const std::string& infName) {
+// On systems with a driver store, the package a backup would take whole;
+// the number of its files when there is one.
+std::optional<size_t> TForm1::ShowDriverPackage(const std::string& infName) {
   DriverPackageCache cache;
   std::vector<PackageNote> notes;
   const auto package = FindDriverPackage(machine_, infName, cache, notes);
   for (const PackageNote& note : notes) AddMemoLine(formatMessage(Text(Msg::StorePackageNameIgnored), {note.package}));
-  if (package) AddMemoLine(formatMessage(Text(Msg::DriverStorePackage), {package->folder}));
+  if (!package) return std::nullopt;
+  AddMemoLine(formatMessage(Text(Msg::DriverStorePackage), {package->folder}));
+  return PackageFileCount(machine_.files(), *package);
 }
 
 // Both a selection and a deselection describe the row.
@@ -46,14 +49,16 @@ void TForm1::ListView1SelectItem(size_t item, bool selected) {
   if (!catalog.empty()) CurrentCatalogFile = catalog;
   AddMemoLines(Text(Msg::DigitalSignature) +
                (catalog.empty() ? Text(Msg::SignatureNotAvailable) : formatMessage(Text(Msg::SignatureLab), {catalog})));
-  ShowDriverPackage(ListView1.Text(item, 1));
+  const auto packageFiles = ShowDriverPackage(ListView1.Text(item, 1));
   if (description.fileCount == 0) {
     AddMemoLine(" ");
     AddMemoLines(Text(Msg::SuppliedWithWindows));
   }
-  // After an empty line, the count of files with the INF itself.
+  // After an empty line, the count of files with the INF itself; a package
+  // is taken whole, whatever its INF names.
   AddMemoLine("");
-  AddMemoLines(formatMessage(Text(Msg::FilesToBePackaged), {std::to_string(description.fileCount)}));
+  AddMemoLines(formatMessage(Text(Msg::FilesToBePackaged),
+                             {std::to_string(packageFiles.value_or(description.fileCount))}));
 }
 
 }  // namespace korvane

@@ -201,12 +201,18 @@ TEST(StorePackageBackup, TheOneInstallerKeepsEachDriversFilesApart) {
   EXPECT_EQ(contentsOf(m.host("C:\\Ours")), expected);
 }
 
+// The counts say what the backup takes: the package's every file, not the
+// files its INF names, nor its sub-folders counted as one.
 TEST(StorePackageBackup, TheDetailsAndTheAnalysisNameThePackage) {
-  Windows10 m;
+  Windows10 m([](ImageBuilder& image) {
+    image.file(std::string(kStore) + kTess + "\\x64\\Firmware\\tessfw2.bin", "more firmware");
+  });
   m.form().ListView1SelectItem(rowOf(m.form(), "Tess Graphics"), true);
   EXPECT_THAT(m.form().Memo1, Contains("Driver store package: " + kTessFolder));
+  EXPECT_THAT(m.form().Memo1, Contains("There are 6 files to be packaged."));
   m.form().ListView1SelectItem(rowOf(m.form(), "Orvik Net"), true);
   EXPECT_THAT(m.form().Memo1, Not(Contains(::testing::HasSubstr("Driver store package"))));
+  EXPECT_THAT(m.form().Memo1, Contains("There are 2 files to be packaged.")) << "orvik.sys and the INF";
 
   // Backup of the selection: the analysis lists the package's entries.
   m.form().ListView1SelectItem(rowOf(m.form(), "Orvik Net"), false);
@@ -214,11 +220,12 @@ TEST(StorePackageBackup, TheDetailsAndTheAnalysisNameThePackage) {
   m.form().PopBackup1Click();
   EXPECT_THAT(m.form().Memo1, Contains(kTessFolder + "\\x64"));
   EXPECT_THAT(m.form().Memo1, Contains("Backed up as its complete driver store package: " + kTessFolder));
+  EXPECT_THAT(m.form().Memo1, Contains("There are 6 files to backup."));
   m.form().Edit1Change("C:\\One");
   m.form().Button1Click();
   EXPECT_THAT(treeOf(m.host("C:\\One\\Tess Graphics")),
               UnorderedElementsAre("tess32.sys", "tessgfx.cat", "tessgfx.inf", "tessgfx.sys", "x64\\tessfw.bin",
-                                   "Setup.DIY"));
+                                   "x64\\Firmware\\tessfw2.bin", "Setup.DIY"));
 }
 
 }  // namespace
