@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -110,6 +111,15 @@ Times walkAndCopy(const fs::path& drive, const Copies& wanted, const fs::path& o
   getrusage(RUSAGE_SELF, &after);
   return {cpuSeconds(after) - cpuSeconds(before),
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+}
+
+// Whether a copy lies in a sub-folder of its driver's folder: only a store
+// package taken whole brings one.
+bool anyInSubFolder(const Copies& copies) {
+  for (const auto& [name, places] : copies)
+    for (const auto& place : places)
+      if (std::distance(place.begin(), place.end()) > 2) return true;
+  return false;
 }
 
 double median(std::vector<double> values) {
@@ -204,6 +214,10 @@ int backUpAll(int argc, char** argv) {
             << " by the clock; target at most " << kTarget << ")\n";
   if (wanted.empty() || found == 0) {
     std::cout << "FAILED: the backup copied nothing the walk could find\n";
+    return 1;
+  }
+  if (options.store && !anyInSubFolder(wanted)) {
+    std::cout << "FAILED: the backup took no store package whole\n";
     return 1;
   }
   return options.checkTargets && ratio > kTarget ? 1 : 0;
