@@ -198,12 +198,16 @@ bool TForm1::WriteSettings() {
 }
 
 void TForm1::DeleteTemporaryFiles() {
-  const std::string windir = machine_.environment().get("windir").value_or("");
   FileSystem& files = machine_.files();
   for (const char* name : kTemporaryFiles) {
-    const std::string path = windir + name;
+    const std::string path = WorkFilePath(name);
     if (files.exists(path)) files.deleteFile(path);
   }
+}
+
+std::string TForm1::WorkFilePath(const std::string& inWindowsFolder) {
+  if (machine_.installationWritable()) return machine_.environment().get("windir").value_or("") + inWindowsFolder;
+  return joinPath(machine_.files().tempPath(), inWindowsFolder.substr(inWindowsFolder.rfind('\\') + 1));
 }
 
 void TForm1::SetStatus(const std::string& text) {

@@ -353,6 +353,9 @@ class TForm1 {
   bool IsServer();
   void WriteSystemDetails();
   void DeleteTemporaryFiles();
+  // Where a work file named by its place in the Windows folder ("\INF\Temp0000.tmp")
+  // is kept: there, or in the temporary folder when the installation is only read.
+  std::string WorkFilePath(const std::string& inWindowsFolder);
   void ApplyLanguage(Lang lang);
 
   // Collect All; the memo help text is left out when Fast Collect runs it.

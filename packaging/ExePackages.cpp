@@ -6,7 +6,7 @@
 namespace korvane {
 
 bool TForm1::AssembleInstaller(const std::string& cabinet, const std::string& installer) {
-  const std::string stub = machine_.environment().get("windir").value_or("") + "\\INF\\Temp0000.tmp";
+  const std::string stub = WorkFilePath("\\INF\\Temp0000.tmp");
   // An earlier stub copy must not stand in for one this build cannot write.
   if (ZAZFileHolder3.Files().Count() == 0 || ZAZFileHolder3.Files().Item(0).IsEmpty()) return false;
   ZAZFileHolder3.ExtractFile(0, stub);

@@ -40,6 +40,10 @@ class Machine {
   virtual Printer& printer() = 0;
   // Writes back what the run changed (machine images); nothing to do live.
   virtual bool flush(std::string& error) = 0;
+  // False where the Windows installation is only looked at (a disk that no
+  // longer starts, mounted on another system): the program's work files then
+  // go to the temporary folder instead of the Windows folder.
+  virtual bool installationWritable() { return true; }
 };
 
 }  // namespace korvane

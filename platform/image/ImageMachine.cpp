@@ -244,7 +244,10 @@ class ImageMachine : public Machine {
     internet_ = makeCurlInternet(*registry_, hostMap());
   }
 
-  void protect(const fs::path& folder) { files_.protect(folder); }
+  void protect(const fs::path& folder) {
+    files_.protect(folder);
+    installationWritable_ = false;
+  }
 
   Registry& registry() override { return *registry_; }
   ProfileFiles& profiles() override { return profiles_; }
@@ -258,6 +261,7 @@ class ImageMachine : public Machine {
   Internet& internet() override { return *internet_; }
   Printer& printer() override { return printer_; }
   bool flush(std::string& error) override { return !saved_ || saved_->save(error); }
+  bool installationWritable() override { return installationWritable_; }
 
  private:
   // Where initialisation files named without a folder are kept: the Windows
@@ -295,6 +299,7 @@ class ImageMachine : public Machine {
   std::unique_ptr<Registry> registry_;
   ImageRegistry* saved_ = nullptr;  // the registry when it is the image's own, written back at the end
   std::unique_ptr<Internet> internet_;
+  bool installationWritable_ = true;
 };
 
 std::optional<std::string> readHostText(const fs::path& file) {

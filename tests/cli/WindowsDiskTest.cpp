@@ -152,7 +152,7 @@ TEST(WindowsDisk, ListsTheDriversTheMachineImageListsAndWritesNothingThere) {
 TEST(WindowsDisk, BacksUpWhatTheMachineImageBacksUpWithoutWritingThere) {
   KORVANE_NEEDS(haveTool("cabextract"), "cabextract, to read the cabinets");
   for (const auto& [sample, kinds] : {std::pair<const char*, std::vector<std::string>>{"xp", {"", "--cab"}},
-                                      {"win10", {""}}}) {
+                                      {"win10", {"", "--one-exe"}}}) {
     const SampleDisk disk(sample);
     const auto image = copySample(sample);
     const auto before = disk.snapshot();
@@ -174,9 +174,27 @@ TEST(WindowsDisk, BacksUpWhatTheMachineImageBacksUpWithoutWritingThere) {
                 std::vector<std::string>());
       fs::remove_all(disk.work() / "rescued");
       fs::remove_all(image.host->path() / "drive_c" / "Rescued");
+      // The package stub was written out beside, in the user's own folder, and is gone with the run.
+      EXPECT_TRUE(fs::is_empty(disk.home() / ".cache" / "korvane"));
     }
     EXPECT_EQ(disk.snapshot(), before);
   }
+}
+
+// A driver backed up from the disk goes back on the machine: the tool is
+// run on its store package's own INF.
+TEST(WindowsDisk, ABackupFromTheDiskRestoresOnTheMachine) {
+  const SampleDisk disk("win10");
+  int status = -1;
+  const std::string output = disk.run("backup-all --fast --to rescued", status);
+  ASSERT_EQ(status, 0) << output;
+  const auto image = copySample("win10");
+  fs::copy(disk.work() / "rescued" / "Tessaline Vistra RX 6400", image.host->path() / "drive_c" / "Rescued",
+           fs::copy_options::recursive);
+  onImage(image, "restore 'C:\\Rescued'");
+  EXPECT_EQ(hostBytes(image.host->path() / "actions.log"),
+            "execute\topen\t\"C:\\Windows\\devmount.exe\"\t\"C:\\Rescued\\tessgfx.inf\" \"pci\\ven_1d4e&dev_0640\"\t"
+            "C:\\Rescued\t5\n");
 }
 
 // The backup's folder is a Linux folder outside the disk: one on the disk,
