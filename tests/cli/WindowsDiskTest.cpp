@@ -240,6 +240,29 @@ TEST(WindowsDisk, SystemDetailsAndListingAreThoseOfTheMachineImage) {
   }
 }
 
+// The language shown is that of the system locale; a disk without one, or
+// with one that is no locale, falls back on the language's Default.
+TEST(WindowsDisk, LanguageIsThatOfTheSystemLocale) {
+  const SampleDisk disk("xp");
+  std::string error;
+  const auto image = openImageMachine(fs::path(KORVANE_SAMPLES) / "xp", error);
+  ASSERT_TRUE(image) << error;
+  WindowsHives hives = hivesOf(image->registry());
+  HiveKey* nls = hives.system.subkey("ControlSet001")->subkey("Control")->subkey("Nls");
+  ASSERT_TRUE(nls && nls->subkey("Locale"));
+  const fs::path system = disk.place("C:\\WINDOWS\\system32\\config\\SYSTEM");
+  for (const auto& [locale, shown] : {std::pair<std::string, std::string>{"0000040c", "French (France)"},
+                                      {"French", "English (United States)"},
+                                      {"", "English (United States)"}}) {
+    SCOPED_TRACE(locale);
+    nls->subkey("Locale")->values = {{"", RegValue::fromString(locale)}};
+    writeHostFile(system, writeHive(hives.system));
+    int status = -1;
+    const std::string output = disk.run("sysinfo", status);
+    EXPECT_NE(output.find("Local Language: " + shown + "\n"), std::string::npos) << output;
+  }
+}
+
 TEST(WindowsDisk, CommandsThatWouldWriteThereAreRefused) {
   const SampleDisk disk("xp");
   const auto before = disk.snapshot();
