@@ -11,15 +11,21 @@
 // copies each package whole, and the limit is the same walk plus the same
 // copies.
 //
+// With --windows the image becomes the Windows disk it stands for
+// (make_bench_disk: the same files, the registry as hive files) and Korvane
+// rescues its drivers with `--windows DISK ... --to HOSTFOLDER`; the limit
+// walks that disk.
+//
 // Usage: backup_all_bench [--files N] [--folders N] [--drivers N] [--store] [--image DIR]
-//                         [--korvane PROGRAM] [--runs N] [--smoke] [--check-targets]
+//                         [--korvane PROGRAM] [--runs N] [--windows] [--smoke] [--check-targets]
 // The image is written under the build folder on first use (--files 300000
-// for the larger set); --image takes one written before.
+// for the larger set), the disk beside it; --image takes one written before.
 #include <ftw.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <stdexcept>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -49,15 +55,27 @@ std::string upper(std::string name) {
   return name;
 }
 
-Times backUpWithKorvane(const fs::path& korvane, const fs::path& image, const std::string& folder) {
+// What the runs back up: the drive the limit walks, the folder that takes
+// every run's copies, and Korvane's command up to its --to.
+struct Subject {
+  std::vector<std::string> backUpAll;
+  fs::path drive, copies;
+  bool hostFolders = false;  // --to names a host folder, not one on the image's drive D
+
+  std::string target(const std::string& folder) const {
+    return hostFolders ? (copies / folder).string() : "D:\\" + folder;
+  }
+};
+
+Times backUpWithKorvane(const Subject& subject, const std::string& folder) {
   const auto start = std::chrono::steady_clock::now();
   rusage usage{};
-  const int code = runQuietly({korvane.string(), "--machine", image.string(), "--yes", "backup-all", "--fast", "--to",
-                               "D:\\" + folder},
-                              &usage);
+  std::vector<std::string> command = subject.backUpAll;
+  command.insert(command.end(), {"--to", subject.target(folder)});
+  const int code = runQuietly(command, &usage);
   // 1: done, but some drivers were left out: the image has files that lie nowhere.
   if (code != 0 && code != 1) {
-    std::cerr << "backup_all_bench: " << korvane << " failed with exit code " << code << "\n";
+    std::cerr << "backup_all_bench: " << command.front() << " failed with exit code " << code << "\n";
     std::exit(2);
   }
   return {cpuSeconds(usage), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
@@ -133,6 +151,7 @@ struct Options {
   fs::path image;
   fs::path korvane = KORVANE_CLI;  // another build's, to compare
   int runs = 5;
+  bool windows = false;
   bool smoke = false;
   bool checkTargets = false;
   bool store = false;
@@ -149,6 +168,7 @@ Options parse(int argc, char** argv) {
     else if (arg == "--image" && valued) options.image = argv[++k];
     else if (arg == "--korvane" && valued) options.korvane = argv[++k];
     else if (arg == "--runs" && valued) options.runs = std::max(1, std::atoi(argv[++k]));
+    else if (arg == "--windows") options.windows = true;
     else if (arg == "--smoke") options.smoke = true;
     else if (arg == "--store") options.store = true;
     else if (arg == "--check-targets") options.checkTargets = true;
@@ -176,15 +196,39 @@ bool haveImage(const Options& options) {
   return runQuietly(command) == 0;
 }
 
+// The disk made from the image, written on first use.
+fs::path haveDisk(const Options& options) {
+  const fs::path disk = options.image.string() + "-disk";
+  if (fs::exists(disk)) return disk;
+  std::cerr << "backup_all_bench: writing " << disk << "\n";
+  if (runQuietly({KORVANE_MAKE_DISK, options.image.string(), disk.string()}) != 0)
+    throw std::runtime_error("could not write the disk at " + disk.string() + " (run make_bench_disk to see why)");
+  return disk;
+}
+
+Subject subjectOf(const Options& options) {
+  if (!options.windows)
+    return {{options.korvane.string(), "--machine", options.image.string(), "--yes", "backup-all", "--fast"},
+            options.image / "drive_c",
+            options.image / "drive_d"};
+  const fs::path disk = haveDisk(options), rescued = options.image.string() + "-rescued";
+  // Korvane's settings and temporary files, which never go to the disk.
+  setenv("XDG_CONFIG_HOME", (rescued / "config").c_str(), 1);
+  setenv("XDG_CACHE_HOME", (rescued / "cache").c_str(), 1);
+  return {{options.korvane.string(), "--windows", disk.string(), "--yes", "backup-all", "--fast"}, disk, rescued, true};
+}
+
 int backUpAll(int argc, char** argv) {
   const Options options = parse(argc, argv);
   if (!haveImage(options)) {
     std::cerr << "backup_all_bench: could not write the image at " << options.image << "\n";
     return 2;
   }
-  const fs::path drive = options.image / "drive_c", copies = options.image / "drive_d";
+  const Subject subject = subjectOf(options);
+  const fs::path& drive = subject.drive;
+  const fs::path& copies = subject.copies;
   // The first run of each fills the host's caches; no measured run pays for that.
-  backUpWithKorvane(options.korvane, options.image, "warm");
+  backUpWithKorvane(subject, "warm");
   const Copies wanted = copiesIn(copies / "warm");
   walkAndCopy(drive, wanted, copies / "warm-limit");
   const size_t driveEntries = walk.entries, found = walk.found.size();
@@ -194,7 +238,7 @@ int backUpAll(int argc, char** argv) {
   std::vector<double> korvaneCpu, korvaneWall, limitCpu, limitWall;
   for (int run = 1; run <= options.runs; ++run) {
     outputs.push_back("korvane-" + std::to_string(run));
-    const Times korvane = backUpWithKorvane(options.korvane, options.image, outputs.back());
+    const Times korvane = backUpWithKorvane(subject, outputs.back());
     outputs.push_back("limit-" + std::to_string(run));
     const Times limit = walkAndCopy(drive, wanted, copies / outputs.back());
     korvaneCpu.push_back(korvane.cpu);
@@ -205,10 +249,11 @@ int backUpAll(int argc, char** argv) {
   for (const auto& output : outputs) fs::remove_all(copies / output);
 
   const double ratio = median(korvaneCpu) / median(limitCpu);
-  std::cout << options.image.filename().string() << ": " << driveEntries << " entries on drive C, " << wanted.size()
-            << " file names copied, " << found << " of them found by the walk; medians of " << options.runs
-            << " runs\n"
-            << "backup-all --fast: " << median(korvaneCpu) << " s processor, " << median(korvaneWall) << " s clock\n"
+  std::cout << (options.windows ? drive : options.image).filename().string() << ": " << driveEntries
+            << " entries on drive C, " << wanted.size() << " file names copied, " << found
+            << " of them found by the walk; medians of " << options.runs << " runs\n"
+            << (options.windows ? "--windows DISK " : "") << "backup-all --fast: " << median(korvaneCpu)
+            << " s processor, " << median(korvaneWall) << " s clock\n"
             << "limit (walk + copies): " << median(limitCpu) << " s processor, " << median(limitWall) << " s clock\n"
             << "Korvane takes " << ratio << " times the limit (" << median(korvaneWall) / median(limitWall)
             << " by the clock; target at most " << kTarget << ")\n";
