@@ -146,6 +146,15 @@ fs::path withoutTrailingSeparators(fs::path folder) {
   return folder;
 }
 
+// Where a host path leads, every link on the way followed; nullopt when that
+// cannot be told.
+std::optional<fs::path> followed(const fs::path& path) {
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(path, ec);
+  if (ec) return std::nullopt;
+  return real;
+}
+
 }  // namespace
 
 ImageFileSystem::ImageFileSystem(std::map<char, fs::path> drives, std::string currentDirectory,
@@ -255,14 +264,28 @@ void ImageFileSystem::protect(const fs::path& folder) {
 std::optional<ImageFileSystem::Resolved> ImageFileSystem::resolveToChange(const std::string& path) const {
   auto at = resolve(path);
   if (!at || protected_.empty()) return at;
-  std::error_code ec;
-  const fs::path real = fs::weakly_canonical(at->host, ec);
-  if (ec) return std::nullopt;
+  const auto real = realPlace(at->host);
+  if (!real) return std::nullopt;
   const auto inside = [&](const fs::path& folder) {
-    return std::mismatch(folder.begin(), folder.end(), real.begin(), real.end()).first == folder.end();
+    return std::mismatch(folder.begin(), folder.end(), real->begin(), real->end()).first == folder.end();
   };
   if (std::any_of(protected_.begin(), protected_.end(), inside)) return std::nullopt;
   return at;
+}
+
+std::optional<fs::path> ImageFileSystem::realPlace(const fs::path& host) const {
+  std::error_code ec;
+  const fs::path folder = host.parent_path();
+  if (folder == host || fs::is_symlink(host, ec)) return followed(host);
+  auto known = realFolders_.find(folder.string());
+  if (known == realFolders_.end()) {
+    // A folder yet to be made is followed afresh each time.
+    if (!fs::is_directory(folder, ec)) return followed(host);
+    auto real = followed(folder);
+    if (!real) return std::nullopt;
+    known = realFolders_.emplace(folder.string(), std::move(*real)).first;
+  }
+  return known->second / host.filename();
 }
 
 std::optional<fs::path> ImageFileSystem::hostPath(const std::string& path) const {

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -86,6 +87,10 @@ class ImageFileSystem : public FileSystem {
   std::optional<Resolved> resolve(const std::string& path, Way way = Way::Kept, const Step& step = {}) const;
   // A path to change: resolved, or nullopt when it lies in a protected folder.
   std::optional<Resolved> resolveToChange(const std::string& path) const;
+  // Where a host path really leads, links followed; nullopt when that cannot
+  // be told. Existing folders are resolved once each: a backup writes many
+  // files into few folders, and Korvane itself never makes a link.
+  std::optional<std::filesystem::path> realPlace(const std::filesystem::path& host) const;
   // The listing of the folder a Windows path names, checked by its own stat
   // alone; nullptr when it names no folder.
   FolderListing* listedFolder(const std::string& folder, std::filesystem::path& host) const;
@@ -102,6 +107,7 @@ class ImageFileSystem : public FileSystem {
   std::map<char, std::filesystem::path> drives_;
   std::map<std::string, std::filesystem::path> shares_;  // connected, by upper-cased name
   std::vector<std::filesystem::path> protected_;         // canonical
+  mutable std::unordered_map<std::string, std::filesystem::path> realFolders_;  // by host path, when protected_ is set
   std::string current_;
   std::string temp_;
   // Lookups read the host folders through it; a cache, so const lookups fill it.

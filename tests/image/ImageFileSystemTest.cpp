@@ -306,5 +306,27 @@ TEST_F(ImageFiles, LinksAreEntriesOfTheirOwn) {
   EXPECT_FALSE(files.removeDirectory("C:\\WINDOWS\\System32")) << "a real folder must still be empty";
 }
 
+// A protected drive stays unchanged through links that lead onto it from
+// the writable one, whether the link is the file or a folder on the way, and
+// also once that folder has been written to and its place is known.
+TEST_F(ImageFiles, LinksNeverLeadAChangeIntoAProtectedFolder) {
+  const fs::path disk = host.path() / "c", windows = disk / "WINDOWS";
+  fs::create_directory_symlink(windows, host.path() / "d/into");
+  fs::create_directories(host.path() / "d/out");
+  fs::create_symlink(windows / "Program Files Long Name.txt", host.path() / "d/out/long.lnk");
+  files.protect(disk);
+  for (int pass = 1; pass <= 2; ++pass) {
+    SCOPED_TRACE(pass);
+    EXPECT_TRUE(files.writeFile("D:\\out\\plain" + std::to_string(pass) + ".txt", "x"));
+    EXPECT_FALSE(files.writeFile("D:\\out\\long.lnk", "changed"));
+    EXPECT_FALSE(files.copyFile("D:\\out\\plain1.txt", "D:\\out\\long.lnk", false));
+    EXPECT_FALSE(files.writeFile("D:\\into\\new.txt", "x"));
+    EXPECT_FALSE(files.createDirectory("D:\\into\\Korvane"));
+    EXPECT_FALSE(files.deleteFile("D:\\into\\Program Files Long Name.txt"));
+  }
+  EXPECT_EQ(files.readFile("C:\\WINDOWS\\Program Files Long Name.txt").value_or(""), "a");
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(windows), fs::recursive_directory_iterator()), 4);
+}
+
 }  // namespace
 }  // namespace korvane::test
