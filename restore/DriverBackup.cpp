@@ -65,11 +65,6 @@ bool StartInstallTool(Shell& shell, const std::string& tool, const std::string& 
   return shell.execute("open", quoted(tool), parameters, folder, kShowWindow);
 }
 
-bool KeepsDriverStore(SystemInfo& system) {
-  const auto version = system.version();
-  return version && version->platformId == platformNT && version->major >= 6;
-}
-
 bool StartFolderInstallTool(Shell& shell, const std::string& tool, const std::string& folder) {
   // "D:\B" in quotes would end in an escaped quote; "D:\B\." is the same folder, and so is "D:\.".
   const std::string path = (folder.ends_with('\\') ? folder : folder + "\\") + ".";

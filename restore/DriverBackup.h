@@ -36,12 +36,6 @@ bool WriteCarriedTool(FileSystem& files, TAHMFileHolder& holder, const std::stri
 // backup folder; it runs on its own. False when it could not be started.
 bool StartInstallTool(Shell& shell, const std::string& tool, const std::string& folder, const SetupDiy& descriptor);
 
-// Whether the machine keeps installed driver packages in a driver store
-// (Windows Vista and later): restoring a folder then adds its packages where
-// they lie, since a package copied flat into the system folders loses the
-// sub-folders its INF names, and Plug and Play takes drivers from the store.
-bool KeepsDriverStore(SystemInfo& system);
-
 // The installation tool started on a whole folder (with or without its final
 // backslash): it adds and installs every driver package below it, as
 // Windows' own tool does. False when it could not be started.

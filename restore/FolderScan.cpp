@@ -3,6 +3,7 @@
 // install the drivers from there; where Windows keeps a driver store, the
 // installation tool adding the folder's driver packages instead.
 #include "app/BalvikMain.h"
+#include "backup/DriverPackage.h"
 #include "restore/DriverBackup.h"
 
 namespace korvane {
@@ -32,7 +33,10 @@ void TForm1::RestoreFolderTree(const std::string& folder, const std::vector<std:
     ReportRestoreFailure(formatMessage(Text(Msg::RestoreFolderInWindows), {folder}));
     return;
   }
-  if (KeepsDriverStore(machine_.system())) {
+  // Where Windows keeps a driver store, the folder's packages are added where
+  // they lie: copied flat into the system folders, a package loses the
+  // sub-folders its INF names, and Plug and Play takes drivers from the store.
+  if (HasDriverStore(machine_)) {
     AddDriverPackagesBelow(folder);
     return;
   }
